@@ -1,0 +1,17 @@
+// Names and numbers that the application shell shares with other processes
+// and with its own windows.
+#pragma once
+
+#include <windows.h>
+
+// Single-instance mutexes of the main and the service mode.
+constexpr wchar_t kMainInstanceMutex[] = L"92f19ad2-7089-4042-8b48-b55384fd39d6";
+constexpr wchar_t kServiceInstanceMutex[] = L"5104BA0B-A231-4510-BB02-9169721B7B75";
+
+// The main dialog's window class, named by its template; a later start finds
+// the running main window by it.
+constexpr wchar_t kMainDialogClass[] = L"TARNWICKDLG_CLASS";
+
+// Timer of the main dialog that opens a pending path.
+constexpr UINT_PTR TIMER_OPEN_FILE = 101;
+constexpr UINT kOpenFileDelayMs = 50;

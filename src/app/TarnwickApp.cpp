@@ -1,0 +1,153 @@
+#include "app/TarnwickApp.h"
+
+#include "app/AppIds.h"
+#include "app/CommandParser.h"
+#include "app/TarnwickDlg.h"
+#include "capture/ProgressDlg.h"
+#include "foundation/SystemSetting.h"
+#include "res/resource.h"
+#include "service/ServiceDlg.h"
+#include "ui/ResString.h"
+
+#include <commctrl.h>
+#include "ui/Gdiplus.h"
+#include <winsock2.h>
+
+#include <vector>
+
+CTarnwickApp theApp;
+
+BOOL CTarnwickApp::InitInstance()
+{
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    if (!g_systemSetting.Load()) {
+        ShowMessageBox(IDS_LOAD_SETTINGS_FAILED);
+        return FALSE;
+    }
+    if (!InitWinsock()) {
+        ShowMessageBox(IDS_WINSOCK_FAILED);
+        return FALSE;
+    }
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) {
+        ShowMessageBox(IDS_GDIPLUS_FAILED);
+        return FALSE;
+    }
+
+    CCommandParser parser;
+    ParseCommandLine(parser);
+
+    if (parser.serviceFlag) {
+        RunServiceMode();
+    } else if (parser.sharpFlag) {
+        RunSharpenMode(parser.sharpArg1, parser.sharpArg2);
+    } else {
+        std::wstring path;
+        RunMainMode(parser.GetFilePath(path) ? &path : nullptr);
+    }
+
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    if (!g_systemSetting.Save()) {
+        ShowMessageBox(IDS_SAVE_SETTINGS_FAILED);
+    }
+    return FALSE;
+}
+
+void CTarnwickApp::RunServiceMode()
+{
+    if (CreateInstanceMutex(kServiceInstanceMutex)) {
+        CServiceDlg dialog;
+        mainWnd = &dialog;
+        dialog.DoModal();
+        mainWnd = nullptr;
+    }
+    ReleaseInstanceMutex();
+}
+
+void CTarnwickApp::RunSharpenMode(const std::wstring& sourceFolder, const std::wstring& targetFolder)
+{
+    CProgressDlg dialog;
+    dialog.sourceFolder = sourceFolder;
+    dialog.targetFolder = targetFolder;
+    mainWnd = &dialog;
+    dialog.DoModal();
+    mainWnd = nullptr;
+}
+
+void CTarnwickApp::RunMainMode(const std::wstring* filePath)
+{
+    if (!CreateInstanceMutex(kMainInstanceMutex)) {
+        ActivateRunningInstance(filePath != nullptr ? *filePath : std::wstring());
+        return;
+    }
+    if (RegisterDialogClass()) {
+        CTarnwickDlg dialog;
+        mainWnd = &dialog;
+        if (filePath != nullptr) {
+            dialog.pendingFilePath = *filePath;
+        }
+        dialog.DoModal();
+        mainWnd = nullptr;
+    }
+    ReleaseInstanceMutex();
+}
+
+bool CTarnwickApp::InitWinsock()
+{
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+bool CTarnwickApp::CreateInstanceMutex(const wchar_t* name)
+{
+    if (instanceMutex) {
+        return false;
+    }
+    instanceMutex = std::make_unique<CMutex>(name);
+    instanceLock = std::make_unique<CSingleLock>(*instanceMutex);
+    if (instanceLock->Lock(0)) {
+        return true;
+    }
+    ReleaseInstanceMutex();
+    return false;
+}
+
+void CTarnwickApp::ReleaseInstanceMutex()
+{
+    instanceLock.reset();
+    instanceMutex.reset();
+}
+
+bool CTarnwickApp::RegisterDialogClass()
+{
+    WNDCLASSW dialogClass{};
+    if (!GetClassInfoW(nullptr, WC_DIALOG, &dialogClass)) {
+        return false;
+    }
+    dialogClass.hInstance = GetModuleHandleW(nullptr);
+    dialogClass.lpszClassName = kMainDialogClass;
+    if (RegisterClassW(&dialogClass) != 0) {
+        return true;
+    }
+    WNDCLASSW registered{};
+    return GetClassInfoW(dialogClass.hInstance, kMainDialogClass, &registered) != FALSE;
+}
+
+BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
+{
+    HWND running = FindWindowW(kMainDialogClass, nullptr);
+    if (running == nullptr) {
+        return FALSE;
+    }
+    if (!path.empty()) {
+        std::vector<wchar_t> buffer(path.begin(), path.end());
+        buffer.push_back(L'\0');
+        COPYDATASTRUCT data{0, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), buffer.data()};
+        SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+    ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return TRUE;
+}

@@ -1,0 +1,34 @@
+// The application object: start-up, the choice of run mode and the single
+// instance of the main and the service mode.
+#pragma once
+
+#include "ui/Sync.h"
+#include "ui/WinApp.h"
+
+#include <memory>
+#include <string>
+
+class CTarnwickApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+
+    bool InitWinsock();
+    bool CreateInstanceMutex(const wchar_t* name);
+    void ReleaseInstanceMutex();
+    bool RegisterDialogClass();
+
+    // Hands `path` (when not empty) to the running main window and brings that
+    // window to the front; FALSE when there is none.
+    static BOOL ActivateRunningInstance(const std::wstring& path);
+
+private:
+    void RunServiceMode();
+    void RunSharpenMode(const std::wstring& sourceFolder, const std::wstring& targetFolder);
+    void RunMainMode(const std::wstring* filePath);
+
+    ULONG_PTR gdiplusToken = 0;
+    std::unique_ptr<CMutex> instanceMutex;
+    std::unique_ptr<CSingleLock> instanceLock;
+};
+
+extern CTarnwickApp theApp;

@@ -1,0 +1,33 @@
+// The batch sharpen mode: every file directly in the source folder, one per
+// tick of a 50 ms timer, auto-levelled, sharpened and written as JPEG under
+// its own name into the target folder.
+#pragma once
+
+#include "ui/Dialog.h"
+
+#include <string>
+#include <vector>
+
+class CProgressDlg : public CDialogEx {
+public:
+    CProgressDlg();
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    bool ScanSourceFolder();
+    bool SharpenFile(const std::wstring& name);
+
+    std::vector<std::wstring> files;
+    std::wstring sourceFolder;
+    std::wstring targetFolder;
+    HWND progress = nullptr;
+    int fileCount = 0;
+    int nextIndex = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+
+private:
+    void OnTimer(UINT_PTR timerId);
+};

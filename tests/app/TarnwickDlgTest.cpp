@@ -1,0 +1,97 @@
+// The receiving side of the hand-off on the real main dialog: WM_COPYDATA
+// makes a path pending, and the open-file timer opens it once.
+#include "app/TarnwickApp.h"
+#include "app/TarnwickDlg.h"
+
+#include "WinTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(theApp.RegisterDialogClass());
+        ASSERT_TRUE(dialog.Create());
+    }
+
+    LRESULT SendPath(const std::wstring& text, ULONG_PTR dwData = 0, DWORD cbData = 0)
+    {
+        std::vector<wchar_t> buffer(text.begin(), text.end());
+        buffer.push_back(L'\0');
+        COPYDATASTRUCT data{dwData, cbData != 0 ? cbData : static_cast<DWORD>(buffer.size() * sizeof(wchar_t)),
+                            buffer.data()};
+        return SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+
+    bool WaitUntilOpened()
+    {
+        return testutil::PumpUntil([this] { return dialog.pendingFilePath.empty(); }, 5000);
+    }
+
+    CTarnwickDlg dialog;
+};
+
+TEST_F(MainDialogTest, TheWindowIsOfTheClassThatLaterStartsLookFor)
+{
+    wchar_t className[64] = {};
+    GetClassNameW(dialog.GetSafeHwnd(), className, 64);
+    EXPECT_STREQ(className, L"TARNWICKDLG_CLASS");
+    EXPECT_EQ(FindWindowW(L"TARNWICKDLG_CLASS", nullptr), dialog.GetSafeHwnd());
+}
+
+TEST_F(MainDialogTest, AHandOffMakesThePathPendingAndTheTimerOpensIt)
+{
+    SendPath(L"C:\\scans\\pano 1.jpg");
+    EXPECT_EQ(dialog.pendingFilePath, L"C:\\scans\\pano 1.jpg");
+    ASSERT_TRUE(WaitUntilOpened());
+    EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - C:\\scans\\pano 1.jpg");
+}
+
+TEST_F(MainDialogTest, TwoQuickHandOffsOpenOnlyTheSecondPath)
+{
+    SendPath(L"C:\\first.jpg");
+    SendPath(L"C:\\second.jpg");
+    EXPECT_EQ(dialog.pendingFilePath, L"C:\\second.jpg");
+    ASSERT_TRUE(WaitUntilOpened());
+    EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - C:\\second.jpg");
+    // The one-shot timer is gone: nothing opens again.
+    dialog.SetWindowText(L"unchanged");
+    testutil::PumpFor(200);
+    EXPECT_EQ(dialog.GetWindowText(), L"unchanged");
+}
+
+TEST_F(MainDialogTest, AHandOffWithOtherDataOrNoTextChangesNothing)
+{
+    SendPath(L"C:\\x.jpg", 1);
+    EXPECT_TRUE(dialog.pendingFilePath.empty());
+
+    COPYDATASTRUCT empty{0, 8, nullptr};
+    SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&empty));
+    EXPECT_TRUE(dialog.pendingFilePath.empty());
+    SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, 0);
+    EXPECT_TRUE(dialog.pendingFilePath.empty());
+}
+
+TEST_F(MainDialogTest, AHandOffNeverReadsBeyondItsByteCount)
+{
+    // Six bytes: three UTF-16 units and no terminating NUL within them.
+    SendPath(L"abcdef", 0, 6);
+    EXPECT_EQ(dialog.pendingFilePath, L"abc");
+    // An odd count covers only whole units.
+    SendPath(L"abcdef", 0, 5);
+    EXPECT_EQ(dialog.pendingFilePath, L"ab");
+}
+
+TEST_F(MainDialogTest, ClosingStopsAPendingOpen)
+{
+    SendPath(L"C:\\late.jpg");
+    const std::wstring title = dialog.GetWindowText();
+    SendMessageW(dialog.GetSafeHwnd(), WM_CLOSE, 0, 0);
+    testutil::PumpFor(200);
+    EXPECT_EQ(dialog.GetWindowText(), title);
+}
+
+} // namespace

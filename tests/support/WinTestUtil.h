@@ -1,0 +1,44 @@
+// Helpers for tests that run Windows code under Wine: scratch folders,
+// message pumping with a bound, and the program's own executable.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace testutil {
+
+// Pumps this thread's messages until `done` holds or `timeoutMs` runs out;
+// true when `done` held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// Pumps messages for about `ms` milliseconds.
+void PumpFor(DWORD ms);
+
+// A new empty folder under the temporary folder, removed with its contents
+// when the object goes.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder();
+
+    const std::wstring& Path() const { return path; }
+    std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
+
+private:
+    std::wstring path;
+};
+
+void RemoveTree(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+
+// The folder of the build's Quillmere.exe, where its run-time data lies.
+std::wstring ProgramFolder();
+std::wstring ProgramPath();
+
+} // namespace testutil
