@@ -1,0 +1,1 @@
+# Upload benchmark of the analysis client.

@@ -1,0 +1,1 @@
+# Benchmarks of the image effects and the batch.

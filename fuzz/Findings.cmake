@@ -1,0 +1,1 @@
+# Fuzz target of the record parser and the loader.

@@ -1,0 +1,1 @@
+# Fuzz targets of the field codec and frames.

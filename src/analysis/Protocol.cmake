@@ -1,0 +1,1 @@
+# Filled by the field codec and the analysis client.

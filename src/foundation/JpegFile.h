@@ -1,0 +1,8 @@
+#pragma once
+
+#include "ui/Gdiplus.h"
+
+// Saves `image` as JPEG through the first encoder whose MIME type is exactly
+// "image/jpeg", with the encoder's default options. False when the image or
+// the path is null, no such encoder exists, or the save itself fails.
+bool SaveImageAsJpeg(Gdiplus::Image* image, const wchar_t* path);

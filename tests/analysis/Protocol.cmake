@@ -1,0 +1,1 @@
+# Tests of the field codec and the analysis client.
