@@ -1,6 +1,6 @@
 #include "foundation/JpegFile.h"
 
-#include <cstring>
+#include <cwchar>
 #include <vector>
 
 bool SaveImageAsJpeg(Gdiplus::Image* image, const wchar_t* path)
