@@ -42,6 +42,14 @@ TEST_F(MainDialogTest, TheWindowIsOfTheClassThatLaterStartsLookFor)
     EXPECT_EQ(FindWindowW(L"TARNWICKDLG_CLASS", nullptr), dialog.GetSafeHwnd());
 }
 
+TEST_F(MainDialogTest, OfTheFilterCheckBoxesOnlyUnknownStartsVisible)
+{
+    for (int id = 1006; id <= 1017; ++id) {
+        EXPECT_FALSE(GetWindowLongW(dialog.GetDlgItem(id), GWL_STYLE) & WS_VISIBLE) << id;
+    }
+    EXPECT_TRUE(GetWindowLongW(dialog.GetDlgItem(1018), GWL_STYLE) & WS_VISIBLE);
+}
+
 TEST_F(MainDialogTest, AHandOffMakesThePathPendingAndTheTimerOpensIt)
 {
     SendPath(L"C:\\scans\\pano 1.jpg");
