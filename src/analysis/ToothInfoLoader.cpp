@@ -1,0 +1,345 @@
+#include "analysis/ToothInfoLoader.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+const char FIELD_DELIMITERS[] = ",";
+const char KIND_LINE_DELIMITERS[] = ",=";
+constexpr size_t WRITTEN_TOOTH_DIGITS = 3;
+constexpr int32_t WISDOM_TEETH[] = {18, 28, 38, 48};
+
+bool IsNumberSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+int32_t ClampToInt32(int64_t value)
+{
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
+}
+
+// Reads a number the way atoi does (leading white space, an optional sign,
+// digits up to the first other character, 0 without digits), except that a
+// number beyond 32 bits saturates instead of being undefined.
+int32_t ReadNumber(const std::string& field)
+{
+    size_t i = 0;
+    while (i < field.size() && IsNumberSpace(field[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < field.size() && (field[i] == '-' || field[i] == '+')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    int64_t magnitude = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        magnitude = std::min<int64_t>(magnitude * 10 + (field[i] - '0'), limit);
+    }
+    return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
+bool HasColumn(const std::vector<std::string>& fields, int32_t column)
+{
+    return column >= 0 && static_cast<size_t>(column) < fields.size();
+}
+
+// An empty codes field holds no kind at all; one without any code is Healthy.
+uint32_t ReadCodesMask(const std::string& field)
+{
+    if (field.empty()) {
+        return 0;
+    }
+    const uint32_t mask = ParseFindingCodes(field);
+    return mask == 0 ? FINDING_HEALTHY : mask;
+}
+
+size_t CodeOrderPlace(uint32_t kind)
+{
+    return std::find(std::begin(FindingCodeOrder), std::end(FindingCodeOrder), kind) - std::begin(FindingCodeOrder);
+}
+
+} // namespace
+
+bool FindingCodeOrderLess::operator()(uint32_t a, uint32_t b) const
+{
+    const size_t placeA = CodeOrderPlace(a);
+    const size_t placeB = CodeOrderPlace(b);
+    return placeA != placeB ? placeA < placeB : a < b;
+}
+
+CToothInfoLoader::CToothInfoLoader()
+    : teethMap(nullptr), constTeethMap(nullptr), positionToothColumn(4), findingsToothColumn(0), centreXColumn(0),
+      centreYColumn(1), widthColumn(2), heightColumn(3), codesColumn(1), kindCodesColumn(0), kindFirstToothColumn(1),
+      headerRow(-1), loaderMode(TOOTH_BOXES), onlyExisting(true), useConstTeethMap(false)
+{
+}
+
+CToothInfoLoader::~CToothInfoLoader() = default;
+
+const char* CToothInfoLoader::GetDelimiters()
+{
+    return loaderMode == FINDINGS_BY_CODE ? KIND_LINE_DELIMITERS : FIELD_DELIMITERS;
+}
+
+bool CToothInfoLoader::OnRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields)
+{
+    if (teethMap == nullptr || recordIndex <= headerRow) {
+        return true;
+    }
+    switch (loaderMode) {
+    case TOOTH_BOXES:
+        return OnPositionRecord(recordIndex, line, fields);
+    case FINDINGS_BY_TOOTH:
+        return OnFindingsRecord(fields);
+    case FINDINGS_BY_CODE:
+        return OnKindRecord(fields);
+    }
+    return true;
+}
+
+bool CToothInfoLoader::OnPositionRecord(int recordIndex, const std::string&, std::vector<std::string>& fields)
+{
+    if (teethMap == nullptr || recordIndex <= headerRow || !HasColumn(fields, positionToothColumn)) {
+        return true;
+    }
+    const int32_t tooth = ReadNumber(fields[positionToothColumn]);
+    if (!HasColumn(fields, widthColumn)) {
+        return true;
+    }
+    const int32_t width = ReadNumber(fields[widthColumn]);
+    if (width < 0 || !HasColumn(fields, heightColumn)) {
+        return true;
+    }
+    const int32_t height = ReadNumber(fields[heightColumn]);
+    if (height < 0 || !HasColumn(fields, centreXColumn)) {
+        return true;
+    }
+    const int64_t left = static_cast<int64_t>(ReadNumber(fields[centreXColumn])) - width / 2;
+    if (!HasColumn(fields, centreYColumn)) {
+        return true;
+    }
+    const int64_t top = static_cast<int64_t>(ReadNumber(fields[centreYColumn])) - height / 2;
+
+    // Numbers from a hostile text can put a box edge beyond 32 bits: it stops
+    // at the edge of the range rather than wrapping around.
+    CToothInfo record;
+    record.imageBox.left = ClampToInt32(left);
+    record.imageBox.top = ClampToInt32(top);
+    record.imageBox.right = ClampToInt32(left + width);
+    record.imageBox.bottom = ClampToInt32(top + height);
+    record.toothNumber = tooth;
+    (*teethMap)[static_cast<uint32_t>(tooth)] = record;
+    return true;
+}
+
+CToothInfo* CToothInfoLoader::FindingsTarget(int32_t tooth)
+{
+    const uint32_t key = static_cast<uint32_t>(tooth);
+    if (onlyExisting) {
+        const auto found = teethMap->find(key);
+        return found == teethMap->end() ? nullptr : &found->second;
+    }
+    CToothInfo& record = (*teethMap)[key];
+    record.toothNumber = tooth;
+    return &record;
+}
+
+bool CToothInfoLoader::OnFindingsRecord(const std::vector<std::string>& fields)
+{
+    if (!HasColumn(fields, findingsToothColumn)) {
+        return true;
+    }
+    CToothInfo* record = FindingsTarget(ReadNumber(fields[findingsToothColumn]));
+    if (record != nullptr && HasColumn(fields, codesColumn)) {
+        record->findingMask = ReadCodesMask(fields[codesColumn]);
+    }
+    return true;
+}
+
+bool CToothInfoLoader::OnKindRecord(const std::vector<std::string>& fields)
+{
+    if (!HasColumn(fields, kindCodesColumn) || !HasColumn(fields, kindFirstToothColumn)) {
+        return true;
+    }
+    const uint32_t mask = ReadCodesMask(fields[kindCodesColumn]);
+    for (size_t column = static_cast<size_t>(kindFirstToothColumn); column < fields.size(); ++column) {
+        CToothInfo* record = FindingsTarget(ReadNumber(fields[column]));
+        if (record == nullptr) {
+            continue;
+        }
+        if (record->findingMask == FINDING_HEALTHY) {
+            record->findingMask = mask;
+        } else {
+            record->findingMask |= mask;
+        }
+    }
+    return true;
+}
+
+const ToothInfoMap* CToothInfoLoader::SourceMap() const
+{
+    return useConstTeethMap ? constTeethMap : teethMap;
+}
+
+bool CToothInfoLoader::FormatToothFindings(unsigned filter, std::string& out) const
+{
+    out.clear();
+    const ToothInfoMap* source = SourceMap();
+    if (source == nullptr) {
+        return false;
+    }
+    for (const auto& entry : *source) {
+        const CToothInfo& record = entry.second;
+        if (record.findingMask == FINDING_HEALTHY) {
+            continue;
+        }
+        const uint32_t kinds = record.findingMask & filter;
+        std::string letters;
+        for (const FindingCodeRow& row : FindingCodeTable) {
+            if ((kinds & row.bit) != 0) {
+                letters += row.code;
+            }
+        }
+        if (!letters.empty()) {
+            out += std::to_string(record.toothNumber) + "," + letters + "\n";
+        }
+    }
+    return true;
+}
+
+bool CToothInfoLoader::GroupTeethByFinding(unsigned filter, FindingTeethMap& byCode, FindingTeethMap* others) const
+{
+    byCode.clear();
+    if (others != nullptr) {
+        others->clear();
+    }
+    const ToothInfoMap* source = SourceMap();
+    if (source == nullptr) {
+        return false;
+    }
+    for (const auto& entry : *source) {
+        const CToothInfo& record = entry.second;
+        if (record.findingMask == FINDING_HEALTHY) {
+            continue;
+        }
+        const uint32_t kinds = record.findingMask & filter;
+        for (const FindingCodeRow& row : FindingCodeTable) {
+            if ((kinds & row.bit) != 0) {
+                byCode[row.bit].push_back(record.toothNumber);
+            }
+        }
+    }
+    // Every kind of the filter gets its entry, with teeth or without; Unknown
+    // only when a tooth carries it.
+    for (const FindingCodeRow& row : FindingCodeTable) {
+        if (row.bit == FINDING_UNKNOWN) {
+            continue;
+        }
+        if ((filter & row.bit) != 0) {
+            byCode[row.bit];
+        } else if (others != nullptr) {
+            (*others)[row.bit];
+        }
+    }
+    return true;
+}
+
+bool CToothInfoLoader::FormatFindingTeeth(unsigned filter, std::string& out) const
+{
+    out.clear();
+    FindingTeethMap byCode;
+    if (!GroupTeethByFinding(filter, byCode, nullptr)) {
+        return false;
+    }
+    for (const auto& entry : byCode) {
+        const std::vector<int>& teeth = entry.second;
+        if (teeth.empty()) {
+            continue;
+        }
+        out += FindingCode(entry.first);
+        const char* separator = "=";
+        for (const int tooth : teeth) {
+            out += separator;
+            out += std::to_string(tooth).substr(0, WRITTEN_TOOTH_DIGITS);
+            separator = ",";
+        }
+        out += "\n";
+    }
+    return true;
+}
+
+void CToothInfoLoader::RemoveMissingWisdomTeeth()
+{
+    if (useConstTeethMap || teethMap == nullptr) {
+        return;
+    }
+    for (const int32_t tooth : WISDOM_TEETH) {
+        const auto found = teethMap->find(static_cast<uint32_t>(tooth));
+        if (found == teethMap->end() || (found->second.findingMask & FINDING_MISSING) == 0) {
+            continue;
+        }
+        const uint32_t rest = found->second.findingMask & ~static_cast<uint32_t>(FINDING_MISSING);
+        if ((rest & ~static_cast<uint32_t>(FINDING_HEALTHY)) == 0) {
+            teethMap->erase(found);
+        } else {
+            found->second.findingMask = rest;
+        }
+    }
+}
+
+void ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
+                       bool keepMissingWisdomTeeth)
+{
+    teeth.clear();
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.loaderMode = TOOTH_BOXES;
+    loader.ParseText(toothBoxes);
+    loader.loaderMode = FINDINGS_BY_TOOTH;
+    loader.onlyExisting = true;
+    loader.ParseText(findingsByTooth);
+    if (!keepMissingWisdomTeeth) {
+        loader.RemoveMissingWisdomTeeth();
+    }
+}
+
+std::string FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth)
+{
+    ToothInfoMap teeth;
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.loaderMode = FINDINGS_BY_TOOTH;
+    loader.onlyExisting = false;
+    loader.ParseText(findingsByTooth);
+    if (!keepMissingWisdomTeeth) {
+        loader.RemoveMissingWisdomTeeth();
+    }
+    std::string text;
+    loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, text);
+    return text;
+}
+
+std::string FindingsByToothFromUpdate(const char* findingsByCode)
+{
+    ToothInfoMap teeth;
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.loaderMode = FINDINGS_BY_CODE;
+    loader.onlyExisting = false;
+    loader.ParseText(findingsByCode);
+    std::string text;
+    loader.FormatToothFindings(FILTER_ALL_FINDINGS, text);
+    return text;
+}
+
+void GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others)
+{
+    CToothInfoLoader loader;
+    loader.constTeethMap = &teeth;
+    loader.useConstTeethMap = true;
+    loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, &others);
+}

@@ -1,0 +1,103 @@
+// Reads the three findings texts into a tooth map and writes tooth maps back
+// out:
+//   tooth boxes       one tooth per line: centre x, centre y, width, height, tooth
+//   findings by tooth one tooth per line: tooth, code letters ("11,bc")
+//   findings by code  one kind per line: code, "=", teeth ("b=11,36")
+#pragma once
+
+#include "analysis/FindingKind.h"
+#include "analysis/SDataIOBase.h"
+#include "analysis/ToothInfo.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+enum LoaderMode : int32_t {
+    TOOTH_BOXES = 0,
+    FINDINGS_BY_TOOTH = 1,
+    FINDINGS_BY_CODE = 2,
+};
+
+// Orders finding kinds by FindingCodeOrder.
+struct FindingCodeOrderLess {
+    bool operator()(uint32_t a, uint32_t b) const;
+};
+
+// The tooth numbers of each finding kind.
+using FindingTeethMap = std::map<uint32_t, std::vector<int>, FindingCodeOrderLess>;
+
+// Owns no map: the caller attaches one and keeps it alive while the loader is
+// used. Writable attachment: teethMap set, useConstTeethMap false (reading and
+// RemoveMissingWisdomTeeth need it). Read-only attachment: constTeethMap set,
+// useConstTeethMap true.
+class CToothInfoLoader : public CSDataIOBase {
+public:
+    CToothInfoLoader();
+    ~CToothInfoLoader() override;
+
+    // Reads one line in the current mode. Always true: a line that lacks a
+    // column it needs is skipped and the rest of the text is read.
+    bool OnRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields) override;
+    const char* GetDelimiters() override;
+
+    // Reads one tooth-boxes line: the tooth gets a fresh record with its box.
+    bool OnPositionRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields);
+
+    // Writes the findings-by-tooth text of the teeth that pass `filter`;
+    // false when no map is attached.
+    bool FormatToothFindings(unsigned filter, std::string& out) const;
+
+    // `byCode` := the teeth of each kind of `filter` (every kind of the filter
+    // but Unknown has an entry, Unknown only when a tooth carries it);
+    // `others`, when given, := an empty entry for every kind outside the
+    // filter but Unknown. False when no map is attached.
+    bool GroupTeethByFinding(unsigned filter, FindingTeethMap& byCode, FindingTeethMap* others) const;
+
+    // Writes the findings-by-code text of the teeth that pass `filter`; false
+    // when no map is attached.
+    bool FormatFindingTeeth(unsigned filter, std::string& out) const;
+
+    // Takes Missing off the wisdom teeth; one left with nothing else is erased.
+    void RemoveMissingWisdomTeeth();
+
+    ToothInfoMap* teethMap;
+    const ToothInfoMap* constTeethMap;
+    int32_t positionToothColumn;
+    int32_t findingsToothColumn;
+    int32_t centreXColumn;
+    int32_t centreYColumn;
+    int32_t widthColumn;
+    int32_t heightColumn;
+    int32_t codesColumn;
+    int32_t kindCodesColumn;
+    int32_t kindFirstToothColumn;
+    int32_t headerRow; // lines numbered up to this one are skipped; -1 skips none
+    LoaderMode loaderMode;
+    bool onlyExisting; // reading findings skips teeth absent from the map
+    bool useConstTeethMap;
+
+private:
+    bool OnFindingsRecord(const std::vector<std::string>& fields);
+    bool OnKindRecord(const std::vector<std::string>& fields);
+    CToothInfo* FindingsTarget(int32_t tooth);
+    const ToothInfoMap* SourceMap() const;
+};
+
+// The chart's reading of an analysis reply into `teeth`: the boxes, then the
+// findings of the teeth that have a box; Missing comes off the wisdom teeth
+// unless `keepMissingWisdomTeeth`.
+void ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
+                       bool keepMissingWisdomTeeth);
+
+// The loopback reply to an analysis request: the server's findings by tooth,
+// regrouped as findings by code.
+std::string FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth);
+
+// The loopback update request: a findings-by-code text as findings by tooth,
+// the form the server takes.
+std::string FindingsByToothFromUpdate(const char* findingsByCode);
+
+// The findings text's grouping of the displayed teeth.
+void GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others);

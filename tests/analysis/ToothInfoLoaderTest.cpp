@@ -1,0 +1,324 @@
+#include "analysis/ToothInfoLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Masks = std::map<uint32_t, uint32_t>;
+
+void Read(ToothInfoMap& teeth, LoaderMode mode, bool onlyExisting, const char* text)
+{
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.loaderMode = mode;
+    loader.onlyExisting = onlyExisting;
+    EXPECT_TRUE(loader.ParseText(text));
+}
+
+Masks MasksOf(const ToothInfoMap& teeth)
+{
+    Masks masks;
+    for (const auto& entry : teeth) {
+        masks[entry.first] = entry.second.findingMask;
+    }
+    return masks;
+}
+
+// Keys are tooth numbers, or ToothKey values for teeth of several images.
+ToothInfoMap WithMasks(const Masks& masks)
+{
+    ToothInfoMap teeth;
+    for (const auto& entry : masks) {
+        teeth[entry.first].toothNumber = static_cast<int32_t>(entry.first % 256);
+        teeth[entry.first].findingMask = entry.second;
+    }
+    return teeth;
+}
+
+void ExpectBox(const CToothInfo& record, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    EXPECT_EQ(record.imageBox.left, left);
+    EXPECT_EQ(record.imageBox.top, top);
+    EXPECT_EQ(record.imageBox.right, right);
+    EXPECT_EQ(record.imageBox.bottom, bottom);
+}
+
+TEST(ToothInfoLoader, DefaultsAndDelimitersPerMode)
+{
+    CToothInfoLoader loader;
+    EXPECT_EQ(loader.teethMap, nullptr);
+    EXPECT_EQ(loader.constTeethMap, nullptr);
+    EXPECT_EQ(std::vector<int32_t>({loader.positionToothColumn, loader.findingsToothColumn, loader.centreXColumn,
+                                    loader.centreYColumn, loader.widthColumn, loader.heightColumn, loader.codesColumn,
+                                    loader.kindCodesColumn, loader.kindFirstToothColumn, loader.headerRow}),
+              std::vector<int32_t>({4, 0, 0, 1, 2, 3, 1, 0, 1, -1}));
+    EXPECT_EQ(loader.loaderMode, TOOTH_BOXES);
+    EXPECT_TRUE(loader.onlyExisting);
+    EXPECT_FALSE(loader.useConstTeethMap);
+
+    EXPECT_STREQ(loader.GetDelimiters(), ",");
+    loader.loaderMode = FINDINGS_BY_TOOTH;
+    EXPECT_STREQ(loader.GetDelimiters(), ",");
+    loader.loaderMode = FINDINGS_BY_CODE;
+    EXPECT_STREQ(loader.GetDelimiters(), ",=");
+}
+
+TEST(ToothInfoLoader, ToothBoxesGiveFreshRecordsWithCentredBoxes)
+{
+    ToothInfoMap teeth = WithMasks({{18, 10}});
+    teeth[18].screenBox = {1, 1, 2, 2};
+    teeth[18].flags = TOOTH_HOVER;
+    Read(teeth, TOOTH_BOXES, true,
+         "520,610,80,120,18\n100,100,15,9,11\n100,100,-1,9,12\n100,100,15,9\n"
+         "100,100,15,-9,13\n1,2,3,4,14,extra\n");
+    ASSERT_EQ(MasksOf(teeth), (Masks{{11, 1}, {14, 1}, {18, 1}}));
+    ExpectBox(teeth[18], 480, 550, 560, 670);
+    ExpectBox(teeth[11], 93, 96, 108, 105);
+    ExpectBox(teeth[14], 0, 0, 3, 4);
+    EXPECT_EQ(teeth[18].toothNumber, 18);
+    EXPECT_EQ(teeth[18].flags, 0u);
+    EXPECT_EQ(teeth[18].screenBox.right, 0);
+}
+
+TEST(ToothInfoLoader, FindingsByToothCreatingTeeth)
+{
+    const struct {
+        const char* line;
+        uint32_t key;
+        uint32_t mask;
+    } cases[] = {
+        {"1,b", 1, 2},
+        {"18,mb", 18, 10},
+        {"18,0", 18, 1},
+        {"18,x", 18, 1},
+        {"18,\r", 18, 1},
+        {"18, ", 18, 0},
+        {"18,", 18, 1},
+        {"18", 18, 1},
+        {",b", 0, 2},
+        {"11,b\r", 11, 2},
+        {"11\r,b", 11, 2},
+        {" +7 ,c", 7, 64},
+        {"\t-3,c", static_cast<uint32_t>(-3), 64},
+    };
+    for (const auto& c : cases) {
+        ToothInfoMap teeth;
+        Read(teeth, FINDINGS_BY_TOOTH, false, c.line);
+        EXPECT_EQ(MasksOf(teeth), (Masks{{c.key, c.mask}})) << "'" << c.line << "'";
+        EXPECT_EQ(teeth[c.key].toothNumber, static_cast<int32_t>(c.key)) << "'" << c.line << "'";
+    }
+}
+
+TEST(ToothInfoLoader, FindingsByToothOnlyForExistingTeethReplaceTheirMasks)
+{
+    ToothInfoMap teeth = WithMasks({{18, 2}});
+    Read(teeth, FINDINGS_BY_TOOTH, true, "1,b\n18,m\n");
+    EXPECT_EQ(MasksOf(teeth), (Masks{{18, 8}}));
+}
+
+TEST(ToothInfoLoader, FindingsByCodeMergeIntoTheTeeth)
+{
+    ToothInfoMap teeth;
+    Read(teeth, FINDINGS_BY_CODE, false, "b=11,12\nm=11\n0=12\nc=13\n");
+    EXPECT_EQ(MasksOf(teeth), (Masks{{11, 10}, {12, 3}, {13, 64}}));
+    EXPECT_EQ(teeth[13].toothNumber, 13);
+
+    ToothInfoMap healthy = WithMasks({{11, 1}, {12, 2}});
+    Read(healthy, FINDINGS_BY_CODE, false, "=11,12\nm=\n");
+    EXPECT_EQ(MasksOf(healthy), (Masks{{11, 0}, {12, 2}}));
+
+    ToothInfoMap gap;
+    Read(gap, FINDINGS_BY_CODE, false, "m=18,,28\nbm=36\n");
+    EXPECT_EQ(MasksOf(gap), (Masks{{0, 8}, {18, 8}, {28, 8}, {36, 10}}));
+
+    ToothInfoMap existing = WithMasks({{11, 1}});
+    Read(existing, FINDINGS_BY_CODE, true, "p=11,12\n");
+    EXPECT_EQ(MasksOf(existing), (Masks{{11, 16}}));
+}
+
+TEST(ToothInfoLoader, HeaderRowAndUnknownModesAndNoMapReadNothing)
+{
+    ToothInfoMap teeth;
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.loaderMode = FINDINGS_BY_TOOTH;
+    loader.onlyExisting = false;
+    loader.headerRow = 1;
+    loader.ParseText("11,b\n12,c\n13,m\n");
+    EXPECT_EQ(MasksOf(teeth), (Masks{{13, 8}}));
+
+    loader.headerRow = -1;
+    loader.loaderMode = static_cast<LoaderMode>(3);
+    loader.ParseText("14,b\n");
+    loader.teethMap = nullptr;
+    loader.loaderMode = FINDINGS_BY_TOOTH;
+    loader.ParseText("15,b\n");
+    EXPECT_EQ(MasksOf(teeth), (Masks{{13, 8}}));
+}
+
+// Numbers beyond 32 bits stop at the ends of the range instead of wrapping.
+TEST(ToothInfoLoader, HugeNumbersSaturate)
+{
+    ToothInfoMap teeth;
+    Read(teeth, FINDINGS_BY_TOOTH, false, "99999999999999999999,b\n-99999999999999999999,c\n2147483648,m\n");
+    EXPECT_EQ(MasksOf(teeth), (Masks{{2147483647u, 8}, {2147483648u, 64}}));
+    EXPECT_EQ(teeth[2147483647u].toothNumber, INT32_MAX);
+    EXPECT_EQ(teeth[2147483648u].toothNumber, INT32_MIN);
+
+    ToothInfoMap boxes;
+    Read(boxes, TOOTH_BOXES, true, "-99999999999,99999999999,99999999999,99999999999,11\n");
+    ExpectBox(boxes[11], INT32_MIN, INT32_MAX - INT32_MAX / 2, INT32_MIN + (INT32_MAX - INT32_MAX / 2), INT32_MAX);
+}
+
+TEST(ToothInfoLoader, WritersOfTheExampleMap)
+{
+    const ToothInfoMap teeth = WithMasks({{11, 2 | 64}, {18, 8}, {21, 1}, {36, 16 | 2}, {40, 0}});
+    CToothInfoLoader loader;
+    loader.constTeethMap = &teeth;
+    loader.useConstTeethMap = true;
+    const struct {
+        unsigned filter;
+        const char* byTooth;
+        const char* byCode;
+    } cases[] = {
+        {FILTER_ALL_FINDINGS, "11,bc\n18,m\n36,bp\n", "p=36\nb=11,36\nc=11\nm=18\n"},
+        {8, "18,m\n", "m=18\n"},
+        {1, "", ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = "stale";
+        EXPECT_TRUE(loader.FormatToothFindings(c.filter, text));
+        EXPECT_EQ(text, c.byTooth) << c.filter;
+        text = "stale";
+        EXPECT_TRUE(loader.FormatFindingTeeth(c.filter, text));
+        EXPECT_EQ(text, c.byCode) << c.filter;
+    }
+}
+
+TEST(ToothInfoLoader, WritersUseTheToothNumberAndCutItToThreeCharacters)
+{
+    ToothInfoMap teeth = WithMasks({{ToothKey(0, 18), 8}, {ToothKey(1, 18), 4104}});
+    teeth[900].toothNumber = 1234;
+    teeth[900].findingMask = 8;
+    teeth[901].toothNumber = -1234;
+    teeth[901].findingMask = 4096;
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    std::string text;
+    EXPECT_TRUE(loader.FormatToothFindings(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "18,m\n18,m?\n1234,m\n-1234,?\n");
+    EXPECT_TRUE(loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "m=18,18,123\n?=18,-12\n");
+}
+
+TEST(ToothInfoLoader, WritersWithoutAMapFailAndWithAnEmptyOneSucceed)
+{
+    const ToothInfoMap empty;
+    CToothInfoLoader loader;
+    std::string text = "stale";
+    FindingTeethMap byCode{{FINDING_MISSING, {18}}};
+    FindingTeethMap others = byCode;
+    EXPECT_FALSE(loader.FormatToothFindings(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "");
+    text = "stale";
+    EXPECT_FALSE(loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, &others));
+    EXPECT_TRUE(byCode.empty());
+    EXPECT_TRUE(others.empty());
+
+    // The read-only attachment is not consulted unless chosen.
+    loader.constTeethMap = &empty;
+    EXPECT_FALSE(loader.FormatToothFindings(FILTER_ALL_FINDINGS, text));
+    loader.useConstTeethMap = true;
+    text = "stale";
+    EXPECT_TRUE(loader.FormatToothFindings(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, text));
+    EXPECT_EQ(text, "");
+}
+
+std::string Letters(const FindingTeethMap& groups)
+{
+    std::string letters;
+    for (const auto& entry : groups) {
+        letters += FindingCode(entry.first);
+        letters += entry.second.empty() ? "" : "*";
+    }
+    return letters;
+}
+
+TEST(ToothInfoLoader, GroupTeethByFindingGivesEveryFilteredKindAnEntry)
+{
+    const ToothInfoMap none;
+    CToothInfoLoader loader;
+    loader.constTeethMap = &none;
+    loader.useConstTeethMap = true;
+    FindingTeethMap byCode;
+    FindingTeethMap others;
+    EXPECT_TRUE(loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, &others));
+    EXPECT_EQ(Letters(byCode), "pbcaimjreft");
+    EXPECT_TRUE(others.empty());
+
+    EXPECT_TRUE(loader.GroupTeethByFinding(2, byCode, &others));
+    EXPECT_EQ(Letters(byCode), "b");
+    EXPECT_EQ(Letters(others), "pcaimjreft");
+
+    const ToothInfoMap teeth = WithMasks({{11, 2 | 4096}, {12, 1}, {13, 0}, {ToothKey(1, 11), 2 | 16}});
+    loader.constTeethMap = &teeth;
+    EXPECT_TRUE(loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, nullptr));
+    EXPECT_EQ(Letters(byCode), "p*b*caimjreft?*");
+    EXPECT_EQ(byCode[FINDING_CROWN_BRIDGE], (std::vector<int>{11, 11}));
+    EXPECT_EQ(byCode[FINDING_UNKNOWN], (std::vector<int>{11}));
+}
+
+TEST(ToothInfoLoader, RemoveMissingWisdomTeeth)
+{
+    const Masks before{{17, 8}, {18, 8}, {28, 9}, {38, 10}, {48, 2}};
+    ToothInfoMap teeth = WithMasks(before);
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    loader.useConstTeethMap = true;
+    loader.RemoveMissingWisdomTeeth();
+    EXPECT_EQ(MasksOf(teeth), before) << "not over a read-only attachment";
+
+    loader.useConstTeethMap = false;
+    loader.RemoveMissingWisdomTeeth();
+    EXPECT_EQ(MasksOf(teeth), (Masks{{17, 8}, {38, 2}, {48, 2}}));
+
+    ToothInfoMap healthyLeft = WithMasks({{28, 8 | 1 | 64}});
+    loader.teethMap = &healthyLeft;
+    loader.RemoveMissingWisdomTeeth();
+    EXPECT_EQ(MasksOf(healthyLeft), (Masks{{28, 65}}));
+}
+
+TEST(ToothInfoLoader, CallerSequences)
+{
+    ToothInfoMap chart = WithMasks({{30, 2}});
+    ReadAnalysisReply(chart, "100,100,10,10,11\n200,100,10,10,18\n300,100,10,10,21\n", "11,c\n18,m\n21,mb\n36,p\n",
+                      false);
+    EXPECT_EQ(MasksOf(chart), (Masks{{11, 64}, {21, 10}}));
+    ReadAnalysisReply(chart, "200,100,10,10,18\n", "18,m\n", true);
+    EXPECT_EQ(MasksOf(chart), (Masks{{18, 8}}));
+
+    EXPECT_EQ(FindingsByCodeFromReply("11,bc\n18,m\n28,mp\n36,bp\n", false), "p=28,36\nb=11,36\nc=11\n");
+    EXPECT_EQ(FindingsByCodeFromReply("18,m\n", true), "m=18\n");
+    EXPECT_EQ(FindingsByCodeFromReply(nullptr, false), "");
+
+    EXPECT_EQ(FindingsByToothFromUpdate("p=36\nb=11,36\nc=11\nm=18\n"), "11,bc\n18,m\n36,bp\n");
+
+    const ToothInfoMap displayed = WithMasks({{11, 2}, {ToothKey(1, 12), 8}});
+    FindingTeethMap byCode;
+    FindingTeethMap others{{FINDING_CAVITY, {1}}};
+    GroupTeethForFindingsText(displayed, byCode, others);
+    EXPECT_EQ(Letters(byCode), "pb*caim*jreft");
+    EXPECT_EQ(byCode[FINDING_MISSING], std::vector<int>{12});
+    EXPECT_TRUE(others.empty());
+}
+
+} // namespace
