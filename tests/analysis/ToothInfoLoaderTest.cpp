@@ -48,19 +48,9 @@ void ExpectBox(const CToothInfo& record, int32_t left, int32_t top, int32_t righ
     EXPECT_EQ(record.imageBox.bottom, bottom);
 }
 
-TEST(ToothInfoLoader, DefaultsAndDelimitersPerMode)
+TEST(ToothInfoLoader, OnlyTheFindingsByCodeModeSplitsAtTheEqualsSign)
 {
     CToothInfoLoader loader;
-    EXPECT_EQ(loader.teethMap, nullptr);
-    EXPECT_EQ(loader.constTeethMap, nullptr);
-    EXPECT_EQ(std::vector<int32_t>({loader.positionToothColumn, loader.findingsToothColumn, loader.centreXColumn,
-                                    loader.centreYColumn, loader.widthColumn, loader.heightColumn, loader.codesColumn,
-                                    loader.kindCodesColumn, loader.kindFirstToothColumn, loader.headerRow}),
-              std::vector<int32_t>({4, 0, 0, 1, 2, 3, 1, 0, 1, -1}));
-    EXPECT_EQ(loader.loaderMode, TOOTH_BOXES);
-    EXPECT_TRUE(loader.onlyExisting);
-    EXPECT_FALSE(loader.useConstTeethMap);
-
     EXPECT_STREQ(loader.GetDelimiters(), ",");
     loader.loaderMode = FINDINGS_BY_TOOTH;
     EXPECT_STREQ(loader.GetDelimiters(), ",");
