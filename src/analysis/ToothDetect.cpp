@@ -1,0 +1,305 @@
+#include "analysis/ToothDetect.h"
+
+#include "analysis/SocketIo.h"
+#include "analysis/SocketShim.h"
+#include "analysis/TextField.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char KEY_GUID[] = "#@GUID@#";
+const char KEY_MACADDRESS[] = "#@MACADDRESS@#";
+const char KEY_JPG[] = "#@JPG@#";
+const char KEY_SJPG[] = "#@SJPG@#";
+const char KEY_NEWPANO[] = "#@NEWPANO@#";
+const char KEY_SNEWPANO[] = "#@SNEWPANO@#";
+const char KEY_DISINFO[] = "#@DISINFO@#";
+const char KEY_UPDPANO[] = "#@UPDPANO@#";
+const char KEY_DATAREFLECT[] = "#@DATAREFLECT@#";
+const char KEY_TESTMSG[] = "#@TESTMSG@#";
+const char KEY_REPORT[] = "#@REPORT@#";
+const char KEY_RETCODE[] = "#@RETCODE@#";
+const char KEY_POSINFO[] = "#@POSINFO@#";
+const char KEY_EXTINFO[] = "#@EXTINFO@#";
+
+// Sends one upload block whole, in as many calls as it takes.
+bool SendBlock(SOCKET s, const char* block, int len)
+{
+    for (int sent = 0; sent < len;) {
+        const int result = SendSome(s, block + sent, len - sent);
+        if (result <= 0) {
+            return false;
+        }
+        sent += result;
+    }
+    return true;
+}
+
+// The reply accepts the request when RETCODE's value equals "1" as strncmp
+// compares over LEN bytes: so the empty value accepts too.
+bool IsAccepted(const TextField& field)
+{
+    return std::strncmp("1", field.value, static_cast<size_t>(field.valueLen)) == 0;
+}
+
+} // namespace
+
+CToothDetect::CToothDetect() = default;
+
+CToothDetect::~CToothDetect() = default;
+
+void CToothDetect::SetServer(const std::string& host, unsigned short port)
+{
+    this->host = host;
+    this->port = port;
+}
+
+void CToothDetect::SetReplyWait(int milliseconds)
+{
+    replyWaitMs = milliseconds;
+}
+
+bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const std::string& path1,
+                          const std::string& path2, bool* accepted, std::string* posInfo, std::string* disInfo)
+{
+    const bool twoImages = !path2.empty();
+    char token[MAX_FIELD_HEADER];
+    const int tokenLen = FormatField(token, sizeof token, twoImages ? KEY_SNEWPANO : KEY_NEWPANO, nullptr);
+    if (tokenLen == 0) {
+        return false;
+    }
+    const std::unique_ptr<char[]> block(new char[FRAME_BUFFER_SIZE]);
+    int used = FormatField(block.get(), FRAME_BUFFER_SIZE, KEY_GUID, guid.c_str());
+    if (used == 0) {
+        return false;
+    }
+    const int macLen = FormatField(block.get() + used, FRAME_BUFFER_SIZE - used, KEY_MACADDRESS, mac.c_str());
+    if (macLen == 0) {
+        return false;
+    }
+    used += macLen;
+
+    const int imageCount = twoImages ? 2 : 1;
+    std::ifstream images[2];
+    images[0].open(path1, std::ios::binary);
+    if (twoImages) {
+        images[1].open(path2, std::ios::binary);
+    }
+    for (int i = 0; i < imageCount; ++i) {
+        if (!images[i].is_open()) {
+            return false;
+        }
+    }
+    OwnedSocket socket;
+    if (!Connect(socket.Ptr())) {
+        return false;
+    }
+    SetSendTimeout(socket.Get(), replyWaitMs);
+
+    for (int i = 0; i < imageCount; ++i) {
+        const int size = GetStreamLength(images[i]);
+        if (size < 0) {
+            return false;
+        }
+        const int headerLen =
+            FormatFieldHeader(block.get() + used, FRAME_BUFFER_SIZE - used, i == 0 ? KEY_JPG : KEY_SJPG, size);
+        if (headerLen == 0) {
+            return false;
+        }
+        used += headerLen;
+        for (int left = size; left > 0;) {
+            if (used == FRAME_BUFFER_SIZE) {
+                if (!SendBlock(socket.Get(), block.get(), used)) {
+                    return false;
+                }
+                used = 0;
+            }
+            const int room = FRAME_BUFFER_SIZE - used;
+            const int piece = left < room ? left : room;
+            // A file that shrank under us would leave the announced LEN short
+            // and the server reading the next field as image bytes.
+            if (!images[i].read(block.get() + used, piece)) {
+                return false;
+            }
+            used += piece;
+            left -= piece;
+        }
+        const bool last = i == imageCount - 1;
+        if (used == FRAME_BUFFER_SIZE || (!last && used > 0)) {
+            if (!SendBlock(socket.Get(), block.get(), used)) {
+                return false;
+            }
+            used = 0;
+        }
+    }
+    if (FRAME_BUFFER_SIZE - used < tokenLen) {
+        if (!SendBlock(socket.Get(), block.get(), used)) {
+            return false;
+        }
+        used = 0;
+    }
+    std::memcpy(block.get() + used, token, static_cast<size_t>(tokenLen));
+    used += tokenLen;
+    if (!SendBlock(socket.Get(), block.get(), used)) {
+        return false;
+    }
+    return ReceiveReport(socket.Ptr(), block.get(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
+}
+
+bool CToothDetect::UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo,
+                                  bool* accepted)
+{
+    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+    const char* const keys[] = {KEY_GUID, KEY_MACADDRESS, KEY_DISINFO, KEY_UPDPANO};
+    const char* const values[] = {guid.c_str(), mac.c_str(), disInfo.c_str(), nullptr};
+    int used = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int written = FormatField(buf.get() + used, FRAME_BUFFER_SIZE - used, keys[i], values[i]);
+        if (written == 0) {
+            return false;
+        }
+        used += written;
+    }
+    return Exchange(buf.get(), used, accepted, nullptr, nullptr, nullptr);
+}
+
+bool CToothDetect::DataReflect(const std::string& text, bool* accepted, std::string* echo)
+{
+    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+    const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_DATAREFLECT, text.c_str());
+    if (used == 0) {
+        return false;
+    }
+    return Exchange(buf.get(), used, accepted, nullptr, nullptr, echo);
+}
+
+bool CToothDetect::TestMessage(bool* accepted, std::string* part1, std::string* part2)
+{
+    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+    const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_TESTMSG, nullptr);
+    std::string extInfo;
+    if (used == 0 || !Exchange(buf.get(), used, accepted, nullptr, nullptr, &extInfo)) {
+        return false;
+    }
+    const size_t colon = extInfo.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    if (part2 != nullptr) {
+        *part2 = extInfo.substr(colon + 1);
+    }
+    if (part1 != nullptr) {
+        *part1 = extInfo.substr(0, colon);
+    }
+    return true;
+}
+
+bool CToothDetect::Exchange(char* buf, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
+                            std::string* extInfo)
+{
+    OwnedSocket socket;
+    if (!Connect(socket.Ptr())) {
+        return false;
+    }
+    SetSendTimeout(socket.Get(), replyWaitMs);
+    int sent = 0;
+    if (!SendAll(socket.Ptr(), buf, len, &sent)) {
+        return false;
+    }
+    return ReceiveReport(socket.Ptr(), buf, accepted, posInfo, disInfo, extInfo, replyWaitMs);
+}
+
+bool CToothDetect::ReceiveReport(SOCKET* s, char* buf, bool* accepted, std::string* posInfo, std::string* disInfo,
+                                 std::string* extInfo, int waitMs)
+{
+    for (std::string* output : {posInfo, disInfo, extInfo}) {
+        if (output != nullptr) {
+            output->clear();
+        }
+    }
+    TextFrame frame;
+    if (!RecvFrame(s, buf, FRAME_BUFFER_SIZE, KEY_REPORT, &frame.data, &frame.len, &frame.offset, MAX_REPORT_LEN,
+                   waitMs)) {
+        return false;
+    }
+    return ReadReport(frame.Value(buf), frame.len, accepted, posInfo, disInfo, extInfo);
+}
+
+bool CToothDetect::ReadReport(const char* value, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
+                              std::string* extInfo)
+{
+    const int wanted = 1 + (posInfo != nullptr) + (disInfo != nullptr) + (extInfo != nullptr);
+    int count = 0;
+    TextField field;
+    for (int rest = len; rest >= 1; value += field.size, rest -= field.size) {
+        if (!ReadField(value, rest, &field)) {
+            return false;
+        }
+        std::string* output = nullptr;
+        if (field.key == KEY_RETCODE) {
+            const bool isAccepted = IsAccepted(field);
+            if (accepted != nullptr) {
+                *accepted = isAccepted;
+            }
+            if (!isAccepted) {
+                return true;
+            }
+            ++count;
+        } else if (field.key == KEY_POSINFO) {
+            output = posInfo;
+        } else if (field.key == KEY_DISINFO) {
+            output = disInfo;
+        } else if (field.key == KEY_EXTINFO) {
+            output = extInfo;
+        }
+        if (output != nullptr) {
+            output->assign(field.value, static_cast<size_t>(field.valueLen));
+            ++count;
+        }
+        if (count >= wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CToothDetect::Connect(SOCKET* s)
+{
+    *s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (*s == INVALID_SOCKET) {
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    // A text that is no IPv4 address fails here rather than reaching 0.0.0.0,
+    // which some stacks take for this machine.
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
+        connect(*s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        CloseSocketHandle(s);
+        return false;
+    }
+    return true;
+}
+
+int CToothDetect::GetStreamLength(std::ifstream& file)
+{
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (size < 0 || size > INT_MAX || !file) {
+        return -1;
+    }
+    return static_cast<int>(size);
+}
+
+void CToothDetect::CloseSocketHandle(SOCKET* s)
+{
+    if (*s != INVALID_SOCKET) {
+        closesocket(*s);
+        *s = INVALID_SOCKET;
+    }
+}

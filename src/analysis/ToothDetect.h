@@ -1,0 +1,56 @@
+// The client of the analysis server. Each request opens one connection, sends
+// one run of fields, reads the "#@REPORT@#" frame of the reply and closes.
+#pragma once
+
+#include "foundation/Portable.h"
+
+#include <fstream>
+#include <string>
+
+// A reply longer than this is refused rather than held in memory.
+constexpr int MAX_REPORT_LEN = 64 * 1024 * 1024;
+// How long a request waits for the server's reply by default.
+constexpr int REPLY_WAIT_MS = 120 * 1000;
+
+class CToothDetect {
+  public:
+    CToothDetect();
+    virtual ~CToothDetect();
+
+    void SetServer(const std::string& host, unsigned short port);
+    // How long each request waits for the reply (and for each send) before it
+    // fails as having no valid reply.
+    void SetReplyWait(int milliseconds);
+
+    // Uploads one image, or an image and its sharpened copy (`path2` not
+    // empty), and reads the tooth boxes and the findings of each tooth.
+    bool Detect(const std::string& guid, const std::string& mac, const std::string& path1, const std::string& path2,
+                bool* accepted, std::string* posInfo, std::string* disInfo);
+    // Forwards the user's corrected findings of the analysis `guid`.
+    bool UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo, bool* accepted);
+    // Transfer tests: the server echoes `text`, or answers two parts joined by ':'.
+    bool DataReflect(const std::string& text, bool* accepted, std::string* echo);
+    bool TestMessage(bool* accepted, std::string* part1, std::string* part2);
+
+    // Receives the reply frame (the first receive into `buf`, FRAME_BUFFER_SIZE
+    // bytes) and reads RETCODE and each field whose output is given.
+    static bool ReceiveReport(SOCKET* s, char* buf, bool* accepted, std::string* posInfo, std::string* disInfo,
+                              std::string* extInfo, int waitMs);
+    // Walks the fields of a reply frame's value of `len` bytes.
+    static bool ReadReport(const char* value, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
+                           std::string* extInfo);
+
+    bool Connect(SOCKET* s);
+    // The size of the file, or -1 when it cannot be taken or exceeds a LEN.
+    static int GetStreamLength(std::ifstream& file);
+    static void CloseSocketHandle(SOCKET* s);
+
+  private:
+    // Connects, sends the request in `buf` (at most MAX_SEND_CALLS calls) and
+    // reads the reply, its first receive into `buf`.
+    bool Exchange(char* buf, int len, bool* accepted, std::string* posInfo, std::string* disInfo, std::string* extInfo);
+
+    std::string host;
+    unsigned short port = 0;
+    int replyWaitMs = REPLY_WAIT_MS;
+};

@@ -1,0 +1,370 @@
+#include "FakeAnalysisServer.h"
+
+#include "analysis/SocketShim.h"
+#include "analysis/TextField.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+// The fields that end a request: the command tokens and the single fields of
+// the transfer tests.
+bool IsLastField(const std::string& key)
+{
+    return key == "#@NEWPANO@#" || key == "#@SNEWPANO@#" || key == "#@UPDPANO@#" || key == "#@DATAREFLECT@#" ||
+           key == "#@TESTMSG@#";
+}
+
+// Follows the fields of a request as its bytes arrive, without holding the
+// values, so that a large upload costs no memory.
+class FieldFollower {
+  public:
+    enum class State { More, Complete, Malformed };
+
+    State Feed(const char* data, size_t len, std::vector<std::string>* keys)
+    {
+        while (len > 0) {
+            if (valueLeft > 0) {
+                const size_t take = len < valueLeft ? len : static_cast<size_t>(valueLeft);
+                valueLeft -= take;
+                data += take;
+                len -= take;
+            } else {
+                header.push_back(*data++);
+                --len;
+                if (!TakeHeader(keys)) {
+                    return State::Malformed;
+                }
+            }
+            if (valueLeft == 0 && header.empty() && lastField) {
+                return State::Complete;
+            }
+        }
+        return State::More;
+    }
+
+  private:
+    // False when the header cannot be one.
+    bool TakeHeader(std::vector<std::string>* keys)
+    {
+        std::string key;
+        int valueLen = 0;
+        int headerLen = 0;
+        if (!ParseFieldHeader(header.data(), static_cast<int>(header.size()), &key, &valueLen, &headerLen)) {
+            return header.size() < static_cast<size_t>(MAX_FIELD_HEADER) && header.find('\0') == std::string::npos;
+        }
+        if (valueLen < 0) {
+            return false;
+        }
+        keys->push_back(key);
+        lastField = IsLastField(key);
+        valueLeft = static_cast<uint64_t>(valueLen);
+        header.clear();
+        return true;
+    }
+
+    std::string header;
+    uint64_t valueLeft = 0;
+    bool lastField = false;
+};
+
+void SendReply(SOCKET s, const std::string& bytes)
+{
+    for (size_t sent = 0; sent < bytes.size();) {
+        const int result = SendSome(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
+        if (result <= 0) {
+            return;
+        }
+        sent += static_cast<size_t>(result);
+    }
+}
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 'r' ? '\r' : next == 'n' ? '\n' : next == 't' ? '\t' : next;
+    }
+    return out;
+}
+
+SOCKET ListenOnLoopback(unsigned short port, unsigned short* boundPort)
+{
+    OwnedSocket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (listener.Get() == INVALID_SOCKET) {
+        return INVALID_SOCKET;
+    }
+    const int reuse = 1;
+    setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    SockLen size = sizeof address;
+    if (bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener.Get(), 16) != 0 ||
+        getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        return INVALID_SOCKET;
+    }
+    *boundPort = ntohs(address.sin_port);
+    return std::exchange(*listener.Ptr(), INVALID_SOCKET);
+}
+
+} // namespace
+
+std::string Field(const std::string& key, const std::string& value)
+{
+    return key + ";" + std::to_string(value.size()) + ";" + value;
+}
+
+std::string ReportFrame(const FieldList& fields, const std::string& key)
+{
+    std::string value;
+    for (const auto& field : fields) {
+        value += Field(field.first, field.second);
+    }
+    return Field(key, value);
+}
+
+bool ParseScenario(const std::string& text, FakeScenario* scenario)
+{
+    FakeScenario result;
+    FieldList fields;
+    std::string key = "#@REPORT@#";
+    long truncate = -1;
+    bool reply = true;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::istringstream words(line);
+        std::string directive;
+        if (!(words >> directive) || directive.compare(0, 2, "//") == 0) {
+            continue;
+        }
+        if (directive == "field") {
+            std::string fieldKey;
+            if (!(words >> fieldKey)) {
+                return false;
+            }
+            std::string value;
+            if (words.get() == ' ') {
+                std::getline(words, value);
+            }
+            fields.emplace_back(fieldKey, Unescape(value));
+        } else if (directive == "key") {
+            if (!(words >> key)) {
+                return false;
+            }
+        } else if (directive == "truncate") {
+            if (!(words >> truncate) || truncate < 0) {
+                return false;
+            }
+        } else if (directive == "pieces") {
+            size_t piece = 0;
+            while (words >> piece) {
+                result.pieces.push_back(piece);
+            }
+        } else if (directive == "piecedelay") {
+            if (!(words >> result.pieceDelayMs)) {
+                return false;
+            }
+        } else if (directive == "delay") {
+            if (!(words >> result.delayMs)) {
+                return false;
+            }
+        } else if (directive == "noreply") {
+            reply = false;
+        } else if (directive == "hold") {
+            result.holdOpen = true;
+        } else if (directive == "closeearly") {
+            result.closeAtOnce = true;
+        } else {
+            return false;
+        }
+    }
+    if (reply) {
+        result.reply = ReportFrame(fields, key);
+        if (truncate >= 0 && static_cast<size_t>(truncate) < result.reply.size()) {
+            result.reply.resize(static_cast<size_t>(truncate));
+        }
+    }
+    *scenario = result;
+    return true;
+}
+
+FakeAnalysisServer::FakeAnalysisServer(bool keepBytes) : keepBytes(keepBytes) {}
+
+FakeAnalysisServer::~FakeAnalysisServer()
+{
+    stopping = true;
+    if (thread.joinable()) {
+        thread.join();
+    }
+    if (listener != INVALID_SOCKET) {
+        closesocket(listener);
+    }
+}
+
+bool FakeAnalysisServer::Start(unsigned short wantedPort)
+{
+    listener = ListenOnLoopback(wantedPort, &port);
+    if (listener == INVALID_SOCKET) {
+        return false;
+    }
+    thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+void FakeAnalysisServer::AddScenario(const FakeScenario& scenario)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    scenarios.push_back(scenario);
+}
+
+void FakeAnalysisServer::SetScenario(const FakeScenario& scenario)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    scenarios.assign(1, scenario);
+}
+
+std::vector<FakeRequest> FakeAnalysisServer::Requests() const
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    return requests;
+}
+
+FakeScenario FakeAnalysisServer::NextScenario()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (scenarios.empty()) {
+        return {};
+    }
+    FakeScenario next = scenarios.front();
+    if (scenarios.size() > 1) {
+        scenarios.pop_front();
+    }
+    return next;
+}
+
+bool FakeAnalysisServer::Pause(int milliseconds) const
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopping && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return !stopping;
+}
+
+void FakeAnalysisServer::Serve()
+{
+    while (!stopping) {
+        if (!WaitReadable(listener, 50)) {
+            continue;
+        }
+        OwnedSocket connection(accept(listener, nullptr, nullptr));
+        if (connection.Get() != INVALID_SOCKET) {
+            ServeConnection(connection.Get());
+        }
+    }
+}
+
+void FakeAnalysisServer::ServeConnection(SOCKET connection)
+{
+    size_t index = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        index = requests.size();
+        requests.emplace_back();
+    }
+    const FakeScenario scenario = NextScenario();
+    if (scenario.closeAtOnce || !ReadRequest(connection, index) || !Pause(scenario.delayMs)) {
+        return;
+    }
+    size_t sent = 0;
+    for (size_t piece : scenario.pieces) {
+        if (sent >= scenario.reply.size()) {
+            break;
+        }
+        SendReply(connection, scenario.reply.substr(sent, piece));
+        sent += piece;
+        if (!Pause(scenario.pieceDelayMs)) {
+            return;
+        }
+    }
+    if (sent < scenario.reply.size()) {
+        SendReply(connection, scenario.reply.substr(sent));
+    }
+    if (scenario.holdOpen) {
+        char sink[256];
+        while (!stopping) {
+            if (WaitReadable(connection, 50) && ReceiveSome(connection, sink, sizeof sink) <= 0) {
+                return;
+            }
+        }
+    }
+}
+
+bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index)
+{
+    FieldFollower follower;
+    std::vector<char> buffer(64 * 1024);
+    while (!stopping) {
+        if (!WaitReadable(connection, 50)) {
+            continue;
+        }
+        const int received = ReceiveSome(connection, buffer.data(), static_cast<int>(buffer.size()));
+        if (received <= 0) {
+            return true;
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        FakeRequest& request = requests[index];
+        request.byteCount += static_cast<uint64_t>(received);
+        if (keepBytes) {
+            request.bytes.append(buffer.data(), static_cast<size_t>(received));
+        }
+        const auto state = follower.Feed(buffer.data(), static_cast<size_t>(received), &request.keys);
+        if (state != FieldFollower::State::More) {
+            request.complete = state == FieldFollower::State::Complete;
+            return true;
+        }
+    }
+    return false;
+}
+
+LoopbackPair::LoopbackPair()
+{
+    unsigned short port = 0;
+    OwnedSocket listener(ListenOnLoopback(0, &port));
+    if (listener.Get() == INVALID_SOCKET) {
+        return;
+    }
+    OwnedSocket connecting(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(connecting.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return;
+    }
+    server = accept(listener.Get(), nullptr, nullptr);
+    client = std::exchange(*connecting.Ptr(), INVALID_SOCKET);
+}
+
+LoopbackPair::~LoopbackPair()
+{
+    for (SOCKET s : {client, server}) {
+        if (s != INVALID_SOCKET) {
+            closesocket(s);
+        }
+    }
+}
