@@ -46,7 +46,8 @@ inline int ReceiveSome(SOCKET s, char* buf, int len)
 }
 
 // True when a receive would not block (data, a closed connection or an
-// error), false when `timeoutMs` ran out first. WAIT_FOREVER waits for ever.
+// error on the socket), false when `timeoutMs` ran out first or the wait
+// itself failed. WAIT_FOREVER waits for ever.
 inline bool WaitReadable(SOCKET s, int timeoutMs)
 {
 #ifdef _WIN32
@@ -54,10 +55,10 @@ inline bool WaitReadable(SOCKET s, int timeoutMs)
     FD_ZERO(&readable);
     FD_SET(s, &readable);
     timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit) != 0;
+    return select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit) > 0;
 #else
     pollfd entry{s, POLLIN, 0};
-    return poll(&entry, 1, timeoutMs) != 0;
+    return poll(&entry, 1, timeoutMs) > 0;
 #endif
 }
 
