@@ -76,7 +76,7 @@ inline void SetSendTimeout(SOCKET s, int timeoutMs)
 
 // Owns one socket and closes it when it goes.
 class OwnedSocket {
-  public:
+public:
     OwnedSocket() = default;
     explicit OwnedSocket(SOCKET s) : socket(s) {}
     OwnedSocket(OwnedSocket&& other) noexcept : socket(std::exchange(other.socket, INVALID_SOCKET)) {}
@@ -98,6 +98,6 @@ class OwnedSocket {
     // For the calls that create or close the socket through a SOCKET*.
     SOCKET* Ptr() { return &socket; }
 
-  private:
+private:
     SOCKET socket = INVALID_SOCKET;
 };

@@ -1,5 +1,6 @@
 #include "analysis/ToothDetect.h"
 
+#include "analysis/AnalysisServer.h"
 #include "analysis/SocketIo.h"
 #include "analysis/SocketShim.h"
 #include "analysis/TextField.h"
@@ -10,33 +11,80 @@
 
 namespace {
 
-const char KEY_GUID[] = "#@GUID@#";
-const char KEY_MACADDRESS[] = "#@MACADDRESS@#";
-const char KEY_JPG[] = "#@JPG@#";
-const char KEY_SJPG[] = "#@SJPG@#";
-const char KEY_NEWPANO[] = "#@NEWPANO@#";
-const char KEY_SNEWPANO[] = "#@SNEWPANO@#";
-const char KEY_DISINFO[] = "#@DISINFO@#";
-const char KEY_UPDPANO[] = "#@UPDPANO@#";
-const char KEY_DATAREFLECT[] = "#@DATAREFLECT@#";
-const char KEY_TESTMSG[] = "#@TESTMSG@#";
-const char KEY_REPORT[] = "#@REPORT@#";
-const char KEY_RETCODE[] = "#@RETCODE@#";
-const char KEY_POSINFO[] = "#@POSINFO@#";
-const char KEY_EXTINFO[] = "#@EXTINFO@#";
+// The one block an upload streams through: fields are appended at its end,
+// and each time it is full it is sent whole and starts again empty.
+class UploadBlock {
+public:
+    UploadBlock() : bytes(new char[FRAME_BUFFER_SIZE]) {}
 
-// Sends one upload block whole, in as many calls as it takes.
-bool SendBlock(SOCKET s, const char* block, int len)
-{
-    for (int sent = 0; sent < len;) {
-        const int result = SendSome(s, block + sent, len - sent);
-        if (result <= 0) {
+    bool AppendField(const char* key, const char* value)
+    {
+        return Took(FormatField(bytes.get() + used, FRAME_BUFFER_SIZE - used, key, value));
+    }
+
+    bool AppendHeader(const char* key, int valueLen)
+    {
+        return Took(FormatFieldHeader(bytes.get() + used, FRAME_BUFFER_SIZE - used, key, valueLen));
+    }
+
+    // Appends `size` bytes of `file`. A file that shrank under us would leave
+    // the announced LEN short and the server reading the next field as image
+    // bytes, so a short read fails.
+    bool AppendFile(SOCKET s, std::ifstream& file, int size)
+    {
+        for (int left = size; left > 0;) {
+            if (used == FRAME_BUFFER_SIZE && !Send(s)) {
+                return false;
+            }
+            const int room = FRAME_BUFFER_SIZE - used;
+            const int piece = left < room ? left : room;
+            if (!file.read(bytes.get() + used, piece)) {
+                return false;
+            }
+            used += piece;
+            left -= piece;
+        }
+        return used < FRAME_BUFFER_SIZE || Send(s);
+    }
+
+    // Appends the command token, in a fresh block when this one lacks the room.
+    bool AppendToken(SOCKET s, const char* token, int len)
+    {
+        if (FRAME_BUFFER_SIZE - used < len && !Send(s)) {
             return false;
         }
-        sent += result;
+        std::memcpy(bytes.get() + used, token, static_cast<size_t>(len));
+        used += len;
+        return true;
     }
-    return true;
-}
+
+    // Sends what the block holds, in as many calls as it takes, and empties it.
+    bool Send(SOCKET s)
+    {
+        for (int sent = 0; sent < used;) {
+            const int result = SendSome(s, bytes.get() + sent, used - sent);
+            if (result <= 0) {
+                return false;
+            }
+            sent += result;
+        }
+        used = 0;
+        return true;
+    }
+
+    // The reply's first receive reuses the block.
+    char* Data() const { return bytes.get(); }
+
+private:
+    bool Took(int len)
+    {
+        used += len;
+        return len > 0;
+    }
+
+    std::unique_ptr<char[]> bytes;
+    int used = 0;
+};
 
 // The reply accepts the request when RETCODE's value equals "1" as strncmp
 // compares over LEN bytes: so the empty value accepts too.
@@ -71,17 +119,10 @@ bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const
     if (tokenLen == 0) {
         return false;
     }
-    const std::unique_ptr<char[]> block(new char[FRAME_BUFFER_SIZE]);
-    int used = FormatField(block.get(), FRAME_BUFFER_SIZE, KEY_GUID, guid.c_str());
-    if (used == 0) {
+    UploadBlock block;
+    if (!block.AppendField(KEY_GUID, guid.c_str()) || !block.AppendField(KEY_MACADDRESS, mac.c_str())) {
         return false;
     }
-    const int macLen = FormatField(block.get() + used, FRAME_BUFFER_SIZE - used, KEY_MACADDRESS, mac.c_str());
-    if (macLen == 0) {
-        return false;
-    }
-    used += macLen;
-
     const int imageCount = twoImages ? 2 : 1;
     std::ifstream images[2];
     images[0].open(path1, std::ios::binary);
@@ -98,55 +139,21 @@ bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const
         return false;
     }
     SetSendTimeout(socket.Get(), replyWaitMs);
-
     for (int i = 0; i < imageCount; ++i) {
         const int size = GetStreamLength(images[i]);
-        if (size < 0) {
+        if (size < 0 || !block.AppendHeader(i == 0 ? KEY_JPG : KEY_SJPG, size) ||
+            !block.AppendFile(socket.Get(), images[i], size)) {
             return false;
         }
-        const int headerLen =
-            FormatFieldHeader(block.get() + used, FRAME_BUFFER_SIZE - used, i == 0 ? KEY_JPG : KEY_SJPG, size);
-        if (headerLen == 0) {
+        // The second image begins in an empty block.
+        if (i + 1 < imageCount && !block.Send(socket.Get())) {
             return false;
-        }
-        used += headerLen;
-        for (int left = size; left > 0;) {
-            if (used == FRAME_BUFFER_SIZE) {
-                if (!SendBlock(socket.Get(), block.get(), used)) {
-                    return false;
-                }
-                used = 0;
-            }
-            const int room = FRAME_BUFFER_SIZE - used;
-            const int piece = left < room ? left : room;
-            // A file that shrank under us would leave the announced LEN short
-            // and the server reading the next field as image bytes.
-            if (!images[i].read(block.get() + used, piece)) {
-                return false;
-            }
-            used += piece;
-            left -= piece;
-        }
-        const bool last = i == imageCount - 1;
-        if (used == FRAME_BUFFER_SIZE || (!last && used > 0)) {
-            if (!SendBlock(socket.Get(), block.get(), used)) {
-                return false;
-            }
-            used = 0;
         }
     }
-    if (FRAME_BUFFER_SIZE - used < tokenLen) {
-        if (!SendBlock(socket.Get(), block.get(), used)) {
-            return false;
-        }
-        used = 0;
-    }
-    std::memcpy(block.get() + used, token, static_cast<size_t>(tokenLen));
-    used += tokenLen;
-    if (!SendBlock(socket.Get(), block.get(), used)) {
+    if (!block.AppendToken(socket.Get(), token, tokenLen) || !block.Send(socket.Get())) {
         return false;
     }
-    return ReceiveReport(socket.Ptr(), block.get(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
+    return ReceiveReport(socket.Ptr(), block.Data(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
 }
 
 bool CToothDetect::UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo,

@@ -13,7 +13,7 @@ constexpr int MAX_REPORT_LEN = 64 * 1024 * 1024;
 constexpr int REPLY_WAIT_MS = 120 * 1000;
 
 class CToothDetect {
-  public:
+public:
     CToothDetect();
     virtual ~CToothDetect();
 
@@ -45,7 +45,7 @@ class CToothDetect {
     static int GetStreamLength(std::ifstream& file);
     static void CloseSocketHandle(SOCKET* s);
 
-  private:
+private:
     // Connects, sends the request in `buf` (at most MAX_SEND_CALLS calls) and
     // reads the reply, its first receive into `buf`.
     bool Exchange(char* buf, int len, bool* accepted, std::string* posInfo, std::string* disInfo, std::string* extInfo);

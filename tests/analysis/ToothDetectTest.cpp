@@ -21,7 +21,7 @@ const std::string MAC = "00-1A-2B-3C-4D-5E";
 const int PREFIX = 12 + 36 + 18 + 17;
 
 class ToothDetectTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         folder = fs::temp_directory_path() /

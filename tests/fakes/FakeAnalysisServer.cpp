@@ -13,14 +13,14 @@ namespace {
 // the transfer tests.
 bool IsLastField(const std::string& key)
 {
-    return key == "#@NEWPANO@#" || key == "#@SNEWPANO@#" || key == "#@UPDPANO@#" || key == "#@DATAREFLECT@#" ||
-           key == "#@TESTMSG@#";
+    return key == KEY_NEWPANO || key == KEY_SNEWPANO || key == KEY_UPDPANO || key == KEY_DATAREFLECT ||
+           key == KEY_TESTMSG;
 }
 
 // Follows the fields of a request as its bytes arrive, without holding the
 // values, so that a large upload costs no memory.
 class FieldFollower {
-  public:
+public:
     enum class State { More, Complete, Malformed };
 
     State Feed(const char* data, size_t len, std::vector<std::string>* keys)
@@ -45,7 +45,7 @@ class FieldFollower {
         return State::More;
     }
 
-  private:
+private:
     // False when the header cannot be one.
     bool TakeHeader(std::vector<std::string>* keys)
     {
@@ -137,7 +137,7 @@ bool ParseScenario(const std::string& text, FakeScenario* scenario)
 {
     FakeScenario result;
     FieldList fields;
-    std::string key = "#@REPORT@#";
+    std::string key = KEY_REPORT;
     long truncate = -1;
     bool reply = true;
     std::istringstream lines(text);

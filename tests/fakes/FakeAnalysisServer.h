@@ -2,6 +2,7 @@
 // what each connection sends and answers as its scenario says.
 #pragma once
 
+#include "analysis/AnalysisServer.h"
 #include "foundation/Portable.h"
 
 #include <atomic>
@@ -18,7 +19,7 @@ using FieldList = std::vector<std::pair<std::string, std::string>>;
 // One field, KEY;LEN;VALUE.
 std::string Field(const std::string& key, const std::string& value);
 // A reply frame holding `fields` in the order given, under `key`.
-std::string ReportFrame(const FieldList& fields, const std::string& key = "#@REPORT@#");
+std::string ReportFrame(const FieldList& fields, const std::string& key = KEY_REPORT);
 
 // What the server does with one connection, in this order: read the request
 // (unless it closes at once), wait, send the reply in pieces, then close or
@@ -63,7 +64,7 @@ struct FakeRequest {
 };
 
 class FakeAnalysisServer {
-  public:
+public:
     // `keepBytes` false counts the bytes of a request without holding them.
     explicit FakeAnalysisServer(bool keepBytes = true);
     ~FakeAnalysisServer();
@@ -82,7 +83,7 @@ class FakeAnalysisServer {
     void SetScenario(const FakeScenario& scenario);
     std::vector<FakeRequest> Requests() const;
 
-  private:
+private:
     void Serve();
     void ServeConnection(SOCKET connection);
     bool ReadRequest(SOCKET connection, size_t index);
