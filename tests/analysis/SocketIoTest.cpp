@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#endif
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -23,14 +27,33 @@ void Send(SOCKET s, const std::string& bytes)
     ASSERT_TRUE(SendAll(&s, bytes.data(), static_cast<int>(bytes.size()), &sent));
 }
 
-// Sends `first` now and `later` after a pause long enough for the receiver's
-// first receive to have taken `first` alone.
-std::thread SendInTwo(SOCKET s, const std::string& first, const std::string& later)
+// Waits until `receiver` has taken every byte sent to it so far.
+void WaitTaken(SOCKET receiver)
 {
-    Send(s, first);
-    return std::thread([s, later] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        Send(s, later);
+    for (;;) {
+#ifdef _WIN32
+        u_long pending = 0;
+        ioctlsocket(receiver, FIONREAD, &pending);
+#else
+        int pending = 0;
+        ioctl(receiver, FIONREAD, &pending);
+#endif
+        if (pending == 0) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Sends `first` now and `later` once the receiver's first receive has taken
+// `first` alone.
+std::thread SendInTwo(const LoopbackPair& pair, const std::string& first, const std::string& later)
+{
+    Send(pair.server, first);
+    return std::thread([&pair, later] {
+        WaitTaken(pair.client);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Send(pair.server, later);
     });
 }
 
@@ -80,7 +103,7 @@ TEST(RecvFrame, ReadsTheRestOfALongerValueIntoOneExactBuffer)
     LoopbackPair pair;
     ASSERT_TRUE(pair.Ok());
     std::vector<char> buf(FRAME_BUFFER_SIZE);
-    std::thread later = SendInTwo(pair.server, "#@REPORT@#;5;ab", "cde");
+    std::thread later = SendInTwo(pair, "#@REPORT@#;5;ab", "cde");
     const Received r = Receive(pair, buf.data(), FRAME_BUFFER_SIZE);
     later.join();
     ASSERT_TRUE(r.ok);
@@ -120,7 +143,7 @@ TEST(RecvFrame, FailsOnBadFramesAndShortConnections)
         std::vector<char> buf(FRAME_BUFFER_SIZE);
         std::thread later;
         if (!c.first.empty()) {
-            later = SendInTwo(pair.server, c.first, c.later.empty() ? " " : c.later);
+            later = SendInTwo(pair, c.first, c.later.empty() ? " " : c.later);
         }
         // The sender's close ends the value early for the cases that wait for more.
         std::thread closer([&] {
