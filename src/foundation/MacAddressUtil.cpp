@@ -16,8 +16,7 @@ constexpr size_t MAC_ADDRESS_BYTES = 6;
 // the read is tried again with the new size, a few times at most.
 constexpr int MAX_TABLE_READS = 4;
 
-template <size_t N>
-std::wstring FromAnsi(const char (&text)[N])
+template <size_t N> std::wstring FromAnsi(const char (&text)[N])
 {
     const int length = static_cast<int>(strnlen(text, N));
     if (length == 0) {
@@ -29,7 +28,10 @@ std::wstring FromAnsi(const char (&text)[N])
     return wide;
 }
 
-bool BeginsWithZero(const IP_ADDRESS_STRING& address) { return address.String[0] == '0'; }
+bool BeginsWithZero(const IP_ADDRESS_STRING& address)
+{
+    return address.String[0] == '0';
+}
 
 std::wstring FormatMacAddress(const BYTE* address)
 {
@@ -45,7 +47,10 @@ std::wstring FormatMacAddress(const BYTE* address)
     return text;
 }
 
-ULONG QuerySystemAdapterTable(IP_ADAPTER_INFO* buffer, ULONG* size) { return GetAdaptersInfo(buffer, size); }
+ULONG QuerySystemAdapterTable(IP_ADAPTER_INFO* buffer, ULONG* size)
+{
+    return GetAdaptersInfo(buffer, size);
+}
 
 } // namespace
 

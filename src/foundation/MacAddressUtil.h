@@ -3,8 +3,9 @@
 #pragma once
 
 #include <winsock2.h>
-#include <windows.h>
+
 #include <iphlpapi.h>
+#include <windows.h>
 
 #include <functional>
 #include <string>

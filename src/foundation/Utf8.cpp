@@ -7,9 +7,18 @@ namespace {
 constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 constexpr char32_t MAX_CODE_POINT = 0x10FFFF;
 
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+bool IsHighSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+bool IsContinuation(uint8_t b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 // Reads one character at `pos` and advances past it. An ill-formed sequence
 // gives U+FFFD and advances past its longest well-formed prefix only (at least
@@ -56,8 +65,7 @@ char32_t DecodeOne(std::string_view bytes, size_t& pos)
     return value;
 }
 
-template <typename String>
-void AppendCodePoint(String& out, char32_t c)
+template <typename String> void AppendCodePoint(String& out, char32_t c)
 {
     using Unit = typename String::value_type;
     if (sizeof(Unit) == 2 && c > 0xFFFF) {
@@ -69,8 +77,7 @@ void AppendCodePoint(String& out, char32_t c)
     }
 }
 
-template <typename String>
-String Decode(std::string_view bytes)
+template <typename String> String Decode(std::string_view bytes)
 {
     String out;
     out.reserve(bytes.size());
@@ -100,8 +107,7 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
-template <typename Unit>
-std::string Encode(std::basic_string_view<Unit> text)
+template <typename Unit> std::string Encode(std::basic_string_view<Unit> text)
 {
     std::string out;
     out.reserve(text.size());
@@ -120,10 +126,22 @@ std::string Encode(std::basic_string_view<Unit> text)
 
 } // namespace
 
-std::u16string Utf8ToUtf16(std::string_view bytes) { return Decode<std::u16string>(bytes); }
+std::u16string Utf8ToUtf16(std::string_view bytes)
+{
+    return Decode<std::u16string>(bytes);
+}
 
-std::string Utf16ToUtf8(std::u16string_view text) { return Encode(text); }
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    return Encode(text);
+}
 
-std::wstring Utf8ToWide(std::string_view bytes) { return Decode<std::wstring>(bytes); }
+std::wstring Utf8ToWide(std::string_view bytes)
+{
+    return Decode<std::wstring>(bytes);
+}
 
-std::string WideToUtf8(std::wstring_view text) { return Encode(text); }
+std::string WideToUtf8(std::wstring_view text)
+{
+    return Encode(text);
+}

@@ -9,7 +9,10 @@ namespace {
 const GUID TEST_GUID = {0x00112233, 0x4455, 0x6677, {0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}};
 
 // A folder text of `length` characters ending with a backslash.
-std::wstring FolderOf(size_t length) { return std::wstring(length - 1, L'd') + L'\\'; }
+std::wstring FolderOf(size_t length)
+{
+    return std::wstring(length - 1, L'd') + L'\\';
+}
 
 TEST(TempFilePath, IsFolderGuidTextAndExtensionWhileTheWholePathFitsIn260Characters)
 {
