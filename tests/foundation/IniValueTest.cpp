@@ -14,7 +14,7 @@ TEST(IniValue, ReadsSignedDecimalIntegersOfThirtyTwoBits)
     };
     for (const auto& [text, expected] : good) {
         int32_t value = 12345;
-        EXPECT_TRUE(ParseIniInteger(text, value)) << std::wstring(text).size();
+        EXPECT_TRUE(ParseIniInteger(text, value)) << text;
         EXPECT_EQ(value, expected);
     }
 }

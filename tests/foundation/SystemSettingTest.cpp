@@ -30,6 +30,19 @@ std::wstring ReadKey(const std::wstring& path, const wchar_t* section, const wch
     return text;
 }
 
+struct StoredKey {
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value;
+};
+
+void ExpectStored(std::initializer_list<StoredKey> keys)
+{
+    for (const StoredKey& k : keys) {
+        EXPECT_EQ(ReadKey(UserCopy(), k.section, k.key), k.value) << k.key;
+    }
+}
+
 const char kAllKeys[] =
     "[CAPTURE]\r\nRECTX=10\r\nRECTY=20\r\nRECTW=300\r\nRECTH=200\r\n"
     "[SYSTEM]\r\nUPDATENFY=1\r\nMISSEND=1\r\nCAPTUREBAR=0\r\nCLIPBOARDTOKEN=0\r\n";
@@ -80,16 +93,17 @@ TEST_F(SystemSettingTest, FirstRunWithoutPresetTakesDefaultsAndWritesTheUserCopy
 
     ASSERT_TRUE(setting.Save());
     EXPECT_FALSE(setting.dirty);
-    const std::wstring copy = UserCopy();
-    ASSERT_TRUE(FileExists(copy));
-    EXPECT_EQ(ReadKey(copy, L"CAPTURE", L"RECTX"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"CAPTURE", L"RECTY"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"CAPTURE", L"RECTW"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"CAPTURE", L"RECTH"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"SYSTEM", L"UPDATENFY"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"SYSTEM", L"MISSEND"), L"0");
-    EXPECT_EQ(ReadKey(copy, L"SYSTEM", L"CAPTUREBAR"), L"1");
-    EXPECT_EQ(ReadKey(copy, L"SYSTEM", L"CLIPBOARDTOKEN"), L"1");
+    ASSERT_TRUE(FileExists(UserCopy()));
+    ExpectStored({
+        {L"CAPTURE", L"RECTX", L"0"},
+        {L"CAPTURE", L"RECTY", L"0"},
+        {L"CAPTURE", L"RECTW", L"0"},
+        {L"CAPTURE", L"RECTH", L"0"},
+        {L"SYSTEM", L"UPDATENFY", L"0"},
+        {L"SYSTEM", L"MISSEND", L"0"},
+        {L"SYSTEM", L"CAPTUREBAR", L"1"},
+        {L"SYSTEM", L"CLIPBOARDTOKEN", L"1"},
+    });
     EXPECT_FALSE(FileExists(workDir.File(L"Setting.ini")));
 }
 
@@ -107,9 +121,11 @@ TEST_F(SystemSettingTest, FirstRunReadsThePresetAndWritesItAsTheUserCopy)
 
     const std::string preset = ReadBytes(workDir.File(L"Setting.ini"));
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTW"), L"300");
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CAPTUREBAR"), L"0");
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CLIPBOARDTOKEN"), L"0");
+    ExpectStored({
+        {L"CAPTURE", L"RECTW", L"300"},
+        {L"SYSTEM", L"CAPTUREBAR", L"0"},
+        {L"SYSTEM", L"CLIPBOARDTOKEN", L"0"},
+    });
     EXPECT_EQ(ReadBytes(workDir.File(L"Setting.ini")), preset) << "the preset is never written";
 }
 
@@ -135,8 +151,10 @@ TEST_F(SystemSettingTest, AbsentClipboardTokenReadsAsSetAndIsWrittenBack)
     EXPECT_TRUE(setting.clipboardToken);
     EXPECT_TRUE(setting.dirty);
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CLIPBOARDTOKEN"), L"1");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTH"), L"4");
+    ExpectStored({
+        {L"SYSTEM", L"CLIPBOARDTOKEN", L"1"},
+        {L"CAPTURE", L"RECTH", L"4"},
+    });
 }
 
 TEST_F(SystemSettingTest, AnUnchangedCompleteUserCopyIsNotTouched)
@@ -168,10 +186,12 @@ TEST_F(SystemSettingTest, CaptureRegionIsOriginAndSizeAndMayBeNegative)
     EXPECT_EQ(setting.captureRect.bottom, 220);
     setting.dirty = true;
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTX"), L"10");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTY"), L"20");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTW"), L"300");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTH"), L"200");
+    ExpectStored({
+        {L"CAPTURE", L"RECTX", L"10"},
+        {L"CAPTURE", L"RECTY", L"20"},
+        {L"CAPTURE", L"RECTW", L"300"},
+        {L"CAPTURE", L"RECTH", L"200"},
+    });
 
     WriteUserCopy("[CAPTURE]\r\nRECTX=-1920\r\nRECTY=-5\r\nRECTW=1920\r\nRECTH=1085\r\n[SYSTEM]\r\nCLIPBOARDTOKEN=1\r\n");
     CSystemSetting negative;
@@ -182,8 +202,10 @@ TEST_F(SystemSettingTest, CaptureRegionIsOriginAndSizeAndMayBeNegative)
     EXPECT_EQ(negative.captureRect.bottom, 1080);
     negative.dirty = true;
     ASSERT_TRUE(negative.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTX"), L"-1920");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTW"), L"1920");
+    ExpectStored({
+        {L"CAPTURE", L"RECTX", L"-1920"},
+        {L"CAPTURE", L"RECTW", L"1920"},
+    });
 }
 
 TEST_F(SystemSettingTest, ARegionBeyondThe32BitRangeStillReadsBackUnchanged)
@@ -194,10 +216,12 @@ TEST_F(SystemSettingTest, ARegionBeyondThe32BitRangeStillReadsBackUnchanged)
     ASSERT_TRUE(setting.Load());
     setting.dirty = true;
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTX"), L"2147483647");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTY"), L"-2147483648");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTW"), L"10");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTH"), L"-10");
+    ExpectStored({
+        {L"CAPTURE", L"RECTX", L"2147483647"},
+        {L"CAPTURE", L"RECTY", L"-2147483648"},
+        {L"CAPTURE", L"RECTW", L"10"},
+        {L"CAPTURE", L"RECTH", L"-10"},
+    });
 }
 
 TEST_F(SystemSettingTest, FlagsReadAsNonZeroAndAreWrittenAsOneOrZero)
@@ -211,10 +235,12 @@ TEST_F(SystemSettingTest, FlagsReadAsNonZeroAndAreWrittenAsOneOrZero)
     EXPECT_TRUE(setting.clipboardToken);
     setting.dirty = true;
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"UPDATENFY"), L"1");
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"MISSEND"), L"1");
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CAPTUREBAR"), L"1");
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CLIPBOARDTOKEN"), L"1");
+    ExpectStored({
+        {L"SYSTEM", L"UPDATENFY", L"1"},
+        {L"SYSTEM", L"MISSEND", L"1"},
+        {L"SYSTEM", L"CAPTUREBAR", L"1"},
+        {L"SYSTEM", L"CLIPBOARDTOKEN", L"1"},
+    });
 }
 
 // Our choice: a value that is not a decimal integer reads as its key's
@@ -234,8 +260,10 @@ TEST_F(SystemSettingTest, AValueThatIsNotADecimalIntegerReadsAsTheDefault)
     EXPECT_TRUE(setting.clipboardToken);
     EXPECT_TRUE(setting.dirty);
     ASSERT_TRUE(setting.Save());
-    EXPECT_EQ(ReadKey(UserCopy(), L"SYSTEM", L"CLIPBOARDTOKEN"), L"1");
-    EXPECT_EQ(ReadKey(UserCopy(), L"CAPTURE", L"RECTX"), L"0");
+    ExpectStored({
+        {L"SYSTEM", L"CLIPBOARDTOKEN", L"1"},
+        {L"CAPTURE", L"RECTX", L"0"},
+    });
 }
 
 TEST_F(SystemSettingTest, AFolderThatCannotBeCreatedLoadsButFailsTheSave)
