@@ -1,15 +1,93 @@
 #include "capture/ProgressDlg.h"
 
+#include "capture/SEffect.h"
+#include "foundation/JpegFile.h"
 #include "res/resource.h"
+#include "ui/Handles.h"
 
 #include <commctrl.h>
 
 #include <cwctype>
+#include <memory>
 
 namespace {
 
 constexpr UINT_PTR kBatchTimer = 1;
 constexpr UINT kBatchTickMs = 50;
+constexpr double kLowFraction = 0.1;
+constexpr double kHighClipFraction = 0.01;
+constexpr float kSharpenAmount = 1.5f;
+constexpr float kSharpenRadius = 20.0f;
+// Sources are read whole into memory; larger files are not taken.
+constexpr LONGLONG kMaxSourceBytes = 0x7FFFFFFF;
+
+struct StreamRelease {
+    void operator()(IStream* stream) const { stream->Release(); }
+};
+using StreamPtr = std::unique_ptr<IStream, StreamRelease>;
+
+// A bitmap decoded from a copy of the file in memory, so that the file is not
+// held open while the result is written, possibly over it. The bitmap may
+// read from its stream as long as it lives, so it goes first.
+struct LoadedBitmap {
+    StreamPtr stream;
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+};
+
+StreamPtr ReadFileToStream(const std::wstring& path)
+{
+    HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    const UniqueHandle file(opened);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSourceBytes) {
+        return nullptr;
+    }
+    const DWORD length = static_cast<DWORD>(size.QuadPart);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    void* bytes = GlobalLock(block);
+    DWORD read = 0;
+    const bool complete = bytes != nullptr && ReadFile(file.Get(), bytes, length, &read, nullptr) && read == length;
+    GlobalUnlock(block);
+    IStream* stream = nullptr;
+    if (!complete || CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    return StreamPtr(stream);
+}
+
+LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
+{
+    LoadedBitmap loaded;
+    loaded.stream = ReadFileToStream(path);
+    if (loaded.stream) {
+        loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
+    }
+    return loaded;
+}
+
+// Writes the JPEG under a new name in the target folder and puts it in place
+// only once it is complete, so a failed write never costs the file already
+// there (which may be the source itself).
+bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target)
+{
+    wchar_t partial[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), L"shp", 0, partial) == 0) {
+        return false;
+    }
+    if (SaveImageAsJpeg(bitmap, partial) && MoveFileExW(partial, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return true;
+    }
+    DeleteFileW(partial);
+    return false;
+}
 
 std::wstring TrimSpace(const std::wstring& text)
 {
@@ -103,7 +181,20 @@ void CProgressDlg::OnTimer(UINT_PTR)
     ++nextIndex;
 }
 
-bool CProgressDlg::SharpenFile(const std::wstring&)
+bool CProgressDlg::SharpenFile(const std::wstring& name)
 {
-    return false;
+    const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + name);
+    if (!loaded.bitmap) {
+        return false;
+    }
+    bool processed = false;
+    {
+        CSEffect effect;
+        effect.Attach(loaded.bitmap.get());
+        processed = effect.LockBits() && effect.AutoLevel(kLowFraction, kHighClipFraction) &&
+                    effect.Sharpen(kSharpenAmount, kSharpenRadius);
+        effect.UnlockBits();
+        effect.Detach();
+    }
+    return processed && SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + name);
 }

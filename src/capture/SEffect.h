@@ -1,0 +1,34 @@
+// Auto-level and unsharp mask, in place, on a GDI+ bitmap while its pixels
+// are locked as 24-bit RGB. Every user runs Attach, LockBits, AutoLevel(0.1,
+// 0.01), Sharpen(1.5, 20.0), UnlockBits, and uses the bitmap only after
+// unlocking and only when every step succeeded. The object never owns the
+// bitmap.
+#pragma once
+
+#include "capture/PixelView.h"
+#include "ui/Gdiplus.h"
+
+class CSEffect {
+public:
+    CSEffect() = default;
+    CSEffect(const CSEffect&) = delete;
+    CSEffect& operator=(const CSEffect&) = delete;
+    virtual ~CSEffect();
+
+    bool Attach(Gdiplus::Bitmap* bitmap);
+    bool LockBits();
+    bool AutoLevel(double lowFraction, double highClipFraction);
+    bool Sharpen(float amount, float radius);
+    void UnlockBits();
+    void Detach();
+
+private:
+    PixelView LockedPixels() const;
+
+    Gdiplus::Bitmap* bitmap = nullptr;
+    Gdiplus::BitmapData lockedData{};
+    UINT width = 0;
+    UINT height = 0;
+    UINT bytesPerPixel = 0;
+    bool locked = false;
+};
