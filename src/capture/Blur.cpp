@@ -15,17 +15,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
+
+// The byte rows never overlap the sums; saying so lets the compiler
+// vectorise loops that write bytes (which may alias anything) beside them.
+#define QUILL_RESTRICT __restrict
 
 namespace {
 
 constexpr int kBoxes = 3;
-constexpr uint32_t kMaxBoxRadius = kMaxBlurReach / kBoxes;
-// Columns of bytes handled together, so that a strip stays in the cache
-// across the three passes.
-constexpr size_t kStripBytes = 512;
-constexpr size_t kTransposeBlock = 16;
+constexpr size_t kTransposeBlock = 64;
 
 struct BoxRadii {
     uint32_t radius[kBoxes];
@@ -50,89 +51,158 @@ std::unique_ptr<T[]> TryAllocate(size_t count)
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
-// Rows of bytes with their own stride; `BoxPass` reads and writes such a strip.
+// Rows of bytes with their own stride.
 struct ByteRows {
     uint8_t* first;
     ptrdiff_t stride;
     uint8_t* Row(uint32_t y) const { return first + static_cast<ptrdiff_t>(y) * stride; }
 };
 
-// One box pass down `count` byte columns of `rows` rows. `in` and `out` may be
-// the same memory: the input rows still needed are then kept in `ring`
-// (radius + 1 rows of `count` bytes).
-void BoxPass(ByteRows in, ByteRows out, uint32_t rows, size_t count, uint32_t radius, uint32_t* sum, uint8_t* ring)
-{
-    const uint32_t width = 2 * radius + 1;
-    // (sum + width / 2) * multiplier >> 24 is the rounded quotient for every
-    // sum of bytes over a box of at most 256 bytes, without a division.
-    const uint32_t multiplier = ((1u << 24) + width - 1) / width;
-    const uint32_t half = width / 2;
-    const bool inPlace = in.first == out.first;
-    const uint32_t last = rows - 1;
+// The three box passes down every byte column, run as one pipeline over
+// whole rows: each pass pulls the rows it needs from the one before through a
+// small ring of rows, so the image is read once and written once and the
+// rings stay in the cache. The input rows are copied into the first ring
+// before anything is written, so `in` and `out` may be the same memory.
+template <typename Sum>
+class ColumnBlur {
+public:
+    // (sum + width / 2) * multiplier >> kShift is the rounded quotient for
+    // every sum of bytes over a box of the widths each sum type is used for
+    // (up to 15 bytes with 16 bits, up to 255 with 32), without a division.
+    static constexpr int kShift = sizeof(Sum) == 2 ? 16 : 24;
+    using Wide = uint32_t;
 
-    const uint8_t* first = in.Row(0);
-    for (size_t j = 0; j < count; ++j) {
-        sum[j] = (radius + 1) * first[j];
-    }
-    for (uint32_t i = 1; i <= radius; ++i) {
-        const uint8_t* row = in.Row(std::min(i, last));
-        for (size_t j = 0; j < count; ++j) {
-            sum[j] += row[j];
+    ColumnBlur(ByteRows in, ByteRows out, uint32_t rows, size_t rowBytes, const BoxRadii& boxes)
+        : in(in), out(out), last(rows - 1), rowBytes(rowBytes)
+    {
+        for (int k = 0; k < kBoxes; ++k) {
+            const uint32_t width = 2 * boxes.radius[k] + 1;
+            stage[k].radius = boxes.radius[k];
+            stage[k].multiplier = static_cast<Sum>(((Wide{1} << kShift) + width - 1) / width);
+            // The pass reads from its row y - radius to its row y + radius + 1.
+            stage[k].ringRows = 2 * boxes.radius[k] + 2;
+            stage[k].ring = TryAllocate<uint8_t>(stage[k].ringRows * rowBytes);
+            stage[k].sum = TryAllocate<Sum>(rowBytes);
         }
     }
-    for (uint32_t y = 0; y < rows; ++y) {
-        const uint8_t* current = in.Row(y);
-        if (inPlace) {
-            std::memcpy(ring + static_cast<size_t>(y % (radius + 1)) * count, current, count);
-        }
-        uint8_t* target = out.Row(y);
-        for (size_t j = 0; j < count; ++j) {
-            target[j] = static_cast<uint8_t>(((sum[j] + half) * multiplier) >> 24);
-        }
-        if (y == last) {
-            break;
-        }
-        const uint32_t leaving = y > radius ? y - radius : 0;
-        const uint8_t* added = in.Row(std::min(y + radius + 1, last));
-        const uint8_t* removed =
-            inPlace ? ring + static_cast<size_t>(leaving % (radius + 1)) * count : in.Row(leaving);
-        for (size_t j = 0; j < count; ++j) {
-            sum[j] += static_cast<uint32_t>(added[j]) - removed[j];
-        }
-    }
-}
 
-// The three box passes down every byte column, strip by strip.
+    bool Run()
+    {
+        for (const Stage& s : stage) {
+            if (!s.ring || !s.sum) {
+                return false;
+            }
+        }
+        for (uint32_t y = 0; y <= last; ++y) {
+            ProduceRow(kBoxes - 1);
+        }
+        return true;
+    }
+
+private:
+    struct Stage {
+        uint32_t radius = 0;
+        Sum multiplier = 0;
+        uint32_t ringRows = 0;
+        std::unique_ptr<uint8_t[]> ring;
+        std::unique_ptr<Sum[]> sum;
+        uint32_t filled = 0;
+        uint32_t produced = 0;
+    };
+
+    // Row y of what stage k reads.
+    uint8_t* InputRow(int k, uint32_t y) { return stage[k].ring.get() + (y % stage[k].ringRows) * rowBytes; }
+
+    // Makes the rows up to `upto` (at most the last) readable by stage k.
+    void Fill(int k, uint32_t upto)
+    {
+        upto = std::min(upto, last);
+        while (stage[k].filled <= upto) {
+            if (k == 0) {
+                std::memcpy(InputRow(0, stage[0].filled), in.Row(stage[0].filled), rowBytes);
+            } else {
+                ProduceRow(k - 1);
+            }
+            ++stage[k].filled;
+        }
+    }
+
+    void ProduceRow(int k)
+    {
+        Stage& s = stage[k];
+        Sum* QUILL_RESTRICT sum = s.sum.get();
+        const uint32_t y = s.produced;
+        const uint32_t r = s.radius;
+        // A local count: a member would be reloaded after every byte stored.
+        const size_t count = rowBytes;
+        if (y == 0) {
+            Fill(k, r);
+            const uint8_t* first = InputRow(k, 0);
+            for (size_t j = 0; j < count; ++j) {
+                sum[j] = static_cast<Sum>((r + 1) * first[j]);
+            }
+            for (uint32_t i = 1; i <= r; ++i) {
+                const uint8_t* row = InputRow(k, std::min(i, last));
+                for (size_t j = 0; j < count; ++j) {
+                    sum[j] += row[j];
+                }
+            }
+        }
+        uint8_t* QUILL_RESTRICT target = k == kBoxes - 1 ? out.Row(y) : InputRow(k + 1, y);
+        const Sum multiplier = s.multiplier;
+        const Sum half = static_cast<Sum>(r);
+        for (size_t j = 0; j < count; ++j) {
+            const Wide rounded = static_cast<Sum>(sum[j] + half);
+            target[j] = static_cast<uint8_t>((rounded * multiplier) >> kShift);
+        }
+        if (y < last) {
+            Fill(k, y + r + 1);
+            const uint8_t* QUILL_RESTRICT added = InputRow(k, std::min(y + r + 1, last));
+            const uint8_t* QUILL_RESTRICT removed = InputRow(k, y > r ? y - r : 0);
+            for (size_t j = 0; j < count; ++j) {
+                sum[j] = static_cast<Sum>(sum[j] + added[j] - removed[j]);
+            }
+        }
+        ++s.produced;
+    }
+
+    ByteRows in;
+    ByteRows out;
+    uint32_t last;
+    size_t rowBytes;
+    Stage stage[kBoxes];
+};
+
+// Narrow boxes (the usual radius gives 15, 15 and 13 bytes) sum in 16 bits,
+// twice as many bytes per vector instruction as with 32. A box of one byte
+// needs the multiplier 65536, which 16 bits do not hold.
+constexpr uint32_t kMinNarrowBoxRadius = 1;
+constexpr uint32_t kMaxNarrowBoxRadius = 7;
+
 bool BlurColumns(ByteRows in, ByteRows out, uint32_t rows, size_t rowBytes, const BoxRadii& boxes)
 {
-    auto sum = TryAllocate<uint32_t>(kStripBytes);
-    auto ring = TryAllocate<uint8_t>((kMaxBoxRadius + 1) * kStripBytes);
-    if (!sum || !ring) {
-        return false;
+    const auto [narrowest, widest] = std::minmax_element(std::begin(boxes.radius), std::end(boxes.radius));
+    if (*narrowest >= kMinNarrowBoxRadius && *widest <= kMaxNarrowBoxRadius) {
+        return ColumnBlur<uint16_t>(in, out, rows, rowBytes, boxes).Run();
     }
-    for (size_t start = 0; start < rowBytes; start += kStripBytes) {
-        const size_t count = std::min(kStripBytes, rowBytes - start);
-        ByteRows source{in.first + start, in.stride};
-        const ByteRows target{out.first + start, out.stride};
-        for (const uint32_t radius : boxes.radius) {
-            BoxPass(source, target, rows, count, radius, sum.get(), ring.get());
-            source = target;
-        }
-    }
-    return true;
+    return ColumnBlur<uint32_t>(in, out, rows, rowBytes, boxes).Run();
 }
 
-// Pixel (x, y) of `source` becomes pixel (y, x) of `target`.
+// Pixel (x, y) of `source` becomes pixel (y, x) of `target`, in tiles that
+// stay in the cache: each target row of a tile is written in one run.
 void Transpose(const PixelView& source, const PixelView& target)
 {
     for (uint32_t y0 = 0; y0 < source.height; y0 += kTransposeBlock) {
         const uint32_t y1 = std::min<uint32_t>(source.height, y0 + kTransposeBlock);
         for (uint32_t x0 = 0; x0 < source.width; x0 += kTransposeBlock) {
             const uint32_t x1 = std::min<uint32_t>(source.width, x0 + kTransposeBlock);
-            for (uint32_t y = y0; y < y1; ++y) {
-                const uint8_t* from = source.Row(y);
-                for (uint32_t x = x0; x < x1; ++x) {
-                    std::memcpy(target.Row(x) + static_cast<size_t>(y) * 3, from + static_cast<size_t>(x) * 3, 3);
+            for (uint32_t x = x0; x < x1; ++x) {
+                uint8_t* to = target.Row(x) + static_cast<size_t>(y0) * 3;
+                const uint8_t* from = source.Row(y0) + static_cast<size_t>(x) * 3;
+                for (uint32_t y = y0; y < y1; ++y, to += 3, from += source.stride) {
+                    to[0] = from[0];
+                    to[1] = from[1];
+                    to[2] = from[2];
                 }
             }
         }

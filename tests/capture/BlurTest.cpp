@@ -12,7 +12,6 @@
 namespace {
 
 constexpr float kRadius = 20.0f;
-const uint32_t kBoxRadii[] = {7, 7, 6};
 
 // One box along x (alongRows) or y, summing every tap directly.
 TestImage ReferenceBox(TestImage& in, uint32_t radius, bool alongRows)
@@ -35,10 +34,10 @@ TestImage ReferenceBox(TestImage& in, uint32_t radius, bool alongRows)
     return out;
 }
 
-TestImage ReferenceBlur(TestImage image)
+TestImage ReferenceBlur(TestImage image, std::initializer_list<uint32_t> boxRadii = {7, 7, 6})
 {
     for (const bool alongRows : {false, true}) {
-        for (const uint32_t radius : kBoxRadii) {
+        for (const uint32_t radius : boxRadii) {
             image = ReferenceBox(image, radius, alongRows);
         }
     }
@@ -62,6 +61,19 @@ TEST(Blur, MatchesThePlainReferenceAtEverySize)
         TestImage expected = ReferenceBlur(image);
         TestImage actual = Blurred(image);
         EXPECT_EQ(actual.bytes, expected.bytes) << width << "x" << height;
+    }
+}
+
+TEST(Blur, SplitsOtherReachesOverTheThreeBoxes)
+{
+    struct Case {
+        float radius;
+        std::initializer_list<uint32_t> boxes;
+    };
+    const Case cases[] = {{1.0f, {1, 0, 0}}, {2.0f, {1, 1, 0}}, {3.0f, {1, 1, 1}}, {22.0f, {8, 7, 7}}, {61.0f, {21, 20, 20}}};
+    for (const Case& c : cases) {
+        TestImage image = MakeStructuredImage(47, 29);
+        EXPECT_EQ(Blurred(image, c.radius).bytes, ReferenceBlur(image, c.boxes).bytes) << c.radius;
     }
 }
 

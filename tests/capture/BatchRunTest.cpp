@@ -1,0 +1,139 @@
+// The real Quillmere.exe started with "/sharp SOURCE TARGET" under Wine and
+// watched from outside: the files it writes, its caption, and that it ends.
+#include "BitmapTestFiles.h"
+#include "WinTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+using testutil::ReadBytes;
+using testutil::ScratchFolder;
+
+constexpr DWORD kRunBoundMs = 60000;
+
+struct BatchRun {
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    std::set<std::wstring> captions;
+};
+
+struct CaptionSearch {
+    DWORD process;
+    std::set<std::wstring>* captions;
+};
+
+BOOL CALLBACK CollectCaption(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<CaptionSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == search->process && IsWindowVisible(window)) {
+        wchar_t text[512] = {};
+        GetWindowTextW(window, text, 512);
+        search->captions->insert(text);
+    }
+    return TRUE;
+}
+
+BatchRun RunBatch(const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + testutil::ProgramPath() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    BatchRun run;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        testutil::ProgramFolder().c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start Quillmere.exe, error " << GetLastError();
+        return run;
+    }
+    const ULONGLONG deadline = GetTickCount64() + kRunBoundMs;
+    while (GetTickCount64() < deadline) {
+        if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) {
+            run.ended = true;
+            break;
+        }
+        CaptionSearch search{process.dwProcessId, &run.captions};
+        EnumWindows(CollectCaption, reinterpret_cast<LPARAM>(&search));
+    }
+    if (!run.ended) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+std::set<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..") {
+                names.insert(name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return names;
+}
+
+class BatchRunTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Images large enough that each file stays on screen for a while.
+        ASSERT_TRUE(testimage::WriteImageFile(source.File(L"pano 1.jpg"), L"image/jpeg", 1500, 750));
+        ASSERT_TRUE(testimage::WriteImageFile(source.File(L"pano2.png"), L"image/png", 1200, 600));
+        testutil::WriteBytes(source.File(L"readme.txt"), "a text, not an image\r\n");
+        ASSERT_TRUE(CreateDirectoryW(source.File(L"sub").c_str(), nullptr));
+        ASSERT_TRUE(testimage::WriteImageFile(source.File(L"sub\\inner.jpg"), L"image/jpeg", 64, 48));
+    }
+
+    ScratchFolder source;
+    ScratchFolder target;
+};
+
+TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
+{
+    const BatchRun run = RunBatch(L"/sharp \"  " + source.Path() + L"  \" \" " + target.Path() + L"\"");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    EXPECT_EQ(FilesIn(target.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png"}));
+    for (const wchar_t* name : {L"pano 1.jpg", L"pano2.png"}) {
+        EXPECT_TRUE(testimage::IsJpegData(ReadBytes(target.File(name)))) << name;
+    }
+
+    const std::set<std::wstring> possible = {L"Sharpen Image", L"[1/3]--pano 1.jpg", L"[2/3]--pano 1.jpg",
+                                             L"[3/3]--pano 1.jpg", L"[1/3]--pano2.png", L"[2/3]--pano2.png",
+                                             L"[3/3]--pano2.png", L"[1/3]--readme.txt", L"[2/3]--readme.txt",
+                                             L"[3/3]--readme.txt"};
+    size_t counted = 0;
+    for (const std::wstring& caption : run.captions) {
+        EXPECT_EQ(possible.count(caption), 1u) << "unexpected caption";
+        counted += caption.rfind(L"[", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_GE(counted, 1u) << "no file was ever shown in the caption";
+}
+
+TEST_F(BatchRunTest, AMissingTargetFolderGetsNothingWritten)
+{
+    const std::wstring missing = target.Path() + L"\\not there";
+    const BatchRun run = RunBatch(L"/sharp \"" + source.Path() + L"\" \"" + missing + L"\"");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(FilesIn(target.Path()).empty());
+    EXPECT_EQ(FilesIn(source.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png", L"readme.txt", L"sub"}));
+}
+
+} // namespace
