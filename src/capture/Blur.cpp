@@ -27,6 +27,8 @@ namespace {
 
 constexpr int kBoxes = 3;
 constexpr size_t kTransposeBlock = 64;
+// Image rows blurred along together; their transposed band stays in the cache.
+constexpr uint32_t kBandRows = 64;
 
 struct BoxRadii {
     uint32_t radius[kBoxes];
@@ -61,8 +63,9 @@ struct ByteRows {
 // The three box passes down every byte column, run as one pipeline over
 // whole rows: each pass pulls the rows it needs from the one before through a
 // small ring of rows, so the image is read once and written once and the
-// rings stay in the cache. The input rows are copied into the first ring
-// before anything is written, so `in` and `out` may be the same memory.
+// rings stay in the cache. Each finished row goes to `sink`; the input rows
+// are copied into the first ring before that, so the sink may write over
+// the input row it is given the blur of.
 template <typename Sum>
 class ColumnBlur {
 public:
@@ -72,8 +75,8 @@ public:
     static constexpr int kShift = sizeof(Sum) == 2 ? 16 : 24;
     using Wide = uint32_t;
 
-    ColumnBlur(ByteRows in, ByteRows out, uint32_t rows, size_t rowBytes, const BoxRadii& boxes)
-        : in(in), out(out), last(rows - 1), rowBytes(rowBytes)
+    ColumnBlur(ByteRows in, uint32_t rows, size_t rowBytes, const BoxRadii& boxes, const BlurredRowSink& sink)
+        : in(in), sink(sink), last(rows - 1), rowBytes(rowBytes), finished(TryAllocate<uint8_t>(rowBytes))
     {
         for (int k = 0; k < kBoxes; ++k) {
             const uint32_t width = 2 * boxes.radius[k] + 1;
@@ -88,6 +91,9 @@ public:
 
     bool Run()
     {
+        if (!finished) {
+            return false;
+        }
         for (const Stage& s : stage) {
             if (!s.ring || !s.sum) {
                 return false;
@@ -148,7 +154,7 @@ private:
                 }
             }
         }
-        uint8_t* QUILL_RESTRICT target = k == kBoxes - 1 ? out.Row(y) : InputRow(k + 1, y);
+        uint8_t* QUILL_RESTRICT target = k == kBoxes - 1 ? finished.get() : InputRow(k + 1, y);
         const Sum multiplier = s.multiplier;
         const Sum half = static_cast<Sum>(r);
         for (size_t j = 0; j < count; ++j) {
@@ -164,12 +170,16 @@ private:
             }
         }
         ++s.produced;
+        if (k == kBoxes - 1) {
+            sink(y, finished.get());
+        }
     }
 
     ByteRows in;
-    ByteRows out;
+    const BlurredRowSink& sink;
     uint32_t last;
     size_t rowBytes;
+    std::unique_ptr<uint8_t[]> finished;
     Stage stage[kBoxes];
 };
 
@@ -179,13 +189,13 @@ private:
 constexpr uint32_t kMinNarrowBoxRadius = 1;
 constexpr uint32_t kMaxNarrowBoxRadius = 7;
 
-bool BlurColumns(ByteRows in, ByteRows out, uint32_t rows, size_t rowBytes, const BoxRadii& boxes)
+bool BlurColumns(ByteRows in, uint32_t rows, size_t rowBytes, const BoxRadii& boxes, const BlurredRowSink& sink)
 {
     const auto [narrowest, widest] = std::minmax_element(std::begin(boxes.radius), std::end(boxes.radius));
     if (*narrowest >= kMinNarrowBoxRadius && *widest <= kMaxNarrowBoxRadius) {
-        return ColumnBlur<uint16_t>(in, out, rows, rowBytes, boxes).Run();
+        return ColumnBlur<uint16_t>(in, rows, rowBytes, boxes, sink).Run();
     }
-    return ColumnBlur<uint32_t>(in, out, rows, rowBytes, boxes).Run();
+    return ColumnBlur<uint32_t>(in, rows, rowBytes, boxes, sink).Run();
 }
 
 // Pixel (x, y) of `source` becomes pixel (y, x) of `target`, in tiles that
@@ -209,35 +219,49 @@ void Transpose(const PixelView& source, const PixelView& target)
     }
 }
 
+// The row passes, band by band: a band of rows is transposed into a buffer
+// that stays in the cache, its rows (the band's columns) blurred by the
+// column passes, and transposed back into `target`.
+bool BlurRows(const PixelView& source, const PixelView& target, const BoxRadii& boxes)
+{
+    const size_t bandRowBytes = kBandRows * 3;
+    auto band = TryAllocate<uint8_t>(bandRowBytes * source.width);
+    if (!band) {
+        return false;
+    }
+    for (uint32_t top = 0; top < source.height; top += kBandRows) {
+        const uint32_t rows = std::min(kBandRows, source.height - top);
+        const PixelView from{source.Row(top), source.width, rows, source.stride};
+        const PixelView across{band.get(), rows, source.width, static_cast<ptrdiff_t>(bandRowBytes)};
+        const PixelView to{target.Row(top), source.width, rows, target.stride};
+        Transpose(from, across);
+        const BlurredRowSink writeBack = [&](uint32_t y, const uint8_t* row) {
+            std::memcpy(across.Row(y), row, across.RowBytes());
+        };
+        if (!BlurColumns({across.firstRow, across.stride}, across.height, across.RowBytes(), boxes, writeBack)) {
+            return false;
+        }
+        Transpose(across, to);
+    }
+    return true;
+}
+
 } // namespace
 
-bool BlurPixels(const PixelView& source, const PixelView& target, float radius)
+bool BlurPixelsByRow(const PixelView& source, const PixelView& scratch, float radius, const BlurredRowSink& sink)
 {
     if (source.width == 0 || source.height == 0) {
         return true;
     }
     const BoxRadii boxes = SplitReach(radius);
-    if (!BlurColumns({source.firstRow, source.stride}, {target.firstRow, target.stride}, source.height,
-                     source.RowBytes(), boxes)) {
-        return false;
-    }
-    // Rows of the transposed image are columns of the image, so the same
-    // column passes blur along the rows.
-    const uint64_t bytes = static_cast<uint64_t>(source.width) * source.height * 3;
-    if (bytes > PTRDIFF_MAX) {
-        return false;
-    }
-    const size_t transposedRowBytes = static_cast<size_t>(source.height) * 3;
-    auto transposed = TryAllocate<uint8_t>(static_cast<size_t>(bytes));
-    if (!transposed) {
-        return false;
-    }
-    const PixelView across{transposed.get(), source.height, source.width, static_cast<ptrdiff_t>(transposedRowBytes)};
-    Transpose(target, across);
-    if (!BlurColumns({across.firstRow, across.stride}, {across.firstRow, across.stride}, across.height,
-                     across.RowBytes(), boxes)) {
-        return false;
-    }
-    Transpose(across, target);
-    return true;
+    return BlurRows(source, scratch, boxes) &&
+           BlurColumns({scratch.firstRow, scratch.stride}, source.height, source.RowBytes(), boxes, sink);
+}
+
+bool BlurPixels(const PixelView& source, const PixelView& target, float radius)
+{
+    const BlurredRowSink store = [&](uint32_t y, const uint8_t* row) {
+        std::memcpy(target.Row(y), row, target.RowBytes());
+    };
+    return BlurPixelsByRow(source, target, radius, store);
 }

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int kLevels = 256;
+constexpr uint32_t kPartialTables = 4;
 constexpr int32_t kTargetMean = 140;
 // 255 in fixed point over 1024: the stretch maps the span onto 0..255.
 constexpr int32_t kFullScale = 255 * 1024;
@@ -36,14 +37,22 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
     if (count == 0) {
         return false;
     }
-    uint32_t histogram[kLevels] = {};
+    // Neighbouring pixels count into separate tables, so that a run of equal
+    // levels does not wait on one counter; the tables are added up after.
+    uint32_t partial[kPartialTables][kLevels] = {};
     uint64_t lumaSum = 0;
     for (uint32_t y = 0; y < pixels.height; ++y) {
         const uint8_t* p = pixels.Row(y);
         for (uint32_t x = 0; x < pixels.width; ++x, p += 3) {
             const int32_t luma = Luma(p[0], p[1], p[2]);
-            ++histogram[luma];
+            ++partial[x % kPartialTables][luma];
             lumaSum += static_cast<uint64_t>(luma);
+        }
+    }
+    uint32_t histogram[kLevels] = {};
+    for (const auto& table : partial) {
+        for (int level = 0; level < kLevels; ++level) {
+            histogram[level] += table[level];
         }
     }
     const int32_t offset = kTargetMean - static_cast<int32_t>(lumaSum / count);
@@ -71,33 +80,42 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
     const int32_t base = scale * low;
 
     for (uint32_t y = 0; y < pixels.height; ++y) {
+        // Plain arithmetic on each pixel, no table, so that a compiler able to
+        // split the three interleaved bytes vectorises the loop.
         uint8_t* p = pixels.Row(y);
-        for (uint32_t x = 0; x < pixels.width; ++x, p += 3) {
-            const int32_t blue = p[0];
-            const int32_t green = p[1];
-            const int32_t red = p[2];
+        const size_t rowBytes = pixels.RowBytes();
+        for (size_t j = 0; j < rowBytes; j += 3) {
+            const int32_t blue = p[j];
+            const int32_t green = p[j + 1];
+            const int32_t red = p[j + 2];
             const int32_t luma = Luma(blue, green, red);
             const int32_t stretched = ((scale * luma - base) >> kScaleShift) + offset;
             const int32_t v = ((red - luma) * 227) >> 8;
             const int32_t u = ((blue - luma) * 126) >> 8;
-            p[0] = Clamp(stretched + ((u * 520) >> 8));
-            p[1] = Clamp(stretched - ((v * 148 + u * 100) >> 8));
-            p[2] = Clamp(stretched + ((v * 292) >> 8));
+            p[j] = Clamp(stretched + ((u * 520) >> 8));
+            p[j + 1] = Clamp(stretched - ((v * 148 + u * 100) >> 8));
+            p[j + 2] = Clamp(stretched + ((v * 292) >> 8));
         }
     }
     return true;
 }
 
+namespace {
+
+void UnsharpRow(uint8_t* p, const uint8_t* q, size_t count, int32_t k)
+{
+    for (size_t j = 0; j < count; ++j) {
+        const int32_t value = p[j];
+        p[j] = Clamp(value + (((value - q[j]) * k) >> kScaleShift));
+    }
+}
+
+} // namespace
+
 void UnsharpPixels(const PixelView& pixels, const PixelView& blurred, int32_t k)
 {
-    const size_t rowBytes = pixels.RowBytes();
     for (uint32_t y = 0; y < pixels.height; ++y) {
-        uint8_t* p = pixels.Row(y);
-        const uint8_t* q = blurred.Row(y);
-        for (size_t j = 0; j < rowBytes; ++j) {
-            const int32_t value = p[j];
-            p[j] = Clamp(value + (((value - q[j]) * k) >> kScaleShift));
-        }
+        UnsharpRow(pixels.Row(y), blurred.Row(y), pixels.RowBytes(), k);
     }
 }
 
@@ -117,10 +135,10 @@ bool SharpenPixels(const PixelView& pixels, float amount, float radius)
     if (!copy) {
         return false;
     }
-    const PixelView blurred{copy.get(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.RowBytes())};
-    if (!BlurPixels(pixels, blurred, radius)) {
-        return false;
-    }
-    UnsharpPixels(pixels, blurred, k);
-    return true;
+    // Each blurred row arrives once the pixels above and at it are no longer
+    // read by the blur, so it is applied at once.
+    const PixelView scratch{copy.get(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.RowBytes())};
+    return BlurPixelsByRow(pixels, scratch, radius, [&](uint32_t y, const uint8_t* blurredRow) {
+        UnsharpRow(pixels.Row(y), blurredRow, pixels.RowBytes(), k);
+    });
 }
