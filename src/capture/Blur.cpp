@@ -19,10 +19,6 @@
 #include <memory>
 #include <new>
 
-// The byte rows never overlap the sums; saying so lets the compiler
-// vectorise loops that write bytes (which may alias anything) beside them.
-#define QUILL_RESTRICT __restrict
-
 namespace {
 
 constexpr int kBoxes = 3;
@@ -136,7 +132,7 @@ private:
     void ProduceRow(int k)
     {
         Stage& s = stage[k];
-        Sum* QUILL_RESTRICT sum = s.sum.get();
+        Sum* sum = s.sum.get();
         const uint32_t y = s.produced;
         const uint32_t r = s.radius;
         // A local count: a member would be reloaded after every byte stored.
@@ -154,7 +150,7 @@ private:
                 }
             }
         }
-        uint8_t* QUILL_RESTRICT target = k == kBoxes - 1 ? finished.get() : InputRow(k + 1, y);
+        uint8_t* target = k == kBoxes - 1 ? finished.get() : InputRow(k + 1, y);
         const Sum multiplier = s.multiplier;
         const Sum half = static_cast<Sum>(r);
         for (size_t j = 0; j < count; ++j) {
@@ -163,8 +159,8 @@ private:
         }
         if (y < last) {
             Fill(k, y + r + 1);
-            const uint8_t* QUILL_RESTRICT added = InputRow(k, std::min(y + r + 1, last));
-            const uint8_t* QUILL_RESTRICT removed = InputRow(k, y > r ? y - r : 0);
+            const uint8_t* added = InputRow(k, std::min(y + r + 1, last));
+            const uint8_t* removed = InputRow(k, y > r ? y - r : 0);
             for (size_t j = 0; j < count; ++j) {
                 sum[j] = static_cast<Sum>(sum[j] + added[j] - removed[j]);
             }
