@@ -8,7 +8,8 @@
 //
 // The passes run down columns of bytes, so the inner loop walks along a row
 // and the compiler vectorises it (each byte column is one colour channel of
-// one pixel column). The horizontal passes run on a transposed copy.
+// one pixel column). The passes along the rows run the same way on bands of
+// rows transposed into a buffer that stays in the cache.
 #include "capture/Blur.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ BoxRadii SplitReach(float radius)
 {
     uint32_t reach = 0;
     if (std::isfinite(radius) && radius > 0.0f) {
-        reach = static_cast<uint32_t>(std::min(std::lround(radius), static_cast<long>(kMaxBlurReach)));
+        reach = static_cast<uint32_t>(std::lround(std::min(radius, static_cast<float>(kMaxBlurReach))));
     }
     BoxRadii boxes{};
     for (int i = 0; i < kBoxes; ++i) {

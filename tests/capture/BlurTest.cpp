@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -130,7 +131,10 @@ TEST(Blur, ARadiusOfZeroCopiesAndAHugeOneIsBounded)
     EXPECT_EQ(Blurred(image, 0.0f).bytes, image.bytes);
     EXPECT_EQ(Blurred(image, -3.0f).bytes, image.bytes);
     TestImage wide = MakeStructuredImage(30, 4);
-    EXPECT_EQ(Blurred(wide, 1e9f).bytes, Blurred(wide, static_cast<float>(kMaxBlurReach)).bytes);
+    const std::vector<uint8_t> widest = Blurred(wide, static_cast<float>(kMaxBlurReach)).bytes;
+    for (const float huge : {1e9f, 1e30f, INFINITY}) {
+        EXPECT_EQ(Blurred(wide, huge).bytes, huge == INFINITY ? wide.bytes : widest) << huge;
+    }
 }
 
 // Both builds run this test: the same bytes in, the same bytes out.
