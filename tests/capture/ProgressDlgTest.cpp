@@ -119,19 +119,6 @@ TEST_F(ProgressDlgTest, WritesJpegDataUnderTheSameNamesForTheImagesOnly)
     EXPECT_FALSE(testimage::IsJpegData(ReadBytes(source.File(L"scan02.png"))));
 }
 
-TEST_F(ProgressDlgTest, AMissingTargetFolderGetsNothingWritten)
-{
-    FillSource();
-    CProgressDlg dialog;
-    dialog.sourceFolder = source.Path();
-    dialog.targetFolder = target.Path() + L"\\missing";
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-    EXPECT_EQ(dialog.targetFolder, target.Path() + L"\\missing\\");
-    EXPECT_FALSE(FileExists(target.Path() + L"\\missing"));
-    EXPECT_TRUE(FilesIn(target.Path()).empty());
-    EXPECT_EQ(FilesIn(source.Path()), (std::vector<std::wstring>{L"notes.txt", L"pano one.jpg", L"scan02.png"}));
-}
-
 TEST_F(ProgressDlgTest, AnEmptyOrMissingSourceEndsAtTheFirstTick)
 {
     for (const std::wstring& folder : {source.Path(), source.Path() + L"\\nowhere"}) {
