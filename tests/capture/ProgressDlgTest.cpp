@@ -14,7 +14,6 @@
 
 namespace {
 
-using testutil::FileExists;
 using testutil::ReadBytes;
 using testutil::ScratchFolder;
 
