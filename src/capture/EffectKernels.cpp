@@ -2,6 +2,7 @@
 
 #include "capture/Blur.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -27,6 +28,77 @@ inline uint8_t Clamp(int32_t value)
     return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
 }
 
+constexpr int32_t kMaxLevel = kLevels - 1;
+// Byte differences (blue or red minus luma) run from -255 to 255.
+constexpr int kDeltas = 2 * kMaxLevel + 1;
+// At least the largest chroma term in either direction (259, the red one).
+constexpr int32_t kMargin = 260;
+constexpr int32_t kClampBias = 2 * kMargin;
+
+constexpr int32_t ChromaU(int32_t blueDelta)
+{
+    return (blueDelta * 126) >> 8;
+}
+
+constexpr int32_t ChromaV(int32_t redDelta)
+{
+    return (redDelta * 227) >> 8;
+}
+
+// The chroma terms of the stretch for every byte difference, and the clamp to
+// 0..255 as a lookup over every sum a stretched level and a term can make.
+// The green term keeps its two products apart: adding them before the shift
+// is what rounds it.
+struct ChromaTables {
+    int16_t blue[kDeltas];
+    int16_t red[kDeltas];
+    int32_t greenFromBlue[kDeltas];
+    int32_t greenFromRed[kDeltas];
+    uint8_t clamp[kMaxLevel + 2 * kClampBias + 1];
+};
+
+constexpr ChromaTables MakeChromaTables()
+{
+    ChromaTables tables{};
+    for (int32_t delta = -kMaxLevel; delta <= kMaxLevel; ++delta) {
+        const int32_t u = ChromaU(delta);
+        const int32_t v = ChromaV(delta);
+        tables.blue[delta + kMaxLevel] = static_cast<int16_t>((u * 520) >> 8);
+        tables.red[delta + kMaxLevel] = static_cast<int16_t>((v * 292) >> 8);
+        tables.greenFromBlue[delta + kMaxLevel] = u * 100;
+        tables.greenFromRed[delta + kMaxLevel] = v * 148;
+    }
+    for (int32_t sum = -kClampBias; sum <= kMaxLevel + kClampBias; ++sum) {
+        tables.clamp[sum + kClampBias] = static_cast<uint8_t>(sum < 0 ? 0 : (sum > kMaxLevel ? kMaxLevel : sum));
+    }
+    return tables;
+}
+
+constexpr ChromaTables kChroma = MakeChromaTables();
+
+// Pulling a stretched level into -kMargin..255 + kMargin keeps every clamped
+// result only while no term reaches past kMargin.
+constexpr bool TermsWithinMargin()
+{
+    int32_t redLow = 0;
+    int32_t redHigh = 0;
+    int32_t blueLow = 0;
+    int32_t blueHigh = 0;
+    for (int i = 0; i < kDeltas; ++i) {
+        if (kChroma.blue[i] < -kMargin || kChroma.blue[i] > kMargin || kChroma.red[i] < -kMargin ||
+            kChroma.red[i] > kMargin) {
+            return false;
+        }
+        redLow = kChroma.greenFromRed[i] < redLow ? kChroma.greenFromRed[i] : redLow;
+        redHigh = kChroma.greenFromRed[i] > redHigh ? kChroma.greenFromRed[i] : redHigh;
+        blueLow = kChroma.greenFromBlue[i] < blueLow ? kChroma.greenFromBlue[i] : blueLow;
+        blueHigh = kChroma.greenFromBlue[i] > blueHigh ? kChroma.greenFromBlue[i] : blueHigh;
+    }
+    // The shift is monotonic, so the extremes of the two parts bound every green term.
+    return ((redLow + blueLow) >> 8) >= -kMargin && ((redHigh + blueHigh) >> 8) <= kMargin;
+}
+static_assert(TermsWithinMargin(), "a chroma term reaches past the margin of the clamp table");
+
 } // namespace
 
 // Right shifts of negative values are arithmetic here (as in every compiler
@@ -40,20 +112,29 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
     // Neighbouring pixels count into separate tables, so that a run of equal
     // levels does not wait on one counter; the tables are added up after.
     uint32_t partial[kPartialTables][kLevels] = {};
-    uint64_t lumaSum = 0;
     for (uint32_t y = 0; y < pixels.height; ++y) {
         const uint8_t* p = pixels.Row(y);
-        for (uint32_t x = 0; x < pixels.width; ++x, p += 3) {
-            const int32_t luma = Luma(p[0], p[1], p[2]);
-            ++partial[x % kPartialTables][luma];
-            lumaSum += static_cast<uint64_t>(luma);
+        uint32_t x = 0;
+        static_assert(kPartialTables == 4, "one line per table below");
+        for (; x + kPartialTables <= pixels.width; x += kPartialTables, p += 3 * kPartialTables) {
+            ++partial[0][Luma(p[0], p[1], p[2])];
+            ++partial[1][Luma(p[3], p[4], p[5])];
+            ++partial[2][Luma(p[6], p[7], p[8])];
+            ++partial[3][Luma(p[9], p[10], p[11])];
+        }
+        for (; x < pixels.width; ++x, p += 3) {
+            ++partial[0][Luma(p[0], p[1], p[2])];
         }
     }
+    // The luma sum comes from the histogram rather than a running 64-bit sum
+    // per pixel, which costs two additions on a 32-bit build.
     uint32_t histogram[kLevels] = {};
-    for (const auto& table : partial) {
-        for (int level = 0; level < kLevels; ++level) {
+    uint64_t lumaSum = 0;
+    for (int level = 0; level < kLevels; ++level) {
+        for (const auto& table : partial) {
             histogram[level] += table[level];
         }
+        lumaSum += static_cast<uint64_t>(histogram[level]) * static_cast<uint64_t>(level);
     }
     const int32_t offset = kTargetMean - static_cast<int32_t>(lumaSum / count);
     const double lowThreshold = static_cast<double>(count) * lowFraction;
@@ -79,22 +160,32 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
     const int32_t scale = kFullScale / (high - low);
     const int32_t base = scale * low;
 
+    // Every stretched level, pulled into the range where adding a chroma term
+    // can still land inside 0..255 (outside it the clamp gives the same byte),
+    // and moved up by the bias of the clamp table.
+    int32_t stretchedIndex[kLevels];
+    for (int32_t luma = 0; luma < kLevels; ++luma) {
+        const int32_t stretched = ((scale * luma - base) >> kScaleShift) + offset;
+        const int32_t pulled = std::min(std::max(stretched, -kMargin), kMaxLevel + kMargin);
+        stretchedIndex[luma] = pulled + kClampBias;
+    }
+    const int16_t* const blueTerm = kChroma.blue + kMaxLevel;
+    const int16_t* const redTerm = kChroma.red + kMaxLevel;
+    const int32_t* const greenFromBlue = kChroma.greenFromBlue + kMaxLevel;
+    const int32_t* const greenFromRed = kChroma.greenFromRed + kMaxLevel;
+    const uint8_t* const clamp = kChroma.clamp;
     for (uint32_t y = 0; y < pixels.height; ++y) {
-        // Plain arithmetic on each pixel, no table, so that a compiler able to
-        // split the three interleaved bytes vectorises the loop.
-        uint8_t* p = pixels.Row(y);
-        const size_t rowBytes = pixels.RowBytes();
-        for (size_t j = 0; j < rowBytes; j += 3) {
-            const int32_t blue = p[j];
-            const int32_t green = p[j + 1];
-            const int32_t red = p[j + 2];
-            const int32_t luma = Luma(blue, green, red);
-            const int32_t stretched = ((scale * luma - base) >> kScaleShift) + offset;
-            const int32_t v = ((red - luma) * 227) >> 8;
-            const int32_t u = ((blue - luma) * 126) >> 8;
-            p[j] = Clamp(stretched + ((u * 520) >> 8));
-            p[j + 1] = Clamp(stretched - ((v * 148 + u * 100) >> 8));
-            p[j + 2] = Clamp(stretched + ((v * 292) >> 8));
+        uint8_t* const end = pixels.Row(y) + pixels.RowBytes();
+        for (uint8_t* p = pixels.Row(y); p != end; p += 3) {
+            const int32_t blue = p[0];
+            const int32_t red = p[2];
+            const int32_t luma = Luma(blue, p[1], red);
+            const int32_t index = stretchedIndex[luma];
+            const int32_t blueDelta = blue - luma;
+            const int32_t redDelta = red - luma;
+            p[0] = clamp[index + blueTerm[blueDelta]];
+            p[1] = clamp[index - ((greenFromRed[redDelta] + greenFromBlue[blueDelta]) >> 8)];
+            p[2] = clamp[index + redTerm[redDelta]];
         }
     }
     return true;
