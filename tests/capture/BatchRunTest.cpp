@@ -13,63 +13,6 @@ namespace {
 using testutil::ReadBytes;
 using testutil::ScratchFolder;
 
-constexpr DWORD kRunBoundMs = 60000;
-
-struct BatchRun {
-    bool ended = false;
-    DWORD exitCode = STILL_ACTIVE;
-    std::set<std::wstring> captions;
-};
-
-struct CaptionSearch {
-    DWORD process;
-    std::set<std::wstring>* captions;
-};
-
-BOOL CALLBACK CollectCaption(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<CaptionSearch*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window)) {
-        wchar_t text[512] = {};
-        GetWindowTextW(window, text, 512);
-        search->captions->insert(text);
-    }
-    return TRUE;
-}
-
-BatchRun RunBatch(const std::wstring& arguments)
-{
-    std::wstring commandLine = L"\"" + testutil::ProgramPath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    BatchRun run;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        testutil::ProgramFolder().c_str(), &startup, &process)) {
-        ADD_FAILURE() << "cannot start Quillmere.exe, error " << GetLastError();
-        return run;
-    }
-    const ULONGLONG deadline = GetTickCount64() + kRunBoundMs;
-    while (GetTickCount64() < deadline) {
-        if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) {
-            run.ended = true;
-            break;
-        }
-        CaptionSearch search{process.dwProcessId, &run.captions};
-        EnumWindows(CollectCaption, reinterpret_cast<LPARAM>(&search));
-    }
-    if (!run.ended) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return run;
-}
-
 std::set<std::wstring> FilesIn(const std::wstring& folder)
 {
     std::set<std::wstring> names;
@@ -105,7 +48,8 @@ protected:
 
 TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
 {
-    const BatchRun run = RunBatch(L"/sharp \"  " + source.Path() + L"  \" \" " + target.Path() + L"\"");
+    const testutil::ProgramRun run =
+        testutil::RunProgram(L"/sharp \"  " + source.Path() + L"  \" \" " + target.Path() + L"\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
 
@@ -114,12 +58,11 @@ TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
         EXPECT_TRUE(testimage::IsJpegData(ReadBytes(target.File(name)))) << name;
     }
 
-    const std::set<std::wstring> possible = {L"Sharpen Image", L"[1/3]--pano 1.jpg", L"[2/3]--pano 1.jpg",
-                                             L"[3/3]--pano 1.jpg", L"[1/3]--pano2.png", L"[2/3]--pano2.png",
-                                             L"[3/3]--pano2.png", L"[1/3]--readme.txt", L"[2/3]--readme.txt",
-                                             L"[3/3]--readme.txt"};
+    const std::set<std::wstring> possible = {
+        L"Sharpen Image",    L"[1/3]--pano 1.jpg", L"[2/3]--pano 1.jpg", L"[3/3]--pano 1.jpg", L"[1/3]--pano2.png",
+        L"[2/3]--pano2.png", L"[3/3]--pano2.png",  L"[1/3]--readme.txt", L"[2/3]--readme.txt", L"[3/3]--readme.txt"};
     size_t counted = 0;
-    for (const std::wstring& caption : run.captions) {
+    for (const std::wstring& caption : run.visibleCaptions) {
         EXPECT_EQ(possible.count(caption), 1u) << "unexpected caption";
         counted += caption.rfind(L"[", 0) == 0 ? 1 : 0;
     }
@@ -129,7 +72,7 @@ TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
 TEST_F(BatchRunTest, AMissingTargetFolderGetsNothingWritten)
 {
     const std::wstring missing = target.Path() + L"\\not there";
-    const BatchRun run = RunBatch(L"/sharp \"" + source.Path() + L"\" \"" + missing + L"\"");
+    const testutil::ProgramRun run = testutil::RunProgram(L"/sharp \"" + source.Path() + L"\" \"" + missing + L"\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(FilesIn(target.Path()).empty());

@@ -13,7 +13,6 @@ namespace {
 const wchar_t kMainMutex[] = L"92f19ad2-7089-4042-8b48-b55384fd39d6";
 const wchar_t kServiceMutex[] = L"5104BA0B-A231-4510-BB02-9169721B7B75";
 const wchar_t kMainClass[] = L"TARNWICKDLG_CLASS";
-constexpr DWORD kStartBoundMs = 60000;
 
 struct CopyDataRecord {
     ULONG_PTR dwData;
@@ -60,8 +59,8 @@ public:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = kMainClass;
         RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, kMainClass, L"stand-in", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        window = CreateWindowExW(0, kMainClass, L"stand-in", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
         ShowWindow(window, SW_SHOWMINIMIZED);
         g_received.clear();
     }
@@ -75,71 +74,13 @@ private:
     HWND window;
 };
 
-struct RunResult {
-    bool ended = false;
-    DWORD exitCode = STILL_ACTIVE;
-    bool showedWindow = false;
-};
-
-BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<std::pair<DWORD, bool>*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->first && IsWindowVisible(window)) {
-        search->second = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Starts the program in its folder with `arguments` and pumps this thread's
-// messages (a hand-off is sent to our window) until it ends or the bound runs out.
-RunResult RunProgram(const std::wstring& arguments, DWORD boundMs = kStartBoundMs)
-{
-    std::wstring commandLine = L"\"" + testutil::ProgramPath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    RunResult result;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        testutil::ProgramFolder().c_str(), &startup, &process)) {
-        ADD_FAILURE() << "cannot start Quillmere.exe, error " << GetLastError();
-        return result;
-    }
-    const ULONGLONG deadline = GetTickCount64() + boundMs;
-    while (GetTickCount64() < deadline) {
-        const DWORD wait = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 20, QS_ALLINPUT);
-        if (wait == WAIT_OBJECT_0) {
-            result.ended = true;
-            break;
-        }
-        std::pair<DWORD, bool> search{process.dwProcessId, false};
-        EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
-        result.showedWindow |= search.second;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    if (!result.ended) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return result;
-}
-
 TEST(Startup, ASecondMainStartHandsItsPathOverAndRestoresTheRunningWindow)
 {
     HeldMutex running(kMainMutex);
     StandInMainWindow window;
     ASSERT_TRUE(IsIconic(window.Handle()));
 
-    const RunResult run = RunProgram(L"/file \"C:\\scans\\x ray.jpg\"");
+    const testutil::ProgramRun run = testutil::RunProgram(L"/file \"C:\\scans\\x ray.jpg\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
 
@@ -157,7 +98,7 @@ TEST(Startup, ASecondMainStartWithoutAPathOnlyRestoresTheRunningWindow)
     HeldMutex running(kMainMutex);
     StandInMainWindow window;
 
-    const RunResult run = RunProgram(L"C:\\not-a-switch.jpg");
+    const testutil::ProgramRun run = testutil::RunProgram(L"C:\\not-a-switch.jpg");
     ASSERT_TRUE(run.ended);
     EXPECT_TRUE(g_received.empty());
     EXPECT_FALSE(IsIconic(window.Handle()));
@@ -166,18 +107,18 @@ TEST(Startup, ASecondMainStartWithoutAPathOnlyRestoresTheRunningWindow)
 TEST(Startup, ASecondMainStartWithNoRunningWindowEndsQuietly)
 {
     HeldMutex running(kMainMutex);
-    const RunResult run = RunProgram(L"/file C:\\x.jpg");
+    const testutil::ProgramRun run = testutil::RunProgram(L"/file C:\\x.jpg");
     ASSERT_TRUE(run.ended);
-    EXPECT_FALSE(run.showedWindow);
+    EXPECT_TRUE(run.visibleCaptions.empty());
 }
 
 TEST(Startup, ASecondServiceStartEndsAtOnceWithoutAWindow)
 {
     HeldMutex running(kServiceMutex);
-    const RunResult run = RunProgram(L"/service");
+    const testutil::ProgramRun run = testutil::RunProgram(L"/service");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_FALSE(run.showedWindow);
+    EXPECT_TRUE(run.visibleCaptions.empty());
 }
 
 TEST(Startup, ABatchRunOverAnEmptyFolderEndsByItself)
@@ -186,10 +127,11 @@ TEST(Startup, ABatchRunOverAnEmptyFolderEndsByItself)
     testutil::ScratchFolder target;
     // The batch takes no mutex: it runs beside a main instance too.
     HeldMutex running(kMainMutex);
-    const RunResult run = RunProgram(L"-sharp \"" + source.Path() + L"\" \"" + target.Path() + L"\"");
+    const testutil::ProgramRun run =
+        testutil::RunProgram(L"-sharp \"" + source.Path() + L"\" \"" + target.Path() + L"\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(run.showedWindow);
+    EXPECT_FALSE(run.visibleCaptions.empty());
 }
 
 } // namespace

@@ -42,7 +42,10 @@ ScratchFolder::ScratchFolder()
     CreateDirectoryW(path.c_str(), nullptr);
 }
 
-ScratchFolder::~ScratchFolder() { RemoveTree(path); }
+ScratchFolder::~ScratchFolder()
+{
+    RemoveTree(path);
+}
 
 void RemoveTree(const std::wstring& path)
 {
@@ -67,12 +70,15 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string ReadBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return {};
     }
@@ -110,6 +116,66 @@ std::wstring ProgramFolder()
     return L"Z:" + folder;
 }
 
-std::wstring ProgramPath() { return ProgramFolder() + L"\\Quillmere.exe"; }
+std::wstring ProgramPath()
+{
+    return ProgramFolder() + L"\\Quillmere.exe";
+}
+
+namespace {
+
+struct CaptionSearch {
+    DWORD process;
+    std::set<std::wstring>* captions;
+};
+
+BOOL CALLBACK CollectVisibleCaption(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<CaptionSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == search->process && IsWindowVisible(window)) {
+        wchar_t text[512] = {};
+        GetWindowTextW(window, text, 512);
+        search->captions->insert(text);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs)
+{
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ProgramRun run;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramFolder().c_str(),
+                        &startup, &process)) {
+        return run;
+    }
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
+    while (GetTickCount64() < deadline) {
+        if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 10, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            run.ended = true;
+            break;
+        }
+        CaptionSearch search{process.dwProcessId, &run.visibleCaptions};
+        EnumWindows(CollectVisibleCaption, reinterpret_cast<LPARAM>(&search));
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    if (!run.ended) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
 
 } // namespace testutil

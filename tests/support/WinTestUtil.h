@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <set>
 #include <string>
 
 namespace testutil {
@@ -40,5 +41,17 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 // The folder of the build's Quillmere.exe, where its run-time data lies.
 std::wstring ProgramFolder();
 std::wstring ProgramPath();
+
+struct ProgramRun {
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    // The captions of the program's windows seen visible while it ran.
+    std::set<std::wstring> visibleCaptions;
+};
+
+// Starts Quillmere.exe in its folder with `arguments` and, until it ends or
+// `boundMs` runs out (then it is ended), pumps this thread's messages (a
+// hand-off is sent to a window of the test) and notes its visible windows.
+ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs = 60000);
 
 } // namespace testutil
