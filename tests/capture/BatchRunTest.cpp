@@ -13,23 +13,6 @@ namespace {
 using testutil::ReadBytes;
 using testutil::ScratchFolder;
 
-std::set<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name != L"." && name != L"..") {
-                names.insert(name);
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    return names;
-}
-
 class BatchRunTest : public testing::Test {
 protected:
     void SetUp() override
@@ -53,7 +36,7 @@ TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
 
-    EXPECT_EQ(FilesIn(target.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png"}));
+    EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png"}));
     for (const wchar_t* name : {L"pano 1.jpg", L"pano2.png"}) {
         EXPECT_TRUE(testimage::IsJpegData(ReadBytes(target.File(name)))) << name;
     }
@@ -75,8 +58,9 @@ TEST_F(BatchRunTest, AMissingTargetFolderGetsNothingWritten)
     const testutil::ProgramRun run = testutil::RunProgram(L"/sharp \"" + source.Path() + L"\" \"" + missing + L"\"");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(FilesIn(target.Path()).empty());
-    EXPECT_EQ(FilesIn(source.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png", L"readme.txt", L"sub"}));
+    EXPECT_TRUE(testutil::EntriesIn(target.Path()).empty());
+    EXPECT_EQ(testutil::EntriesIn(source.Path()),
+              (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png", L"readme.txt", L"sub"}));
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -16,23 +15,6 @@ namespace {
 
 using testutil::ReadBytes;
 using testutil::ScratchFolder;
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                names.emplace_back(entry.cFileName);
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Records every caption the dialogs of this thread are given and, when asked,
 // presses the close box as soon as the first file shows.
@@ -54,8 +36,7 @@ private:
     static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam)
     {
         const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam != 0 &&
-            GetParent(call->hwnd) == nullptr) {
+        if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam != 0 && GetParent(call->hwnd) == nullptr) {
             captions.emplace_back(reinterpret_cast<const wchar_t*>(call->lParam));
             if (closeAtFirst && captions.size() == 1) {
                 PostMessageW(call->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -107,7 +88,7 @@ TEST_F(ProgressDlgTest, WritesJpegDataUnderTheSameNamesForTheImagesOnly)
     }
     EXPECT_EQ(CaptionRecorder::captions, expectedCaptions);
 
-    EXPECT_EQ(FilesIn(target.Path()), (std::vector<std::wstring>{L"pano one.jpg", L"scan02.png"}));
+    EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"pano one.jpg", L"scan02.png"}));
     for (const wchar_t* name : {L"pano one.jpg", L"scan02.png"}) {
         const std::string written = ReadBytes(target.File(name));
         EXPECT_TRUE(testimage::IsJpegData(written)) << name;
@@ -140,8 +121,8 @@ TEST_F(ProgressDlgTest, TheSameFolderAsTargetLosesNoFile)
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"kept.jpg"), L"image/jpeg", 100, 70));
     const std::string keptBytes = ReadBytes(source.File(L"kept.jpg"));
     const std::string jpegBytes = ReadBytes(source.File(L"b.jpg"));
-    HANDLE holder = CreateFileW(source.File(L"kept.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE holder = CreateFileW(source.File(L"kept.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     CProgressDlg dialog;
@@ -150,7 +131,7 @@ TEST_F(ProgressDlgTest, TheSameFolderAsTargetLosesNoFile)
     EXPECT_EQ(dialog.DoModal(), IDOK);
     CloseHandle(holder);
 
-    EXPECT_EQ(FilesIn(source.Path()), (std::vector<std::wstring>{L"a.png", L"b.jpg", L"kept.jpg"}));
+    EXPECT_EQ(testutil::EntriesIn(source.Path()), (std::set<std::wstring>{L"a.png", L"b.jpg", L"kept.jpg"}));
     EXPECT_TRUE(testimage::IsJpegData(ReadBytes(source.File(L"a.png"))));
     const std::string rewritten = ReadBytes(source.File(L"b.jpg"));
     EXPECT_TRUE(testimage::IsJpegData(rewritten));

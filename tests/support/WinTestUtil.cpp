@@ -75,6 +75,23 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::set<std::wstring> EntriesIn(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..") {
+                names.insert(name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return names;
+}
+
 std::string ReadBytes(const std::wstring& path)
 {
     HANDLE file =

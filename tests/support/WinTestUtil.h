@@ -35,6 +35,8 @@ private:
 
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// The names of the files and folders in `folder`, "." and ".." left out.
+std::set<std::wstring> EntriesIn(const std::wstring& folder);
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
