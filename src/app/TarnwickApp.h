@@ -17,8 +17,8 @@ public:
     void ReleaseInstanceMutex();
     bool RegisterDialogClass();
 
-    // Hands `path` (when not empty) to the running main window and brings that
-    // window to the front; FALSE when there is none.
+    // Hands `path` (when not empty), made absolute, to the running main window
+    // and brings that window to the front; FALSE when none appears in time.
     static BOOL ActivateRunningInstance(const std::wstring& path);
 
 private:
