@@ -6,8 +6,7 @@
 #include <new>
 
 // Runs `operation` (returning bool) and turns a failed allocation into false.
-template <typename Operation>
-bool FalseWhenOutOfMemory(Operation operation)
+template <typename Operation> bool FalseWhenOutOfMemory(Operation operation)
 {
     try {
         return operation();

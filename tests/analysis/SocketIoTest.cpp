@@ -114,7 +114,7 @@ TEST(RecvFrame, ReadsTheRestOfALongerValueIntoOneExactBuffer)
     EXPECT_EQ(r.frame.offset, 0);
     EXPECT_EQ(r.Value(buf.data()), "abcde");
     char after[16];
-    const int left = ReceiveSome(pair.client, after, sizeof after);
+    const int left = WaitReadable(pair.client, 5000) ? ReceiveSome(pair.client, after, sizeof after) : 0;
     EXPECT_EQ(std::string(after, left > 0 ? left : 0), "XYZ");
 
     // Pieces of at most bufSize bytes: a small buffer still gathers a long value.
