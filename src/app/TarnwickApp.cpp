@@ -9,8 +9,8 @@
 #include "service/ServiceDlg.h"
 #include "ui/ResString.h"
 
-#include <commctrl.h>
 #include "ui/Gdiplus.h"
+#include <commctrl.h>
 #include <winsock2.h>
 
 #include <vector>
@@ -62,6 +62,18 @@ void CTarnwickApp::RunServiceMode()
         mainWnd = &dialog;
         dialog.DoModal();
         mainWnd = nullptr;
+        if (dialog.IsWorkerRunning()) {
+            // The worker still runs (the dialog ended by a key, or gave it up
+            // while a request held it) and may use GDI+, the settings and the
+            // process's static objects. The usual teardown would pull them
+            // away under it; ending the process here stops the worker first.
+            // The settings are saved as the end of start-up would save them.
+            ReleaseInstanceMutex();
+            if (!g_systemSetting.Save()) {
+                ShowMessageBox(IDS_SAVE_SETTINGS_FAILED);
+            }
+            ExitProcess(0);
+        }
     }
     ReleaseInstanceMutex();
 }
