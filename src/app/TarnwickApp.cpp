@@ -9,8 +9,8 @@
 #include "service/ServiceDlg.h"
 #include "ui/ResString.h"
 
-#include "ui/Gdiplus.h"
 #include <commctrl.h>
+#include "ui/Gdiplus.h"
 #include <winsock2.h>
 
 #include <vector>
