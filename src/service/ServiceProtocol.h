@@ -42,4 +42,4 @@ constexpr int REPLY_SEND_WAIT_MS = 10 * 1000;
 // How long the service waits for the analysis server's reply. Longer than a
 // real analysis takes; a silent server fails the request instead of holding
 // the service.
-constexpr int ANALYSIS_REPLY_WAIT_MS = 60 * 1000;
+constexpr int ANALYSIS_REPLY_WAIT_MS = 30 * 1000;

@@ -49,8 +49,7 @@ TEST(ServiceReply, ResultRepliesHoldCodeGuidFindingsAndTheSharpenedPath)
     const std::string fits(static_cast<size_t>(roomForFindings), 'f');
     const std::string tooLong(static_cast<size_t>(roomForFindings + 1), 'f');
     const ResultCase cases[] = {
-        {"tooth 18 missing", "m=18\n", nullptr, true,
-         "RPT1;67;CODE;1;1GUID;36;" + GUID_TEXT + "DISINFO;5;m=18\n"},
+        {"tooth 18 missing", "m=18\n", nullptr, true, "RPT1;67;CODE;1;1GUID;36;" + GUID_TEXT + "DISINFO;5;m=18\n"},
         {"no findings", "", nullptr, true, "RPT1;62;CODE;1;1GUID;36;" + GUID_TEXT + "DISINFO;0;"},
         {"with the sharpened copy", "b=11\n", &sharp, true,
          "RPT1;89;CODE;1;1GUID;36;" + GUID_TEXT + "DISINFO;5;b=11\nSHARP;13;" + sharp},
