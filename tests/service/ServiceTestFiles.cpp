@@ -28,6 +28,11 @@ std::string Narrow(const std::wstring& asciiPath)
     return std::string(asciiPath.begin(), asciiPath.end());
 }
 
+std::wstring Widen(const std::string& asciiPath)
+{
+    return std::wstring(asciiPath.begin(), asciiPath.end());
+}
+
 std::string FieldValue(const std::string& fields, const std::string& key)
 {
     TextField field;
