@@ -70,8 +70,10 @@ void CServiceDlg::OnClose()
         workerThread.Reset();
         return;
     }
-    CRequestService stopClient;
-    stopClient.SendCommand(SEND_SHUTDOWN);
+    if (!shared->serverEnded) {
+        CRequestService stopClient;
+        stopClient.SendCommand(SEND_SHUTDOWN);
+    }
     if (WaitForSingleObject(workerThread.Get(), SERVICE_STOP_WAIT_MS) == WAIT_OBJECT_0) {
         workerThread.Reset();
         return;

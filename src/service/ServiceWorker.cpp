@@ -30,6 +30,7 @@ unsigned __stdcall ServiceThreadProc(void* param)
     } catch (...) {
         result = 1;
     }
+    shared.serverEnded = true;
     const HWND dialog = shared.dialog.load();
     if (dialog != nullptr && IsWindow(dialog)) {
         PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -16,6 +16,9 @@
 struct SServiceShared {
     // The window to close when the server has ended; null once it is gone.
     std::atomic<HWND> dialog{nullptr};
+    // The server has stopped, or never started: whatever listens on the
+    // port now is not ours and gets no stop request.
+    std::atomic<bool> serverEnded{false};
     CTempFileList tempFiles;
 };
 

@@ -5,6 +5,7 @@
 #include "ServiceTestFiles.h"
 #include "WinTestUtil.h"
 #include "analysis/AnalysisServer.h"
+#include "analysis/SocketShim.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +332,13 @@ TEST(ServiceStart, APortAlreadyTakenEndsTheModeAtOnce)
     ASSERT_TRUE(program.WaitForEnd(kEndBoundMs));
     EXPECT_LT(SecondsSince(start), 10.0);
     EXPECT_EQ(program.ExitCode(), 0u);
+    // The program that holds the port is not ours to stop.
+    if (WaitReadable(taken.Get(), 0)) {
+        OwnedSocket stray(accept(taken.Get(), nullptr, nullptr));
+        char received[64];
+        EXPECT_FALSE(WaitReadable(stray.Get(), 500) && ReceiveSome(stray.Get(), received, sizeof received) > 0)
+            << "the service sent its stop request to another program";
+    }
 }
 
 } // namespace
