@@ -128,6 +128,12 @@ void CRequestService::AcceptLoop()
     while (!stopFlag) {
         OwnedSocket client(accept(sock, nullptr, nullptr));
         if (client.Get() == INVALID_SOCKET) {
+            // A client that reset its connection while it waited is gone; it
+            // must not end the service for everyone else.
+            const int error = WSAGetLastError();
+            if (error == WSAECONNRESET || error == WSAECONNABORTED) {
+                continue;
+            }
             return;
         }
         SetSendTimeout(client.Get(), REPLY_SEND_WAIT_MS);
