@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "service/RequestService.h"
+#include "service/ServiceProtocol.h"
 
 #include <algorithm>
 

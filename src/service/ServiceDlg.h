@@ -9,9 +9,6 @@
 
 #include <memory>
 
-// How long closing the dialog waits for the worker after the stop request.
-constexpr DWORD SERVICE_STOP_WAIT_MS = 3000;
-
 class CServiceDlg : public CDialogEx {
 public:
     CServiceDlg();

@@ -43,3 +43,7 @@ constexpr int REPLY_SEND_WAIT_MS = 10 * 1000;
 // real analysis takes; a silent server fails the request instead of holding
 // the service.
 constexpr int ANALYSIS_REPLY_WAIT_MS = 30 * 1000;
+
+// How long closing the service dialog waits for the server to stop after
+// sending it the stop request.
+constexpr unsigned long SERVICE_STOP_WAIT_MS = 3000;
