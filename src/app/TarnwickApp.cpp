@@ -49,10 +49,15 @@ BOOL CTarnwickApp::InitInstance()
     }
 
     Gdiplus::GdiplusShutdown(gdiplusToken);
+    SaveSettings();
+    return FALSE;
+}
+
+void CTarnwickApp::SaveSettings()
+{
     if (!g_systemSetting.Save()) {
         ShowMessageBox(IDS_SAVE_SETTINGS_FAILED);
     }
-    return FALSE;
 }
 
 void CTarnwickApp::RunServiceMode()
@@ -62,6 +67,16 @@ void CTarnwickApp::RunServiceMode()
         mainWnd = &dialog;
         dialog.DoModal();
         mainWnd = nullptr;
+        if (dialog.IsWorkerRunning()) {
+            // The worker still runs (the dialog ended by a key, or gave it up
+            // while a request held it) and may use GDI+, the settings and the
+            // process's static objects. The usual teardown would pull them
+            // away under it; ending the process here stops the worker first.
+            // The settings are saved as the end of start-up would save them.
+            ReleaseInstanceMutex();
+            SaveSettings();
+            ExitProcess(0);
+        }
     }
     ReleaseInstanceMutex();
 }

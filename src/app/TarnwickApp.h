@@ -25,6 +25,8 @@ private:
     void RunServiceMode();
     void RunSharpenMode(const std::wstring& sourceFolder, const std::wstring& targetFolder);
     void RunMainMode(const std::wstring* filePath);
+    // Writes the settings back; a failed write is shown to the user.
+    static void SaveSettings();
 
     ULONG_PTR gdiplusToken = 0;
     std::unique_ptr<CMutex> instanceMutex;
