@@ -60,6 +60,9 @@
 #define IDS_WINSOCK_FAILED 154
 #define IDS_GDIPLUS_FAILED 155
 
+// The report of an error that ended the program
+#define IDS_UNEXPECTED_ERROR 250
+
 // Main window
 #define IDS_MAIN_TITLE 181
 
