@@ -8,6 +8,7 @@
 #include "PanoramicImage.h"
 
 #include "analysis/FindingKind.h"
+#include "ui/GdiHandles.h"
 
 #include <commctrl.h>
 
@@ -92,12 +93,17 @@ int wmain()
             const double layout = BestMs(
                 ROUNDS, [] {}, [&] { chart.UpdateLayout(&client); });
 
-            // What each erase would cost if it stretched the whole image.
+            // What each erase would cost if it stretched the whole image into
+            // the back buffer, as a chart without the stretched copy does.
+            ClientDC screen(window);
+            UniqueMemoryDC peerDC = UniqueMemoryDC::CompatibleWith(screen.Get());
+            UniqueBitmap peerBuffer(CreateCompatibleBitmap(screen.Get(), CHART_RECT.right, CHART_RECT.bottom));
+            ObjectSelection peerSelected(peerDC.Get(), peerBuffer.Get());
             const double peer = BestMs(
                 5, [] {},
                 [&] {
-                    Gdiplus::Graphics graphics(chart.memoryDC.Get());
-                    graphics.DrawImage(chart.image.get(), Gdiplus::Rect(0, 0, 1600, 900));
+                    Gdiplus::Graphics graphics(peerDC.Get());
+                    graphics.DrawImage(chart.image.get(), Gdiplus::Rect(0, 0, CHART_RECT.right, CHART_RECT.bottom));
                     GdiFlush();
                 });
 

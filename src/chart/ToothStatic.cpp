@@ -14,6 +14,7 @@
 
 namespace {
 
+constexpr WORD BACK_BUFFER_BITS = 32;
 constexpr Gdiplus::ARGB BACKGROUND_COLOR = 0xFF808080;
 constexpr Gdiplus::ARGB BOX_COLOR = 0xFF808080;
 constexpr Gdiplus::ARGB HOVER_COLOR = 0xFF00FF00;
@@ -119,11 +120,8 @@ bool CToothStatic::InitControl()
 {
     ResetState();
     if (!memoryDC) {
-        ClientDC client(hwnd);
-        memoryDC = UniqueMemoryDC::CompatibleWith(client.Get());
-        const SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        backBuffer.Reset(CreateCompatibleBitmap(client.Get(), screen.cx, screen.cy));
-        backBufferSize = backBuffer ? screen : SIZE{};
+        memoryDC = UniqueMemoryDC::CompatibleWith(ClientDC(hwnd).Get());
+        MakeBackBuffer({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     }
     CreateDrawingTools();
     if (!toolTipCtrl.Create(this, TTS_ALWAYSTIP | TTS_NOPREFIX)) {
@@ -146,6 +144,7 @@ void CToothStatic::CreateDrawingTools()
     backgroundColor = BACKGROUND_COLOR;
     marginLeft = marginRight = marginTop = marginBottom = 0;
     drawLeft = drawTop = drawWidth = drawHeight = 0;
+    sprites.clear();
 
     boxPen = Usable(MakeGdiplus<Gdiplus::Pen>(Gdiplus::Color(BOX_COLOR), BOX_PEN_WIDTH));
     if (boxPen) {
@@ -182,6 +181,7 @@ void CToothStatic::ReleaseResources()
     numberBrush.reset();
     hoverBrush.reset();
     numberFont.reset();
+    sprites.clear();
     if (!loader.useConstTeethMap && loader.teethMap != nullptr) {
         loader.teethMap->clear();
     }
@@ -318,8 +318,8 @@ void CToothStatic::OnPaint()
     if (!memoryDC || !backBuffer) {
         return;
     }
+    DrawToothBoxes();
     ObjectSelection selected(memoryDC.Get(), backBuffer.Get());
-    DrawToothBoxes(memoryDC.Get());
     BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top, memoryDC.Get(),
            client.left, client.top, SRCCOPY);
 }
@@ -329,13 +329,25 @@ bool CToothStatic::CoverWithBackBuffer(const RECT& client)
     if (!memoryDC || (client.right <= backBufferSize.cx && client.bottom <= backBufferSize.cy)) {
         return false;
     }
-    const SIZE size = {std::max(backBufferSize.cx, client.right), std::max(backBufferSize.cy, client.bottom)};
-    ClientDC window(hwnd);
-    UniqueBitmap larger(CreateCompatibleBitmap(window.Get(), size.cx, size.cy));
-    if (!larger) {
+    return MakeBackBuffer({std::max(backBufferSize.cx, client.right), std::max(backBufferSize.cy, client.bottom)});
+}
+
+bool CToothStatic::MakeBackBuffer(SIZE size)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = BACK_BUFFER_BITS;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap buffer(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!buffer) {
         return false;
     }
-    backBuffer = std::move(larger);
+    backBuffer = std::move(buffer);
+    backBufferPixels = static_cast<uint32_t*>(bits);
     backBufferSize = size;
     return true;
 }
@@ -347,10 +359,11 @@ void CToothStatic::DrawBackground(const RECT& client)
     }
     ObjectSelection selected(memoryDC.Get(), backBuffer.Get());
     if (!image) {
-        Gdiplus::Graphics graphics(memoryDC.Get());
-        const Gdiplus::SolidBrush brush{Gdiplus::Color(backgroundColor)};
-        graphics.FillRectangle(
-            &brush, Gdiplus::Rect(client.left, client.top, client.right - client.left, client.bottom - client.top));
+        const Gdiplus::Color colour(backgroundColor);
+        UniqueGdiObject<HBRUSH> brush(CreateSolidBrush(RGB(colour.GetR(), colour.GetG(), colour.GetB())));
+        FillRect(memoryDC.Get(), &client, brush.Get());
+        // The boxes are laid over the same memory next.
+        GdiFlush();
         return;
     }
     if (!SameRect(client, lastClientRect)) {
@@ -364,6 +377,7 @@ void CToothStatic::DrawBackground(const RECT& client)
     UniqueMemoryDC pictureDC = UniqueMemoryDC::CompatibleWith(memoryDC.Get());
     ObjectSelection pictureSelected(pictureDC.Get(), picture);
     BitBlt(memoryDC.Get(), drawLeft, drawTop, drawWidth, drawHeight, pictureDC.Get(), 0, 0, SRCCOPY);
+    GdiFlush();
 }
 
 HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
@@ -377,7 +391,7 @@ HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
     }
     // Stretching the whole image on every erase costs far more than a frame;
     // the stretched copy is drawn 1:1 instead.
-    UniqueBitmap picture(CreateCompatibleBitmap(memoryDC.Get(), drawWidth, drawHeight));
+    UniqueBitmap picture(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
     if (!picture) {
         return nullptr;
     }
@@ -400,39 +414,51 @@ void CToothStatic::ForgetStretchedImage()
     stretchedSize = SIZE{};
 }
 
-void CToothStatic::DrawToothBoxes(HDC dc)
+void CToothStatic::DrawToothBoxes()
 {
-    Gdiplus::Graphics graphics(dc);
+    if (backBufferPixels == nullptr) {
+        return;
+    }
     const CToothInfo* hovered = nullptr;
-    for (const auto& entry : displayedTeeth) {
-        const CToothInfo& tooth = entry.second;
+    uint32_t hoveredKeyInMap = 0;
+    for (const auto& [key, tooth] : displayedTeeth) {
         if ((tooth.findingMask & displayFilter) == 0) {
             continue;
         }
         if ((tooth.flags & TOOTH_HOVER) != 0) {
             hovered = &tooth;
+            hoveredKeyInMap = key;
             continue;
         }
-        DrawToothBox(graphics, tooth, boxPen.get(), numberBrush.get());
+        SpriteFor(key, tooth, false).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
     // Last, so that it lies over any box it overlaps.
     if (hovered != nullptr) {
-        DrawToothBox(graphics, *hovered, hoverPen.get(), hoverBrush.get());
+        SpriteFor(hoveredKeyInMap, *hovered, true).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
+    ForgetSpritesOfGoneTeeth();
 }
 
-void CToothStatic::DrawToothBox(Gdiplus::Graphics& graphics, const CToothInfo& tooth, const Gdiplus::Pen* pen,
-                                const Gdiplus::Brush* brush)
+const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered)
 {
-    const RECT& box = tooth.screenBox;
-    if (pen != nullptr) {
-        graphics.DrawRectangle(pen, Gdiplus::Rect(box.left, box.top, box.right - box.left, box.bottom - box.top));
+    CachedSprite& cached = sprites[{key, hovered}];
+    if (!cached.rendered || !SameRect(cached.box, tooth.screenBox) || cached.number != tooth.toothNumber) {
+        cached.box = tooth.screenBox;
+        cached.number = tooth.toothNumber;
+        cached.rendered = true;
+        cached.sprite.Render(tooth.screenBox, ToothLabel(tooth.toothNumber), hovered ? hoverPen.get() : boxPen.get(),
+                             numberFont.get(), hovered ? hoverBrush.get() : numberBrush.get());
     }
-    if (brush != nullptr && numberFont) {
-        const std::wstring number = ToothLabel(tooth.toothNumber);
-        graphics.DrawString(number.c_str(), static_cast<INT>(number.size()), numberFont.get(),
-                            Gdiplus::PointF(static_cast<Gdiplus::REAL>(box.left), static_cast<Gdiplus::REAL>(box.top)),
-                            brush);
+    return cached.sprite;
+}
+
+void CToothStatic::ForgetSpritesOfGoneTeeth()
+{
+    if (sprites.size() <= 2 * displayedTeeth.size()) {
+        return;
+    }
+    for (auto it = sprites.begin(); it != sprites.end();) {
+        it = displayedTeeth.count(it->first.first) == 0 ? sprites.erase(it) : std::next(it);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "analysis/ToothInfo.h"
 #include "analysis/ToothInfoLoader.h"
 #include "chart/RecordTemplateInfo.h"
+#include "chart/ToothSprite.h"
 #include "chart/ToothStaticListener.h"
 #include "ui/GdiHandles.h"
 #include "ui/Gdiplus.h"
@@ -15,6 +16,7 @@
 #include "ui/ToolTipCtrl.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,7 +49,9 @@ public:
     // Maps every tooth's image box to the chart; a null `clientRect` keeps
     // the last one.
     void UpdateLayout(const RECT* clientRect);
-    void DrawToothBoxes(HDC dc);
+    // Lays every shown tooth's box and number over the back buffer, the
+    // hovered tooth last.
+    void DrawToothBoxes();
 
     // Builds the findings text of `teeth` after `recordTemplate` and puts it
     // on the clipboard. False when an argument is missing or the clipboard
@@ -131,10 +135,21 @@ private:
     // The image as the erase draws it, stretched once into the drawing
     // rectangle and reused until the image or the layout changes.
     HBITMAP StretchedImage(Gdiplus::Image* source);
-    void DrawToothBox(Gdiplus::Graphics& graphics, const CToothInfo& tooth, const Gdiplus::Pen* pen,
-                      const Gdiplus::Brush* brush);
+    bool MakeBackBuffer(SIZE size);
+    // The tooth's drawing, remade when its box or number changed.
+    const CToothSprite& SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered);
+    void ForgetSpritesOfGoneTeeth();
+
+    struct CachedSprite {
+        RECT box{};
+        int32_t number = 0;
+        bool rendered = false;
+        CToothSprite sprite;
+    };
 
     SIZE backBufferSize{};
+    uint32_t* backBufferPixels = nullptr;                      // the back buffer's memory, top-down
+    std::map<std::pair<uint32_t, bool>, CachedSprite> sprites; // by key and hover
     UniqueBitmap stretched;
     const Gdiplus::Image* stretchedSource = nullptr;
     SIZE stretchedSize{};
