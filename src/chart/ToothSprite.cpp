@@ -1,6 +1,6 @@
 #include "chart/ToothSprite.h"
 
-#include "ui/GdiplusPtr.h"
+#include "ui/GdiHandles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,25 +9,45 @@ namespace {
 
 // Room around the box for the half of the pen's width that lies outside it.
 constexpr int32_t PEN_MARGIN = 2;
-constexpr uint32_t FULL_COVERAGE = 255;
+constexpr uint32_t BLACK = 0x000000;
+constexpr uint32_t WHITE = 0xFFFFFF;
+constexpr uint32_t COLOUR_BITS = 0xFFFFFF;
+constexpr uint32_t CHANNEL_MAX = 255;
+constexpr WORD PIXEL_BITS = 32;
 
 uint32_t Channel(uint32_t colour, int shift)
 {
     return (colour >> shift) & 0xFF;
 }
 
-// The premultiplied colour over the buffer's pixel: source plus what the
-// coverage leaves of the destination.
-uint32_t Over(uint32_t source, uint32_t destination)
+// What the drawing makes of `destination`: its colour over black plus the
+// part of the destination that shows through.
+uint32_t Over(const uint32_t overBlack, const uint32_t overWhite, uint32_t destination)
 {
-    const uint32_t rest = FULL_COVERAGE - (source >> 24);
     uint32_t result = 0;
     for (int shift = 0; shift < 24; shift += 8) {
-        const uint32_t blended =
-            Channel(source, shift) + (Channel(destination, shift) * rest + FULL_COVERAGE / 2) / FULL_COVERAGE;
-        result |= std::min(blended, FULL_COVERAGE) << shift;
+        const uint32_t base = Channel(overBlack, shift);
+        const uint32_t through = Channel(overWhite, shift) - std::min(base, Channel(overWhite, shift));
+        const uint32_t blended = base + (Channel(destination, shift) * through + CHANNEL_MAX / 2) / CHANNEL_MAX;
+        result |= std::min(blended, CHANNEL_MAX) << shift;
     }
     return result;
+}
+
+// The drawing's extent: the box with the pen's outer half, and the label,
+// which may reach past a small box.
+RECT DrawingArea(HDC dc, const RECT& box, const std::wstring& label, const Gdiplus::Font* font)
+{
+    RECT area = {box.left - PEN_MARGIN, box.top - PEN_MARGIN, box.right + PEN_MARGIN, box.bottom + PEN_MARGIN};
+    if (font != nullptr && !label.empty()) {
+        Gdiplus::Graphics graphics(dc);
+        const Gdiplus::PointF origin(static_cast<Gdiplus::REAL>(box.left), static_cast<Gdiplus::REAL>(box.top));
+        Gdiplus::RectF extent;
+        graphics.MeasureString(label.c_str(), static_cast<INT>(label.size()), font, origin, &extent);
+        area.right = std::max(area.right, static_cast<LONG>(std::ceil(extent.GetRight())) + 1);
+        area.bottom = std::max(area.bottom, static_cast<LONG>(std::ceil(extent.GetBottom())) + 1);
+    }
+    return area;
 }
 
 } // namespace
@@ -36,51 +56,64 @@ bool CToothSprite::Render(const RECT& box, const std::wstring& label, const Gdip
                           const Gdiplus::Font* font, const Gdiplus::Brush* brush)
 {
     pixels.clear();
-    const Gdiplus::PointF origin(static_cast<Gdiplus::REAL>(box.left), static_cast<Gdiplus::REAL>(box.top));
-    RECT area = {box.left - PEN_MARGIN, box.top - PEN_MARGIN, box.right + PEN_MARGIN, box.bottom + PEN_MARGIN};
-    const bool withLabel = font != nullptr && brush != nullptr && !label.empty();
-    if (withLabel) {
-        // The label may reach past a small box.
-        Gdiplus::Bitmap probe(1, 1, PixelFormat32bppPARGB);
-        Gdiplus::Graphics measure(&probe);
-        Gdiplus::RectF extent;
-        measure.MeasureString(label.c_str(), static_cast<INT>(label.size()), font, origin, &extent);
-        area.right = std::max(area.right, static_cast<LONG>(std::ceil(extent.GetRight())) + 1);
-        area.bottom = std::max(area.bottom, static_cast<LONG>(std::ceil(extent.GetBottom())) + 1);
+    UniqueMemoryDC dc = UniqueMemoryDC::CompatibleWith(nullptr);
+    if (!dc) {
+        return false;
     }
-    const INT width = area.right - area.left;
-    const INT height = area.bottom - area.top;
+    const bool withLabel = font != nullptr && brush != nullptr && !label.empty();
+    const RECT area = DrawingArea(dc.Get(), box, label, withLabel ? font : nullptr);
+    const int32_t width = area.right - area.left;
+    const int32_t height = area.bottom - area.top;
     if (width <= 0 || height <= 0) {
         return false;
     }
-    GdiplusPtr<Gdiplus::Bitmap> canvas = MakeGdiplus<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
-    if (!canvas || canvas->GetLastStatus() != Gdiplus::Ok) {
+    // A bitmap of the screen's kind, as the chart's own back buffer was
+    // meant to be: GDI+ under Wine draws text on it as it does on the screen.
+    ClientDC screen(nullptr);
+    UniqueBitmap canvas(CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!canvas) {
         return false;
     }
-    {
-        Gdiplus::Graphics graphics(canvas.get());
-        graphics.TranslateTransform(static_cast<Gdiplus::REAL>(-area.left), static_cast<Gdiplus::REAL>(-area.top));
-        if (pen != nullptr) {
-            graphics.DrawRectangle(pen, Gdiplus::Rect(box.left, box.top, box.right - box.left, box.bottom - box.top));
-        }
-        if (withLabel) {
-            graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), font, origin, brush);
-        }
-    }
-    Gdiplus::Rect whole(0, 0, width, height);
-    Gdiplus::BitmapData data{};
-    if (canvas->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok) {
-        return false;
-    }
-    for (INT y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(data.Scan0) + y * data.Stride);
-        for (INT x = 0; x < width; ++x) {
-            if ((row[x] >> 24) != 0) {
-                pixels.push_back({area.left + x, area.top + y, row[x]});
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = PIXEL_BITS;
+    info.bmiHeader.biCompression = BI_RGB;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    std::vector<uint32_t> over[2];
+    const int backgrounds[2] = {BLACK_BRUSH, WHITE_BRUSH};
+    for (int i = 0; i < 2; ++i) {
+        {
+            ObjectSelection selected(dc.Get(), canvas.Get());
+            const RECT whole = {0, 0, width, height};
+            FillRect(dc.Get(), &whole, static_cast<HBRUSH>(GetStockObject(backgrounds[i])));
+            Gdiplus::Graphics graphics(dc.Get());
+            graphics.TranslateTransform(static_cast<Gdiplus::REAL>(-area.left), static_cast<Gdiplus::REAL>(-area.top));
+            if (pen != nullptr) {
+                graphics.DrawRectangle(pen,
+                                       Gdiplus::Rect(box.left, box.top, box.right - box.left, box.bottom - box.top));
+            }
+            if (withLabel) {
+                const Gdiplus::PointF origin(static_cast<Gdiplus::REAL>(box.left), static_cast<Gdiplus::REAL>(box.top));
+                graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), font, origin, brush);
             }
         }
+        over[i].resize(count);
+        if (GetDIBits(dc.Get(), canvas.Get(), 0, static_cast<UINT>(height), over[i].data(), &info, DIB_RGB_COLORS) !=
+            height) {
+            return false;
+        }
     }
-    canvas->UnlockBits(&data);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t overBlack = over[0][i] & COLOUR_BITS;
+        const uint32_t overWhite = over[1][i] & COLOUR_BITS;
+        if (overBlack != BLACK || overWhite != WHITE) {
+            pixels.push_back({area.left + static_cast<int32_t>(i % width), area.top + static_cast<int32_t>(i / width),
+                              overBlack, overWhite});
+        }
+    }
     return true;
 }
 
@@ -91,6 +124,6 @@ void CToothSprite::DrawOver(uint32_t* buffer, int32_t width, int32_t height) con
             continue;
         }
         uint32_t& target = buffer[static_cast<size_t>(pixel.y) * static_cast<size_t>(width) + pixel.x];
-        target = Over(pixel.colour, target);
+        target = Over(pixel.overBlack, pixel.overWhite, target);
     }
 }
