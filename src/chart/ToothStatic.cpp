@@ -9,8 +9,9 @@
 #include "ui/ClipboardHandles.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -26,20 +27,22 @@ constexpr wchar_t NUMBER_FONT_FACE[] = L"Arial";
 constexpr int TIP_INITIAL_DELAY_MS = 200;
 constexpr int TIP_AUTOPOP_DELAY_MS = 30000;
 constexpr int TIP_MAX_WIDTH = 500;
-constexpr LOGFONTW TIP_FONT = {36,
-                               0,
-                               0,
-                               0,
-                               FW_BOLD,
-                               TRUE,
-                               FALSE,
-                               FALSE,
-                               DEFAULT_CHARSET,
-                               OUT_TT_ONLY_PRECIS,
-                               0,
-                               0,
-                               FF_MODERN | VARIABLE_PITCH,
-                               L"Arial"};
+constexpr LONG TIP_FONT_HEIGHT = 36;
+constexpr wchar_t TIP_FONT_FACE[] = L"Arial";
+
+// The tooltips' font: large, bold and italic.
+LOGFONTW TipFont()
+{
+    LOGFONTW font{};
+    font.lfHeight = TIP_FONT_HEIGHT;
+    font.lfWeight = FW_BOLD;
+    font.lfItalic = TRUE;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    font.lfPitchAndFamily = FF_MODERN | VARIABLE_PITCH;
+    wcsncpy(font.lfFaceName, TIP_FONT_FACE, LF_FACESIZE - 1);
+    return font;
+}
 
 // Truncation toward zero of a float product, held to the range of the
 // result so that a wild box from the server cannot overflow it.
@@ -131,7 +134,8 @@ bool CToothStatic::InitControl()
     toolTipCtrl.SetDelayTime(TTDT_INITIAL, TIP_INITIAL_DELAY_MS);
     toolTipCtrl.SetDelayTime(TTDT_AUTOPOP, TIP_AUTOPOP_DELAY_MS);
     toolTipCtrl.SetMaxTipWidth(TIP_MAX_WIDTH);
-    tooltipFont.Reset(CreateFontIndirectW(&TIP_FONT));
+    const LOGFONTW tipFont = TipFont();
+    tooltipFont.Reset(CreateFontIndirectW(&tipFont));
     toolTipCtrl.SetFont(tooltipFont.Get(), true);
     // The capture toolbar does not exist yet, so none is shown.
     toolbarShown = false;

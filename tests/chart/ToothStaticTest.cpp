@@ -308,6 +308,15 @@ TEST_F(ToothStaticTest, MouseMessagesThroughThePreTranslationReachTheTooltip)
     CToothStatic& chart = host.chart;
     HWND tip = chart.toolTipCtrl.GetSafeHwnd();
     ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 200);
+    EXPECT_EQ(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 30000);
+    EXPECT_EQ(SendMessageW(tip, TTM_GETMAXTIPWIDTH, 0, 0), 500);
+    // The control may keep a copy of the font it was given.
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tip, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, 36);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_TRUE(font.lfItalic);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = chart.GetSafeHwnd();
