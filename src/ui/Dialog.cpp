@@ -1,72 +1,93 @@
 #include "ui/Dialog.h"
 
+#include "ui/WinApp.h"
+
 namespace {
 
-// Messages whose result a dialog procedure returns directly instead of
-// through DWLP_MSGRESULT.
-bool ReturnsResultDirectly(UINT message)
+// Modal loops of this thread running now, ours only.
+thread_local int modalDepth = 0;
+
+void TakeQuitMessage()
 {
-    switch (message) {
-    case WM_INITDIALOG:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-    case WM_QUERYDRAGICON:
-        return true;
-    default:
-        return false;
-    }
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 } // namespace
 
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent) : parent(parent), templateId(templateId) {}
 
-CDialogEx::~CDialogEx()
-{
-    if (hwnd != nullptr) {
-        DestroyWindow(hwnd);
-    }
-}
-
 INT_PTR CDialogEx::DoModal()
 {
-    HWND owner = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
+    const HWND owner = FindModalOwner();
     const bool disableOwner = owner != nullptr && IsWindowEnabled(owner);
     if (disableOwner) {
         EnableWindow(owner, FALSE);
     }
     ended = false;
     modalResult = -1;
-    if (Create()) {
-        if (!ended && !IsWindowVisible(hwnd)) {
+    bool quit = false;
+    ++modalDepth;
+    if (CreateOwnedBy(owner)) {
+        if (!ended && hwnd != nullptr && !IsWindowVisible(hwnd)) {
             ShowWindow(hwnd, SW_SHOWNORMAL);
         }
-        while (!ended && PumpMessage()) {
+        runningModal = true;
+        // The window may go without EndDialog, destroyed with its owner.
+        while (!ended && hwnd != nullptr && !quit) {
+            quit = !PumpMessage();
         }
+        runningModal = false;
     }
-    if (disableOwner) {
+    --modalDepth;
+    const bool wasActive = hwnd != nullptr && GetActiveWindow() == hwnd;
+    if (disableOwner && IsWindow(owner)) {
+        // Before the dialog goes, so that activation can fall back to it.
         EnableWindow(owner, TRUE);
-        SetActiveWindow(owner);
+        if (wasActive) {
+            SetActiveWindow(owner);
+        }
     }
     if (hwnd != nullptr) {
         DestroyWindow(hwnd);
+    }
+    if (quit && modalDepth == 0) {
+        // No loop of ours is left to end; a message box shown now would close at once.
+        TakeQuitMessage();
     }
     return modalResult;
 }
 
 bool CDialogEx::Create()
 {
-    HWND owner = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
-                              StaticDialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+    return CreateOwnedBy(parent != nullptr ? parent->GetSafeHwnd() : nullptr);
+}
+
+bool CDialogEx::CreateOwnedBy(HWND owner)
+{
+    if (hwnd != nullptr) {
+        return false;
+    }
+    const HWND created = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
+                                            StaticDialogProc, reinterpret_cast<LPARAM>(this));
+    if (created == nullptr || hwnd != created) {
+        return false;
+    }
+    ownsWindow = true;
+    return true;
+}
+
+HWND CDialogEx::FindModalOwner() const
+{
+    HWND start = parent != nullptr ? parent->GetSafeHwnd() : nullptr;
+    if (start == nullptr) {
+        start = GetActiveWindow();
+    }
+    const CWinApp* app = CWinApp::GetApp();
+    if (start == nullptr && app != nullptr && app->mainWnd != nullptr && app->mainWnd != this) {
+        start = app->mainWnd->GetSafeHwnd();
+    }
+    return start != nullptr ? GetAncestor(start, GA_ROOT) : nullptr;
 }
 
 bool CDialogEx::PumpMessage()
@@ -102,11 +123,20 @@ void CDialogEx::EndDialog(INT_PTR result)
     PostMessageW(hwnd, WM_NULL, 0, 0);
 }
 
-BOOL CDialogEx::OnInitDialog() { return TRUE; }
+BOOL CDialogEx::OnInitDialog()
+{
+    return TRUE;
+}
 
-void CDialogEx::OnOK() { EndDialog(IDOK); }
+void CDialogEx::OnOK()
+{
+    EndDialog(IDOK);
+}
 
-void CDialogEx::OnCancel() { EndDialog(IDCANCEL); }
+void CDialogEx::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
 
 LRESULT CDialogEx::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -125,43 +155,27 @@ LRESULT CDialogEx::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         return Default();
+    case WM_NCDESTROY:
+        if (runningModal) {
+            // Wakes the modal loop, which ends now that its window is gone.
+            PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        }
+        return Default();
     default:
         return Default();
     }
 }
 
-LRESULT CDialogEx::DefaultProc(UINT, WPARAM, LPARAM)
-{
-    defaultWanted = true;
-    return 0;
-}
-
 INT_PTR CALLBACK CDialogEx::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CDialogEx* dialog = nullptr;
-    if (message == WM_INITDIALOG) {
-        dialog = reinterpret_cast<CDialogEx*>(lParam);
-        dialog->Bind(window);
-    } else {
-        dialog = dynamic_cast<CDialogEx*>(CWnd::FromHandle(window));
-    }
-    if (dialog == nullptr) {
+    // Every other message reaches the object through its subclass procedure;
+    // the dialog manager's processing of them is the object's Default().
+    if (message != WM_INITDIALOG || FromHandle(window) != nullptr) {
         return FALSE;
     }
-    const bool outerDefault = dialog->defaultWanted;
-    dialog->defaultWanted = false;
-    const LRESULT result = dialog->Dispatch(message, wParam, lParam);
-    const bool wantsDefault = dialog->defaultWanted;
-    dialog->defaultWanted = outerDefault;
-    if (message == WM_NCDESTROY) {
-        dialog->Unbind();
-    }
-    if (wantsDefault) {
+    auto* dialog = reinterpret_cast<CDialogEx*>(lParam);
+    if (dialog == nullptr || !dialog->Bind(window, Binding::Subclass, nullptr)) {
         return FALSE;
     }
-    if (ReturnsResultDirectly(message)) {
-        return static_cast<INT_PTR>(result);
-    }
-    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
-    return TRUE;
+    return static_cast<INT_PTR>(dialog->Receive(message, wParam, lParam));
 }

@@ -1,10 +1,42 @@
 #include "ui/WinApp.h"
 
+#include "res/resource.h"
 #include "ui/CommandLineInfo.h"
+#include "ui/ExceptionGuard.h"
+#include "ui/ResString.h"
 
 #include <shellapi.h>
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+#include <string>
+#include <vector>
+
+namespace {
+
+CWinApp* theApplication = nullptr;
+
+} // namespace
+
+CWinApp::CWinApp()
+{
+    theApplication = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (theApplication == this) {
+        theApplication = nullptr;
+    }
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+CWinApp* CWinApp::GetApp()
+{
+    return theApplication;
+}
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
 {
@@ -23,10 +55,18 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
 
 int RunApplication(CWinApp& app)
 {
+    SetApplicationThread();
     try {
         app.InitInstance();
-        return 0;
     } catch (...) {
-        return 1;
+        RecordEscapedException();
     }
+    if (!TakeEscapedException()) {
+        return 0;
+    }
+    // The quit that ended the loops would close the message box at once.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    ShowMessageBox(IDS_UNEXPECTED_ERROR, MB_ICONERROR);
+    return kExitAfterException;
 }

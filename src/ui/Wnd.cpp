@@ -1,19 +1,68 @@
 #include "ui/Wnd.h"
 
-#include <vector>
+#include "ui/ExceptionGuard.h"
 
-CWnd::~CWnd() { Unbind(); }
+#include <commctrl.h>
+
+#include <unordered_map>
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+
+// Which object each window of this thread is bound to. Windows belong to the
+// thread that created them, and so do their bindings.
+std::unordered_map<HWND, CWnd*>& BindingTable()
+{
+    thread_local std::unordered_map<HWND, CWnd*> table;
+    return table;
+}
+
+// The child control that a message sent to its parent concerns, or null.
+HWND ChildConcerned(HWND parent, UINT message, LPARAM lParam)
+{
+    if (lParam == 0) {
+        return nullptr;
+    }
+    switch (message) {
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        return item->CtlType != ODT_MENU ? item->hwndItem : nullptr;
+    }
+    case WM_MEASUREITEM: {
+        const auto* item = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+        return item->CtlType != ODT_MENU ? GetDlgItem(parent, static_cast<int>(item->CtlID)) : nullptr;
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<HWND>(lParam);
+    case WM_NOTIFY:
+        return reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+CWnd::~CWnd()
+{
+    const HWND window = hwnd;
+    const bool destroy = ownsWindow;
+    Unbind();
+    if (destroy && IsWindow(window)) {
+        DestroyWindow(window);
+    }
+}
 
 CWnd* CWnd::FromHandle(HWND window)
 {
-    if (window == nullptr) {
-        return nullptr;
-    }
-    DWORD process = 0;
-    if (GetWindowThreadProcessId(window, &process) != GetCurrentThreadId()) {
-        return nullptr;
-    }
-    return reinterpret_cast<CWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const auto& table = BindingTable();
+    const auto found = table.find(window);
+    return found != table.end() ? found->second : nullptr;
 }
 
 bool CWnd::PreTranslateChain(MSG* msg)
@@ -30,7 +79,61 @@ bool CWnd::PreTranslateChain(MSG* msg)
     return false;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+bool CWnd::RegisterWindowClass(const wchar_t* className, UINT classStyle)
+{
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    if (GetClassInfoExW(module, className, &windowClass)) {
+        return true;
+    }
+    windowClass.style = classStyle;
+    windowClass.lpfnWndProc = StaticWindowProc;
+    windowClass.hInstance = module;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = className;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, const RECT& rect,
+                    HWND parent, UINT id)
+{
+    if (hwnd != nullptr) {
+        return false;
+    }
+    // Only a child window has an id in place of a menu.
+    const auto menu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>((style & WS_CHILD) != 0 ? id : 0));
+    const HWND created = CreateWindowExW(exStyle, className, title, style, rect.left, rect.top, rect.right - rect.left,
+                                         rect.bottom - rect.top, parent, menu, GetModuleHandleW(nullptr), this);
+    if (created == nullptr) {
+        return false;
+    }
+    if (hwnd != created) {
+        // Not a class of ours: nothing would reach this object.
+        DestroyWindow(created);
+        return false;
+    }
+    ownsWindow = true;
+    return true;
+}
+
+bool CWnd::SubclassWindow(HWND window)
+{
+    if (window == nullptr || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+        return false;
+    }
+    return Bind(window, Binding::Subclass, nullptr);
+}
+
+bool CWnd::SubclassDlgItem(UINT id, CWnd* parent)
+{
+    return parent != nullptr && SubclassWindow(::GetDlgItem(parent->GetSafeHwnd(), static_cast<int>(id)));
+}
 
 std::wstring CWnd::GetWindowText() const
 {
@@ -41,42 +144,150 @@ std::wstring CWnd::GetWindowText() const
     return text;
 }
 
-void CWnd::SetWindowText(const std::wstring& text) { ::SetWindowTextW(hwnd, text.c_str()); }
-
-LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM) { return Default(); }
-
-LRESULT CWnd::Default() { return DefaultProc(current.message, current.wParam, current.lParam); }
-
-LRESULT CWnd::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
+void CWnd::SetWindowText(const std::wstring& text)
 {
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    ::SetWindowTextW(hwnd, text.c_str());
 }
 
-void CWnd::Bind(HWND window)
+LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM)
 {
+    return Default();
+}
+
+LRESULT CWnd::Default()
+{
+    return DefaultProc(current.message, current.wParam, current.lParam);
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+void CWnd::PostNcDestroy() {}
+
+LRESULT CWnd::RouteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC baseProc)
+{
+    CWnd* object = FromHandle(window);
+    if (object == nullptr && message == WM_NCCREATE) {
+        // CreateEx hands the object over as the creation parameter.
+        object = static_cast<CWnd*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (object != nullptr && !object->Bind(window, Binding::OwnClass, baseProc)) {
+            object = nullptr;
+        }
+    }
+    if (object != nullptr) {
+        return object->Receive(message, wParam, lParam);
+    }
+    return baseProc != nullptr ? CallWindowProcW(baseProc, window, message, wParam, lParam)
+                               : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CWnd::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return RouteMessage(window, message, wParam, lParam, nullptr);
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR object)
+{
+    return reinterpret_cast<CWnd*>(object)->Receive(message, wParam, lParam);
+}
+
+bool CWnd::Bind(HWND window, Binding how, WNDPROC base)
+{
+    if (hwnd != nullptr || window == nullptr || !BindingTable().emplace(window, this).second) {
+        return false;
+    }
+    if (how == Binding::Subclass &&
+        !SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        BindingTable().erase(window);
+        return false;
+    }
     hwnd = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    binding = how;
+    baseProc = base;
+    return true;
 }
 
 void CWnd::Unbind()
 {
-    if (hwnd != nullptr && FromHandle(hwnd) == this) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (hwnd == nullptr) {
+        return;
+    }
+    if (binding == Binding::Subclass) {
+        RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    }
+    auto& table = BindingTable();
+    const auto found = table.find(hwnd);
+    if (found != table.end() && found->second == this) {
+        table.erase(found);
     }
     hwnd = nullptr;
+    binding = Binding::None;
+    baseProc = nullptr;
+    ownsWindow = false;
+}
+
+LRESULT CWnd::Receive(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallGuarded<LRESULT>(0, [&] {
+        LRESULT reflected = 0;
+        return ReflectToChild(message, wParam, lParam, reflected) ? reflected : Dispatch(message, wParam, lParam);
+    });
+    if (message == WM_NCDESTROY) {
+        Unbind();
+        CallGuarded(0, [this] {
+            PostNcDestroy();
+            return 0;
+        });
+    }
+    return result;
+}
+
+bool CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const HWND child = ChildConcerned(hwnd, message, lParam);
+    CWnd* object = child != hwnd ? FromHandle(child) : nullptr;
+    return object != nullptr && object->OnChildNotify(message, wParam, lParam, &result);
 }
 
 LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const CurrentMessage outer = current;
-    current = {message, wParam, lParam};
-    LRESULT result = 0;
-    try {
-        result = WindowProc(message, wParam, lParam);
-    } catch (...) {
-        // No exception may unwind through the system's frames.
-        result = 0;
+    // Default() of an outer message of the same object must see that message
+    // again once this one is done, unless the handler ended the binding (the
+    // object may be gone then).
+    class CurrentScope {
+    public:
+        CurrentScope(CWnd& object, const CurrentMessage& inner)
+            : object(object), window(object.hwnd), outer(object.current)
+        {
+            object.current = inner;
+        }
+        ~CurrentScope()
+        {
+            if (FromHandle(window) == &object) {
+                object.current = outer;
+            }
+        }
+
+    private:
+        CWnd& object;
+        HWND window;
+        CurrentMessage outer;
+    };
+    const CurrentScope scope(*this, {message, wParam, lParam});
+    return WindowProc(message, wParam, lParam);
+}
+
+LRESULT CWnd::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (binding) {
+    case Binding::Subclass:
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    case Binding::OwnClass:
+        return baseProc != nullptr ? CallWindowProcW(baseProc, hwnd, message, wParam, lParam)
+                                   : DefWindowProcW(hwnd, message, wParam, lParam);
+    default:
+        return 0;
     }
-    current = outer;
-    return result;
 }

@@ -1,0 +1,1 @@
+﻿[%NONE_BGN%]無[%NONE_END%][%BODY_BGN%]牙[%ppp%][%BODY_END%]

@@ -1,0 +1,1 @@
+[%NONE_END%][%NONE_BGN%]x[%NONE_END%][%BODY_BGN%]a[%NONE_BGN%]y[%NONE_END%]b

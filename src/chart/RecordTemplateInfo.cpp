@@ -1,0 +1,5 @@
+#include "chart/RecordTemplateInfo.h"
+
+CRecordTemplateInfo::CRecordTemplateInfo() = default;
+
+CRecordTemplateInfo::~CRecordTemplateInfo() = default;

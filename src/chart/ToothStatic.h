@@ -1,0 +1,155 @@
+// The tooth chart: the current panoramic image stretched over the control,
+// with a dashed, numbered box per tooth. Each frame is drawn into a back
+// buffer: an erase puts the image there, a paint draws every box over it and
+// copies the buffer to the screen, so a hover change costs only a paint.
+#pragma once
+
+#include "analysis/ToothInfo.h"
+#include "analysis/ToothInfoLoader.h"
+#include "chart/RecordTemplateInfo.h"
+#include "chart/ToothSprite.h"
+#include "chart/ToothStaticListener.h"
+#include "ui/GdiHandles.h"
+#include "ui/Gdiplus.h"
+#include "ui/GdiplusPtr.h"
+#include "ui/Static.h"
+#include "ui/ToolTipCtrl.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class CToolbarDlg;
+
+class CToothStatic : public CStatic {
+public:
+    // At most this many image files make one chart.
+    static constexpr size_t MAX_IMAGE_FILES = 4096;
+
+    CToothStatic();
+    ~CToothStatic() override;
+
+    // Creates the chart's window; the creation resets the fields, so the
+    // owner sets `listener`, `serverHost` and `serverPort` afterwards.
+    virtual bool Create(DWORD style, const RECT& rect, CWnd* parent, UINT toolbarFullMode, UINT id);
+
+    // Makes `files` the chart's images and loads the first. False, with
+    // nothing changed, for more than MAX_IMAGE_FILES.
+    bool SetImageFiles(const std::vector<std::wstring>& files);
+    // (Re)loads the image at `currentIndex`.
+    void LoadCurrentImage();
+
+    void ResetState();
+    bool InitControl();
+    void ReleaseResources();
+    void CreateDrawingTools();
+
+    // Maps every tooth's image box to the chart; a null `clientRect` keeps
+    // the last one.
+    void UpdateLayout(const RECT* clientRect);
+    // Lays every shown tooth's box and number over the back buffer, the
+    // hovered tooth last.
+    void DrawToothBoxes();
+
+    // Builds the findings text of `teeth` after `recordTemplate` and puts it
+    // on the clipboard. False when an argument is missing or the clipboard
+    // step failed; `out`, when given, holds the text on success and is
+    // empty otherwise.
+    bool CopyFindingsText(const ToothInfoMap* teeth, const CRecordTemplateInfo* recordTemplate, std::wstring* out);
+    // Puts `text` on the clipboard as Unicode text; an empty text succeeds
+    // without touching the clipboard. A failure leaves the clipboard as it
+    // was.
+    bool CopyTextToClipboard(const std::wstring& text);
+
+    // Whoever replaces `image` or `sharpenedImage` calls this, so that the
+    // next erase stretches the new picture.
+    void ForgetStretchedImage();
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    std::vector<std::wstring> imageFiles;
+    ToothInfoMap displayedTeeth; // keyed by ToothKey(image index, tooth number)
+    ToothInfoMap parsedTeeth;    // the last analysis reply, keyed by tooth number
+    CToothInfoLoader loader;
+    std::wstring tooltipText;
+    std::wstring findingsText;
+    GdiplusPtr<Gdiplus::Bitmap> image;
+    GdiplusPtr<Gdiplus::Bitmap> sharpenedImage;
+    CToothStaticListener* listener = nullptr;
+    CToolbarDlg* toolbar = nullptr;
+    int32_t currentIndex = -1;
+    uint32_t hoveredKey = 0;
+    Gdiplus::PixelFormat pixelFormat = PixelFormat24bppRGB;
+    uint32_t displayFilter = DEFAULT_DISPLAY_FILTER;
+    UINT toolbarFullMode = 0;
+    bool showSharpened = false;
+    bool hotKeyOn = false;
+    bool toolbarShown = false;
+    bool sendBoth = false;
+    std::string serverHost;
+    uint16_t serverPort = 0;
+    // Declared before the tooltip control, so that it outlives it.
+    UniqueFont tooltipFont;
+    CToolTipCtrl toolTipCtrl;
+    UniqueMemoryDC memoryDC;
+    UniqueBitmap backBuffer;
+    RECT lastClientRect{};
+    GdiplusPtr<Gdiplus::Pen> boxPen;
+    GdiplusPtr<Gdiplus::Pen> hoverPen;
+    GdiplusPtr<Gdiplus::SolidBrush> numberBrush;
+    GdiplusPtr<Gdiplus::SolidBrush> hoverBrush;
+    GdiplusPtr<Gdiplus::Font> numberFont;
+    Gdiplus::ARGB backgroundColor = INITIAL_BACKGROUND;
+    float scaleX = 0.0f;
+    float scaleY = 0.0f;
+    int32_t imageWidth = 0;
+    int32_t imageHeight = 0;
+    int32_t marginLeft = 0;
+    int32_t marginRight = 0;
+    int32_t marginTop = 0;
+    int32_t marginBottom = 0;
+    int32_t drawLeft = 0;
+    int32_t drawTop = 0;
+    int32_t drawWidth = 0;
+    int32_t drawHeight = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
+    static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
+
+    int OnCreate(CREATESTRUCTW* create);
+    void OnDestroy();
+    void OnPaint();
+    BOOL OnEraseBkgnd();
+    void OnCopyFindings();
+
+    // Grows the back buffer to cover `client`; true when it was remade.
+    bool CoverWithBackBuffer(const RECT& client);
+    // The erase's half of a frame: the image, or the background colour.
+    void DrawBackground(const RECT& client);
+    // The image as the erase draws it, stretched once into the drawing
+    // rectangle and reused until the image or the layout changes.
+    HBITMAP StretchedImage(Gdiplus::Image* source);
+    bool MakeBackBuffer(SIZE size);
+    // The tooth's drawing, remade when its box or number changed.
+    const CToothSprite& SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered);
+    void ForgetSpritesOfGoneTeeth();
+
+    struct CachedSprite {
+        RECT box{};
+        int32_t number = 0;
+        bool rendered = false;
+        CToothSprite sprite;
+    };
+
+    SIZE backBufferSize{};
+    uint32_t* backBufferPixels = nullptr;                      // the back buffer's memory, top-down
+    std::map<std::pair<uint32_t, bool>, CachedSprite> sprites; // by key and hover
+    UniqueBitmap stretched;
+    const Gdiplus::Image* stretchedSource = nullptr;
+    SIZE stretchedSize{};
+};
