@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include "ui/ExceptionGuard.h"
 #include "ui/WinApp.h"
 
 namespace {
@@ -102,7 +103,8 @@ bool CDialogEx::PumpMessage()
     if (got == -1) {
         return false;
     }
-    if (CWnd::PreTranslateChain(&msg)) {
+    // Pre-translation runs outside any window procedure, so it is guarded here.
+    if (CallGuarded(false, [&] { return CWnd::PreTranslateChain(&msg); })) {
         return true;
     }
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);

@@ -19,17 +19,27 @@
 namespace {
 
 constexpr UINT WM_RUN_STEP = WM_APP + 1;
+constexpr UINT WM_THROW_IN_PRETRANSLATE = WM_APP + 2;
 constexpr wchar_t kWindowClass[] = L"QuillmereLayerTest";
 constexpr RECT kRect{0, 0, 320, 200};
 constexpr UINT kBoundMs = 5000;
 
-// A dialog that runs `step` once its modal loop pumps, and answers
-// WM_NCHITTEST with the caption where the default says client area.
+// A dialog that runs `step` once its modal loop pumps, throws from its
+// pre-translation when asked, and answers WM_NCHITTEST with the caption
+// where the default says client area.
 class StepDialog : public CDialogEx {
 public:
     explicit StepDialog(std::function<void(StepDialog&)> step = {}, CWnd* parent = nullptr)
         : CDialogEx(IDD_SERVICE_DIALOG, parent), step(std::move(step))
     {
+    }
+
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_THROW_IN_PRETRANSLATE) {
+            throw std::runtime_error("pretranslate");
+        }
+        return CDialogEx::PreTranslateMessage(msg);
     }
 
 protected:
@@ -287,6 +297,7 @@ TEST_F(WindowLayerTest, AnExceptionAtAnyEntryPointEndsTheLoopsAndIsKept)
     const std::vector<std::pair<std::string, std::function<void(StepDialog&)>>> cases{
         {"handler", [](StepDialog&) { throw std::runtime_error("handler"); }},
         {"timer", [](StepDialog&) { SetTimer(nullptr, 0, 1, ThrowingTimer); }},
+        {"pretranslate", [](StepDialog& self) { PostMessageW(self.GetSafeHwnd(), WM_THROW_IN_PRETRANSLATE, 0, 0); }},
         {"thread",
          [&](StepDialog&) {
              worker = std::thread([] { CallGuarded(0, []() -> int { throw std::runtime_error("thread"); }); });
