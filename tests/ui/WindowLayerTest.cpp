@@ -23,6 +23,7 @@ constexpr UINT WM_THROW_IN_PRETRANSLATE = WM_APP + 2;
 constexpr wchar_t kWindowClass[] = L"QuillmereLayerTest";
 constexpr RECT kRect{0, 0, 320, 200};
 constexpr UINT kBoundMs = 5000;
+constexpr WPARAM kReflectMark = 0x5150;
 
 // A dialog that runs `step` once its modal loop pumps, throws from its
 // pre-translation when asked, and answers WM_NCHITTEST with the caption
@@ -69,7 +70,7 @@ class RecordingWindow : public CWnd {
 public:
     std::vector<UINT> seen;
     bool ncDestroyed = false;
-    int notifications = 0;
+    std::vector<UINT> reflected;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -77,18 +78,15 @@ protected:
         seen.push_back(message);
         return CWnd::WindowProc(message, wParam, lParam);
     }
-    BOOL OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* result) override
+    // Takes the reflected messages that the test sends, marked by their wParam.
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* result) override
     {
-        if (message == WM_CTLCOLORBTN) {
-            *result = reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH));
-            return TRUE;
+        if (wParam != kReflectMark) {
+            return FALSE;
         }
-        if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CLICK) {
-            ++notifications;
-            *result = 5;
-            return TRUE;
-        }
-        return FALSE;
+        reflected.push_back(message);
+        *result = static_cast<LRESULT>(message) + 1;
+        return TRUE;
     }
     void PostNcDestroy() override { ncDestroyed = true; }
 };
@@ -273,11 +271,18 @@ TEST_F(WindowLayerTest, WindowsOfOurClassSubclassedControlsAndForeignUserDataKee
     button.SetWindowText(L"Go");
     EXPECT_EQ(button.GetWindowText(), L"Go");
     const HWND dialogWindow = dialog.GetSafeHwnd();
-    EXPECT_EQ(SendMessageW(dialogWindow, WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(button.GetSafeHwnd())),
-              reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH)));
-    NMHDR header{button.GetSafeHwnd(), IDOK, NM_CLICK};
-    EXPECT_EQ(SendMessageW(dialogWindow, WM_NOTIFY, IDOK, reinterpret_cast<LPARAM>(&header)), 5);
-    EXPECT_EQ(button.notifications, 1);
+    const HWND control = button.GetSafeHwnd();
+    NMHDR header{control, IDOK, NM_CLICK};
+    DRAWITEMSTRUCT drawItem{ODT_BUTTON, IDOK, 0, ODA_DRAWENTIRE, 0, control, nullptr, {}, 0};
+    MEASUREITEMSTRUCT measureItem{ODT_BUTTON, IDOK, 0, 0, 0, 0};
+    const std::vector<std::pair<UINT, LPARAM>> toChild{{WM_CTLCOLORBTN, reinterpret_cast<LPARAM>(control)},
+                                                       {WM_NOTIFY, reinterpret_cast<LPARAM>(&header)},
+                                                       {WM_DRAWITEM, reinterpret_cast<LPARAM>(&drawItem)},
+                                                       {WM_MEASUREITEM, reinterpret_cast<LPARAM>(&measureItem)}};
+    for (const auto& [message, lParam] : toChild) {
+        EXPECT_EQ(SendMessageW(dialogWindow, message, kReflectMark, lParam), static_cast<LRESULT>(message) + 1);
+    }
+    EXPECT_EQ(button.reflected, (std::vector<UINT>{WM_CTLCOLORBTN, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM}));
 
     // A handler takes the dialog manager's default result and changes it.
     RECT client;
