@@ -52,8 +52,10 @@ INT_PTR CDialogEx::DoModal()
     if (hwnd != nullptr) {
         DestroyWindow(hwnd);
     }
-    if (quit && modalDepth == 0) {
-        // No loop of ours is left to end; a message box shown now would close at once.
+    if (modalDepth == 0) {
+        // A quit pending now was meant for loops that have ended (this one,
+        // or loops it ended); no loop of ours is left to take it, and a
+        // message box shown now would close at once.
         TakeQuitMessage();
     }
     return modalResult;

@@ -238,6 +238,13 @@ TEST_F(WindowLayerTest, AQuitFromANestedLoopEndsEveryLoopAndLeavesAMessageBoxAft
     EXPECT_EQ(innerResult, -1);
     MSG quit;
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    // A loop that ends by EndDialog before it reaches a quit posted with it.
+    StepDialog quitAndEnd([](StepDialog& self) {
+        PostQuitMessage(0);
+        self.EndDialog(IDOK);
+    });
+    EXPECT_EQ(RunBounded(quitAndEnd), IDOK);
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     auto pressed = PressOkInMessageBox();
     EXPECT_EQ(ShowMessageBox(IDS_SAVE_SETTINGS_FAILED), IDOK);
     EXPECT_EQ(pressed.get(), LoadResString(IDS_SAVE_SETTINGS_FAILED));
