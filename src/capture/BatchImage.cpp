@@ -57,7 +57,31 @@ bool CBatchImage::CopyFrom(Gdiplus::Bitmap& bitmap)
     bitmap.UnlockBits(&data);
     horizontalDpi = bitmap.GetHorizontalResolution();
     verticalDpi = bitmap.GetVerticalResolution();
-    decoded = true;
+    decoded = CopyPropertiesFrom(bitmap);
+    return decoded;
+}
+
+bool CBatchImage::CopyPropertiesFrom(Gdiplus::Bitmap& bitmap)
+{
+    propertyCount = 0;
+    UINT size = 0;
+    UINT count = 0;
+    if (bitmap.GetPropertySize(&size, &count) != Gdiplus::Ok) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    try {
+        properties.resize(size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (bitmap.GetAllPropertyItems(size, count, reinterpret_cast<Gdiplus::PropertyItem*>(properties.data())) !=
+        Gdiplus::Ok) {
+        return false;
+    }
+    propertyCount = count;
     return true;
 }
 
@@ -65,6 +89,14 @@ bool CBatchImage::SaveAsJpeg(const std::wstring& folder, const std::wstring& tar
 {
     Gdiplus::Bitmap inPlace(static_cast<INT>(width), static_cast<INT>(height), static_cast<INT>(stride),
                             PixelFormat24bppRGB, memory.get());
-    return inPlace.GetLastStatus() == Gdiplus::Ok && inPlace.SetResolution(horizontalDpi, verticalDpi) == Gdiplus::Ok &&
-           SaveJpegReplacing(&inPlace, folder, target);
+    if (inPlace.GetLastStatus() != Gdiplus::Ok || inPlace.SetResolution(horizontalDpi, verticalDpi) != Gdiplus::Ok) {
+        return false;
+    }
+    const auto* items = reinterpret_cast<const Gdiplus::PropertyItem*>(properties.data());
+    for (UINT i = 0; i < propertyCount; ++i) {
+        if (inPlace.SetPropertyItem(&items[i]) != Gdiplus::Ok) {
+            return false;
+        }
+    }
+    return SaveJpegReplacing(&inPlace, folder, target);
 }

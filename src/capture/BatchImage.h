@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CBatchImage {
 public:
@@ -20,7 +21,9 @@ public:
     bool CopyFrom(Gdiplus::Bitmap& bitmap);
 
     // Writes the pixels as JPEG data through a bitmap that uses them in
-    // place, as the one-file route would have written its own bitmap.
+    // place, with the resolution and the property items (the file's
+    // metadata) of the decoded bitmap, as the one-file route would have
+    // written that bitmap itself.
     bool SaveAsJpeg(const std::wstring& folder, const std::wstring& target);
 
     PixelView View() const { return {memory.get(), width, height, stride}; }
@@ -31,6 +34,7 @@ public:
 
 private:
     bool Reserve(uint32_t newWidth, uint32_t newHeight);
+    bool CopyPropertiesFrom(Gdiplus::Bitmap& bitmap);
 
     std::unique_ptr<uint8_t[]> memory;
     size_t capacity = 0;
@@ -40,4 +44,8 @@ private:
     // The encoder records the resolution in the file.
     Gdiplus::REAL horizontalDpi = 0;
     Gdiplus::REAL verticalDpi = 0;
+    // The items as GDI+ hands them out: the item array, then the values it
+    // points to, in one block.
+    std::vector<unsigned char> properties;
+    UINT propertyCount = 0;
 };
