@@ -63,25 +63,27 @@ bool CBatchImage::CopyFrom(Gdiplus::Bitmap& bitmap)
 
 bool CBatchImage::CopyPropertiesFrom(Gdiplus::Bitmap& bitmap)
 {
-    propertyCount = 0;
+    propertyCount = bitmap.GetPropertyCount();
+    if (propertyCount == 0) {
+        return true;
+    }
     UINT size = 0;
     UINT count = 0;
-    if (bitmap.GetPropertySize(&size, &count) != Gdiplus::Ok) {
+    if (bitmap.GetPropertySize(&size, &count) != Gdiplus::Ok || count != propertyCount) {
+        propertyCount = 0;
         return false;
-    }
-    if (count == 0) {
-        return true;
     }
     try {
         properties.resize(size);
     } catch (const std::bad_alloc&) {
+        propertyCount = 0;
         return false;
     }
     if (bitmap.GetAllPropertyItems(size, count, reinterpret_cast<Gdiplus::PropertyItem*>(properties.data())) !=
         Gdiplus::Ok) {
+        propertyCount = 0;
         return false;
     }
-    propertyCount = count;
     return true;
 }
 

@@ -2,6 +2,8 @@
 // for each listed file, one after the other) over the same folder: the same
 // files with the same bytes, also when the run is closed early or meets
 // files it cannot read.
+#include "capture/BatchFiles.h"
+#include "capture/BatchImage.h"
 #include "capture/ProgressDlg.h"
 
 #include "BitmapTestFiles.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -173,6 +176,41 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
         EXPECT_EQ(written.count(unreadable), 0u) << unreadable;
     }
     ExpectSameOutputs();
+}
+
+TEST(BatchImageTest, TakesTwentyFourBitImagesAndLeavesTheRestToTheOneFileRoute)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"odd.jpg"), L"image/jpeg", 641, 333));
+    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"odd.bmp"), L"image/bmp", 301, 117));
+    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"plain.png"), L"image/png", 320, 200));
+    ASSERT_TRUE(WritePngWithAlpha(folder.File(L"alpha.png"), 250, 170));
+    testutil::WriteBytes(folder.File(L"notes.txt"), "not an image\r\n");
+    const struct {
+        const wchar_t* name;
+        bool taken;
+    } cases[] = {
+        {L"odd.jpg", true}, {L"odd.bmp", true}, {L"plain.png", true}, {L"alpha.png", false}, {L"notes.txt", false}};
+    // One image for every file, as the pipeline keeps its memory from file
+    // to file.
+    CBatchImage image;
+    for (const auto& file : cases) {
+        const LoadedBitmap loaded = LoadBitmapInMemory(folder.File(file.name));
+        ASSERT_TRUE(loaded.bitmap) << file.name;
+        EXPECT_EQ(image.CopyFrom(*loaded.bitmap), file.taken) << file.name;
+        EXPECT_EQ(image.decoded, file.taken) << file.name;
+        if (!file.taken) {
+            continue;
+        }
+        const TestImage expected = testimage::ReadPixels(*loaded.bitmap);
+        const PixelView copied = image.View();
+        ASSERT_EQ(copied.width, expected.width) << file.name;
+        ASSERT_EQ(copied.height, expected.height) << file.name;
+        for (uint32_t y = 0; y < copied.height; ++y) {
+            ASSERT_EQ(std::memcmp(copied.Row(y), &expected.bytes[size_t{y} * expected.stride], copied.RowBytes()), 0)
+                << file.name << " row " << y;
+        }
+    }
 }
 
 } // namespace
