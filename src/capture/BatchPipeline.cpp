@@ -91,8 +91,9 @@ void CBatchPipeline::DecodeFiles()
     }
 }
 
-// Null when the batch stops, or when the encoder ended early and holds every
-// image.
+// Null when the batch stops, or when none is free and no encoder runs to give
+// one back (it ended early, perhaps holding them): the decoder then ends and
+// the remaining files take the one-file route.
 CBatchImage* CBatchPipeline::WaitForFreeImage()
 {
     std::unique_lock<std::mutex> held(lock);
