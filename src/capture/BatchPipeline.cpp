@@ -17,38 +17,37 @@ void CBatchPipeline::Start(const std::wstring& source, const std::wstring& targe
     sourceFolder = source;
     targetFolder = target;
     names = std::move(files);
-    freeImages = {&images[0], &images[1]};
-    decodedImages.clear();
-    imagesToEncode.clear();
-    stopping = false;
-    StartWorker(encoder, &CBatchPipeline::EncodeFiles);
-    StartWorker(decoder, &CBatchPipeline::DecodeFiles);
-}
-
-void CBatchPipeline::StartWorker(Worker& worker, void (CBatchPipeline::*loop)())
-{
-    worker.pipeline = this;
-    worker.loop = loop;
     {
         const std::lock_guard<std::mutex> held(lock);
-        worker.running = true;
+        stopping = false;
+        nextFile = 0;
     }
-    const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &worker, 0, nullptr);
-    if (thread == 0) {
-        WorkerEnded(worker);
-        return;
+    for (size_t i = 0; i < kWorkerCount; ++i) {
+        Worker& worker = workers[i];
+        worker.pipeline = this;
+        worker.firstFile = i;
+        {
+            const std::lock_guard<std::mutex> held(lock);
+            worker.running = true;
+            worker.loan = Loan::None;
+        }
+        const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &worker, 0, nullptr);
+        if (thread == 0) {
+            WorkerEnded(worker);
+        } else {
+            worker.thread.Reset(reinterpret_cast<HANDLE>(thread));
+        }
     }
-    worker.thread.Reset(reinterpret_cast<HANDLE>(thread));
 }
 
-// The edge of both workers: nothing may unwind into the system's frames, and
-// whatever way a worker ends, the threads waiting for it are told.
+// The edge of every worker: nothing may unwind into the system's frames, and
+// whatever way a worker ends, the UI thread waiting for it is told.
 unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 {
     Worker& worker = *static_cast<Worker*>(param);
     unsigned result = 0;
     try {
-        (worker.pipeline->*worker.loop)();
+        worker.pipeline->ProcessFiles(worker);
     } catch (...) {
         result = 1;
     }
@@ -65,101 +64,77 @@ void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
     changed.notify_all();
 }
 
-void CBatchPipeline::DecodeFiles()
+bool CBatchPipeline::Stopping()
 {
-    for (size_t index = 0; index < names.size(); ++index) {
-        {
-            const std::lock_guard<std::mutex> held(lock);
-            if (stopping) {
-                return;
-            }
+    const std::lock_guard<std::mutex> held(lock);
+    return stopping;
+}
+
+// The steps of the one-file route, with the effects lent to the UI thread.
+void CBatchPipeline::ProcessFiles(Worker& worker)
+{
+    for (size_t file = worker.firstFile; file < names.size() && !Stopping(); file += kWorkerCount) {
+        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[file]);
+        Gdiplus::BitmapData locked{};
+        bool isLocked = false;
+        if (loaded.bitmap) {
+            Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
+                                static_cast<INT>(loaded.bitmap->GetHeight()));
+            isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
+                                               PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
         }
-        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[index]);
-        CBatchImage* image = WaitForFreeImage();
-        if (image == nullptr) {
-            return;
+        PixelView pixels;
+        if (isLocked) {
+            pixels = {static_cast<uint8_t*>(locked.Scan0), locked.Width, locked.Height, locked.Stride};
         }
-        image->index = static_cast<int>(index);
-        if (!loaded.bitmap || !image->CopyFrom(*loaded.bitmap)) {
-            image->decoded = false;
+        const bool processed = Lend(worker, file, pixels);
+        if (isLocked) {
+            loaded.bitmap->UnlockBits(&locked);
         }
-        {
-            const std::lock_guard<std::mutex> held(lock);
-            decodedImages.push_back(image);
+        if (processed) {
+            SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[file]);
         }
-        changed.notify_all();
     }
 }
 
-// Null when the batch stops, or when none is free and no encoder runs to give
-// one back (it ended early, perhaps holding them): the decoder then ends and
-// the remaining files take the one-file route.
-CBatchImage* CBatchPipeline::WaitForFreeImage()
+// Offers the file's pixels to the UI thread and waits until it gives them
+// back; whether it processed them. A file not yet taken when the batch stops
+// is dropped.
+bool CBatchPipeline::Lend(Worker& worker, size_t file, const PixelView& pixels)
 {
     std::unique_lock<std::mutex> held(lock);
-    changed.wait(held, [&] { return !freeImages.empty() || stopping || !encoder.running; });
-    if (freeImages.empty() || stopping) {
-        return nullptr;
-    }
-    CBatchImage* image = freeImages.back();
-    freeImages.pop_back();
-    return image;
+    worker.file = file;
+    worker.pixels = pixels;
+    worker.processed = false;
+    worker.loan = Loan::Offered;
+    changed.notify_all();
+    changed.wait(held, [&] { return worker.loan == Loan::Returned || (stopping && worker.loan == Loan::Offered); });
+    const bool processed = worker.loan == Loan::Returned && worker.processed;
+    worker.loan = Loan::None;
+    return processed;
 }
 
-void CBatchPipeline::EncodeFiles()
-{
-    for (;;) {
-        CBatchImage* image = nullptr;
-        {
-            std::unique_lock<std::mutex> held(lock);
-            changed.wait(held, [&] { return !imagesToEncode.empty() || stopping; });
-            if (imagesToEncode.empty()) {
-                return;
-            }
-            image = imagesToEncode.front();
-            imagesToEncode.pop_front();
-        }
-        Write(image);
-    }
-}
-
-void CBatchPipeline::Write(CBatchImage* image)
-{
-    const std::wstring& name = names[static_cast<size_t>(image->index)];
-    image->SaveAsJpeg(targetFolder, targetFolder + name);
-    Release(image);
-}
-
-CBatchImage* CBatchPipeline::TakeDecoded()
+bool CBatchPipeline::TakeNext(PixelView& pixels)
 {
     std::unique_lock<std::mutex> held(lock);
-    changed.wait(held, [&] { return !decodedImages.empty() || !decoder.running; });
-    if (decodedImages.empty()) {
-        return nullptr;
+    Worker& worker = workers[nextFile % kWorkerCount];
+    const size_t file = nextFile++;
+    changed.wait(held, [&] { return (worker.loan == Loan::Offered && worker.file == file) || !worker.running; });
+    if (worker.loan != Loan::Offered || worker.file != file) {
+        return false;
     }
-    CBatchImage* image = decodedImages.front();
-    decodedImages.pop_front();
-    return image;
+    worker.loan = Loan::Taken;
+    pixels = worker.pixels;
+    return true;
 }
 
-void CBatchPipeline::Encode(CBatchImage* image)
+void CBatchPipeline::GiveBack(bool processed)
 {
     {
         const std::lock_guard<std::mutex> held(lock);
-        if (encoder.running) {
-            imagesToEncode.push_back(image);
-            changed.notify_all();
-            return;
-        }
-    }
-    Write(image);
-}
-
-void CBatchPipeline::Release(CBatchImage* image)
-{
-    {
-        const std::lock_guard<std::mutex> held(lock);
-        freeImages.push_back(image);
+        Worker& worker = workers[(nextFile - 1) % kWorkerCount];
+        worker.processed = processed;
+        worker.loan = Loan::Returned;
     }
     changed.notify_all();
 }
@@ -171,23 +146,10 @@ void CBatchPipeline::Finish()
         stopping = true;
     }
     changed.notify_all();
-    for (Worker* worker : {&decoder, &encoder}) {
-        if (worker->thread) {
-            WaitForSingleObject(worker->thread.Get(), INFINITE);
-            worker->thread.Reset();
+    for (Worker& worker : workers) {
+        if (worker.thread) {
+            WaitForSingleObject(worker.thread.Get(), INFINITE);
+            worker.thread.Reset();
         }
-    }
-    // What an encoder that ended early left behind is still written.
-    std::deque<CBatchImage*> left;
-    {
-        const std::lock_guard<std::mutex> held(lock);
-        left.swap(imagesToEncode);
-        for (CBatchImage* image : decodedImages) {
-            freeImages.push_back(image);
-        }
-        decodedImages.clear();
-    }
-    for (CBatchImage* image : left) {
-        Write(image);
     }
 }

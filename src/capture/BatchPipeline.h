@@ -1,15 +1,16 @@
 // The batch's files in overlap: while the UI thread runs the effects of one
-// file, a worker reads and decodes the next and another encodes the one
-// before and moves it into place. Files travel in list order through two
-// images of our own; with the one the decoder holds while it waits for one of
-// them to come free, no more than three files' pixels are in memory at once.
+// file, worker threads read and decode the files after it and encode the
+// ones before it and move them into place. Each worker takes every third
+// file and holds one bitmap at a time, which it makes, locks, unlocks, saves
+// and destroys itself; the UI thread only borrows the locked pixels. So no
+// more than three files' pixels are in memory at once, and each file goes
+// through exactly the steps of the one-file route.
 #pragma once
 
-#include "capture/BatchImage.h"
+#include "capture/PixelView.h"
 #include "ui/Handles.h"
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,40 +22,44 @@ public:
     CBatchPipeline& operator=(const CBatchPipeline&) = delete;
     ~CBatchPipeline();
 
-    // Starts decoding `names` from `sourceFolder` in order; what is encoded
-    // goes under the same names into `targetFolder`. Both folders end in a
-    // backslash.
+    // Starts reading `names` from `sourceFolder`; what is encoded goes under
+    // the same names into `targetFolder`. Both folders end in a backslash.
     void Start(const std::wstring& sourceFolder, const std::wstring& targetFolder, std::vector<std::wstring> names);
 
-    // The next file in list order once the decoder is done with it, for the
-    // caller to give back through Encode or Release; its pixels are there
-    // only when `decoded` is set. Null when no decoder runs (never started,
-    // finished, or ended early): the caller then takes the one-file route.
-    CBatchImage* TakeDecoded();
-    // The processed image goes to the encoder, or is written here when no
-    // encoder runs.
-    void Encode(CBatchImage* image);
-    void Release(CBatchImage* image);
+    // Lends the locked pixels of the next file in list order, once read; an
+    // empty view when the file did not load or lock as an image. False when
+    // the worker for the file is gone (never started, or ended early): the
+    // caller then takes the one-file route. After true, GiveBack follows.
+    bool TakeNext(PixelView& pixels);
+    // Ends the loan; a processed file is encoded and moved into place.
+    void GiveBack(bool processed);
 
-    // Decodes nothing more, and returns once every image handed to Encode is
-    // written and moved into place and both workers have ended.
+    // Reads nothing more, and returns once every file given back processed
+    // is written and moved into place and the workers have ended.
     void Finish();
 
 private:
+    enum class Loan { None, Offered, Taken, Returned };
+
     struct Worker {
         CBatchPipeline* pipeline = nullptr;
-        void (CBatchPipeline::*loop)() = nullptr;
+        size_t firstFile = 0;
         UniqueHandle thread;
         bool running = false;
+        // The file on offer or on loan, guarded by the pipeline's lock.
+        Loan loan = Loan::None;
+        size_t file = 0;
+        PixelView pixels;
+        bool processed = false;
     };
 
+    static constexpr size_t kWorkerCount = 3;
+
     static unsigned __stdcall WorkerEntry(void* param);
-    void StartWorker(Worker& worker, void (CBatchPipeline::*loop)());
     void WorkerEnded(Worker& worker) noexcept;
-    void DecodeFiles();
-    void EncodeFiles();
-    CBatchImage* WaitForFreeImage();
-    void Write(CBatchImage* image);
+    void ProcessFiles(Worker& worker);
+    bool Lend(Worker& worker, size_t file, const PixelView& pixels);
+    bool Stopping();
 
     std::wstring sourceFolder;
     std::wstring targetFolder;
@@ -62,11 +67,8 @@ private:
 
     std::mutex lock;
     std::condition_variable changed;
-    CBatchImage images[2];
-    std::vector<CBatchImage*> freeImages;
-    std::deque<CBatchImage*> decodedImages;
-    std::deque<CBatchImage*> imagesToEncode;
     bool stopping = false;
-    Worker decoder;
-    Worker encoder;
+    // The next file TakeNext lends.
+    size_t nextFile = 0;
+    Worker workers[kWorkerCount];
 };

@@ -140,23 +140,14 @@ void CProgressDlg::OnDestroy()
 
 void CProgressDlg::ProcessNextFile(const std::wstring& name)
 {
-    CBatchImage* image = pipeline.TakeDecoded();
-    if (image == nullptr) {
+    PixelView pixels;
+    if (!pipeline.TakeNext(pixels)) {
         SharpenFile(name);
         return;
     }
-    if (!image->decoded) {
-        SharpenFile(name);
-        pipeline.Release(image);
-        return;
-    }
-    const PixelView pixels = image->View();
-    if (AutoLevelPixels(pixels, kLowFraction, kHighClipFraction) &&
-        SharpenPixels(pixels, kSharpenAmount, kSharpenRadius)) {
-        pipeline.Encode(image);
-    } else {
-        pipeline.Release(image);
-    }
+    // An empty view (a file that is no image) fails the first effect.
+    pipeline.GiveBack(AutoLevelPixels(pixels, kLowFraction, kHighClipFraction) &&
+                      SharpenPixels(pixels, kSharpenAmount, kSharpenRadius));
 }
 
 bool CProgressDlg::SharpenFile(const std::wstring& name)

@@ -1,8 +1,8 @@
 // The batch sharpen mode: every file directly in the source folder, one per
 // tick of a 50 ms timer, auto-levelled, sharpened and written as JPEG under
 // its own name into the target folder. Without a source or a target folder
-// nothing is processed. The files go through a pipeline that decodes the
-// next file and encodes the one before while the effects run here;
+// nothing is processed. The files go through a pipeline that reads the
+// next files and encodes the ones before while the effects run here;
 // SharpenFile is the same work for one file alone.
 #pragma once
 

@@ -2,8 +2,7 @@
 // for each listed file, one after the other) over the same folder: the same
 // files with the same bytes, also when the run is closed early or meets
 // files it cannot read.
-#include "capture/BatchFiles.h"
-#include "capture/BatchImage.h"
+#include "capture/BatchPipeline.h"
 #include "capture/ProgressDlg.h"
 
 #include "BitmapTestFiles.h"
@@ -11,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -178,39 +177,45 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
     ExpectSameOutputs();
 }
 
-TEST(BatchImageTest, TakesTwentyFourBitImagesAndLeavesTheRestToTheOneFileRoute)
+TEST(BatchPipelineLoanTest, LendsEveryFileInOrderAndWritesOnlyWhatComesBackProcessed)
 {
-    ScratchFolder folder;
-    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"odd.jpg"), L"image/jpeg", 641, 333));
-    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"odd.bmp"), L"image/bmp", 301, 117));
-    ASSERT_TRUE(testimage::WriteImageFile(folder.File(L"plain.png"), L"image/png", 320, 200));
-    ASSERT_TRUE(WritePngWithAlpha(folder.File(L"alpha.png"), 250, 170));
-    testutil::WriteBytes(folder.File(L"notes.txt"), "not an image\r\n");
+    ScratchFolder source;
+    ScratchFolder target;
     const struct {
         const wchar_t* name;
-        bool taken;
-    } cases[] = {
-        {L"odd.jpg", true}, {L"odd.bmp", true}, {L"plain.png", true}, {L"alpha.png", false}, {L"notes.txt", false}};
-    // One image for every file, as the pipeline keeps its memory from file
-    // to file.
-    CBatchImage image;
-    for (const auto& file : cases) {
-        const LoadedBitmap loaded = LoadBitmapInMemory(folder.File(file.name));
-        ASSERT_TRUE(loaded.bitmap) << file.name;
-        EXPECT_EQ(image.CopyFrom(*loaded.bitmap), file.taken) << file.name;
-        EXPECT_EQ(image.decoded, file.taken) << file.name;
-        if (!file.taken) {
-            continue;
-        }
-        const TestImage expected = testimage::ReadPixels(*loaded.bitmap);
-        const PixelView copied = image.View();
-        ASSERT_EQ(copied.width, expected.width) << file.name;
-        ASSERT_EQ(copied.height, expected.height) << file.name;
-        for (uint32_t y = 0; y < copied.height; ++y) {
-            ASSERT_EQ(std::memcmp(copied.Row(y), &expected.bytes[size_t{y} * expected.stride], copied.RowBytes()), 0)
-                << file.name << " row " << y;
+        uint32_t width;
+        uint32_t height;
+        bool processed;
+    } files[] = {{L"a.jpg", 100, 70, true},
+                 {L"b.txt", 0, 0, false},
+                 {L"c.jpg", 120, 80, false},
+                 {L"d.png", 90, 60, true},
+                 {L"e.jpg", 80, 50, true}};
+    std::vector<std::wstring> names;
+    for (const auto& file : files) {
+        names.push_back(file.name);
+        if (file.width == 0) {
+            testutil::WriteBytes(source.File(file.name), "not an image\r\n");
+        } else {
+            ASSERT_TRUE(testimage::WriteImageFile(
+                source.File(file.name), file.name[2] == L'p' ? L"image/png" : L"image/jpeg", file.width, file.height));
         }
     }
+
+    CBatchPipeline pipeline;
+    PixelView pixels;
+    EXPECT_FALSE(pipeline.TakeNext(pixels)) << "nothing started";
+    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names);
+    // The last file is never taken: stopping drops it.
+    for (size_t i = 0; i + 1 < std::size(files); ++i) {
+        ASSERT_TRUE(pipeline.TakeNext(pixels)) << files[i].name;
+        EXPECT_EQ(pixels.width, files[i].width) << files[i].name;
+        EXPECT_EQ(pixels.height, files[i].height) << files[i].name;
+        pipeline.GiveBack(files[i].processed);
+    }
+    pipeline.Finish();
+    EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"a.jpg", L"d.png"}));
+    EXPECT_FALSE(pipeline.TakeNext(pixels)) << "finished";
 }
 
 } // namespace
