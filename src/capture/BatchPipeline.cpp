@@ -1,6 +1,7 @@
 #include "capture/BatchPipeline.h"
 
 #include "capture/BatchFiles.h"
+#include "ui/ExceptionGuard.h"
 
 #include <process.h>
 
@@ -45,12 +46,10 @@ void CBatchPipeline::Start(const std::wstring& source, const std::wstring& targe
 unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 {
     Worker& worker = *static_cast<Worker*>(param);
-    unsigned result = 0;
-    try {
+    const unsigned result = CallGuarded(1u, [&] {
         worker.pipeline->ProcessFiles(worker);
-    } catch (...) {
-        result = 1;
-    }
+        return 0u;
+    });
     worker.pipeline->WorkerEnded(worker);
     return result;
 }
