@@ -10,12 +10,50 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
+using BindingMap = std::unordered_map<HWND, CWnd*>;
+
 // Which object each window of this thread is bound to. Windows belong to the
-// thread that created them, and so do their bindings.
-std::unordered_map<HWND, CWnd*>& BindingTable()
+// thread that created them, and so do their bindings. The table hangs on a
+// Win32 TLS slot, not on a C++ thread_local: with this toolchain a
+// thread_local's storage can be freed at thread exit before its destructor
+// runs, which then frees the table's memory a second time. The table is made
+// at a thread's first binding and deleted with its last, so a thread that
+// ends with no window of ours leaves nothing behind.
+DWORD BindingSlot()
 {
-    thread_local std::unordered_map<HWND, CWnd*> table;
-    return table;
+    static const DWORD slot = TlsAlloc();
+    return slot;
+}
+
+BindingMap* BindingTable()
+{
+    return static_cast<BindingMap*>(TlsGetValue(BindingSlot()));
+}
+
+bool AddBinding(HWND window, CWnd* object)
+{
+    BindingMap* table = BindingTable();
+    if (table == nullptr) {
+        table = new BindingMap;
+        TlsSetValue(BindingSlot(), table);
+    }
+    return table->emplace(window, object).second;
+}
+
+void RemoveBinding(HWND window, const CWnd* object)
+{
+    BindingMap* table = BindingTable();
+    if (table == nullptr) {
+        return;
+    }
+    const auto found = table->find(window);
+    if (found != table->end() && found->second == object) {
+        table->erase(found);
+    }
+    if (table->empty()) {
+        TlsSetValue(BindingSlot(), nullptr);
+        delete table;
+    }
 }
 
 // The child control that a message sent to its parent concerns, or null.
@@ -60,9 +98,12 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandle(HWND window)
 {
-    const auto& table = BindingTable();
-    const auto found = table.find(window);
-    return found != table.end() ? found->second : nullptr;
+    const BindingMap* table = BindingTable();
+    if (table == nullptr) {
+        return nullptr;
+    }
+    const auto found = table->find(window);
+    return found != table->end() ? found->second : nullptr;
 }
 
 bool CWnd::PreTranslateChain(MSG* msg)
@@ -195,12 +236,12 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND, UINT message, WPARAM wParam, LPARAM lP
 
 bool CWnd::Bind(HWND window, Binding how, WNDPROC base)
 {
-    if (hwnd != nullptr || window == nullptr || !BindingTable().emplace(window, this).second) {
+    if (hwnd != nullptr || window == nullptr || !AddBinding(window, this)) {
         return false;
     }
     if (how == Binding::Subclass &&
         !SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-        BindingTable().erase(window);
+        RemoveBinding(window, this);
         return false;
     }
     hwnd = window;
@@ -217,11 +258,7 @@ void CWnd::Unbind()
     if (binding == Binding::Subclass) {
         RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
     }
-    auto& table = BindingTable();
-    const auto found = table.find(hwnd);
-    if (found != table.end() && found->second == this) {
-        table.erase(found);
-    }
+    RemoveBinding(hwnd, this);
     hwnd = nullptr;
     binding = Binding::None;
     baseProc = nullptr;

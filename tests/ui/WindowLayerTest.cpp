@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <future>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -303,6 +304,28 @@ TEST_F(WindowLayerTest, WindowsOfOurClassSubclassedControlsAndForeignUserDataKee
     DestroyWindow(plain.GetSafeHwnd());
     EXPECT_TRUE(plain.ncDestroyed);
     EXPECT_EQ(plain.GetSafeHwnd(), nullptr);
+}
+
+// A thread that bound windows must end without damaging the heap the other
+// threads share. The damage shows at once when freed memory is poisoned, as
+// Wine's heap checking does (window_layer_thread_exit_tests).
+TEST_F(WindowLayerTest, ThreadsThatBoundWindowsEndWithTheHeapIntact)
+{
+    for (int round = 0; round < 5; ++round) {
+        std::thread owner([] {
+            std::vector<std::unique_ptr<RecordingWindow>> windows;
+            for (int i = 0; i < 12; ++i) {
+                windows.push_back(std::make_unique<RecordingWindow>());
+                ASSERT_TRUE(windows.back()->CreateEx(0, kWindowClass, L"", WS_OVERLAPPEDWINDOW, kRect, nullptr));
+            }
+        });
+        owner.join();
+    }
+    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr));
+    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    for (const HANDLE heap : heaps) {
+        EXPECT_TRUE(HeapValidate(heap, 0, nullptr)) << heap;
+    }
 }
 
 TEST_F(WindowLayerTest, AnExceptionAtAnyEntryPointEndsTheLoopsAndIsKept)
