@@ -395,4 +395,54 @@ TEST_F(AnalysisRoadTest, TheSharpenedCopyIsNamedByTheRequestsGuidAndSentAloneOrS
     }
 }
 
+struct CaptureListener : CToothStaticListener {
+    void OnToothChartEvent(int, int) override {}
+    void OnOpenImage(const std::wstring& path) override { paths.push_back(path); }
+    std::vector<std::wstring> paths;
+};
+
+TEST(CaptureScreenTest, TheStoredRegionIsCapturedIntoARegisteredFileHandedToTheListener)
+{
+    testutil::ScratchFolder folder;
+    // Away from the other tests' windows, and above them.
+    const RECT placed{1100, 100, 1500, 400};
+    ChartHost host(placed);
+    ASSERT_TRUE(host.created);
+    SetWindowPos(host.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const std::wstring image = folder.File(L"image.bmp");
+    ASSERT_TRUE(WriteSolidImage(image, 40, 30, RGB(0x20, 0x40, 0x60)));
+    ASSERT_TRUE(host.chart.SetImageFiles({image}));
+    UpdateWindow(host.chart.GetSafeHwnd());
+    testutil::PumpFor(200);
+    CaptureListener listener;
+    host.chart.listener = &listener;
+    const RECT saved = g_systemSetting.captureRect;
+
+    // A region without area captures nothing and hands nothing on.
+    g_systemSetting.captureRect = {1200, 200, 1200, 300};
+    EXPECT_EQ(SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0), 0);
+    EXPECT_TRUE(listener.paths.empty());
+    EXPECT_TRUE(g_tempFiles.empty());
+
+    g_systemSetting.captureRect = {1200, 200, 1300, 250};
+    EXPECT_EQ(SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0), 0);
+    g_systemSetting.captureRect = saved;
+    ASSERT_EQ(listener.paths.size(), 1u);
+    EXPECT_EQ(g_tempFiles, listener.paths);
+    EXPECT_FALSE(host.chart.toolbarShown);
+    {
+        Gdiplus::Bitmap captured(listener.paths[0].c_str());
+        ASSERT_EQ(captured.GetLastStatus(), Gdiplus::Ok);
+        EXPECT_EQ(captured.GetWidth(), 100u);
+        EXPECT_EQ(captured.GetHeight(), 50u);
+        Gdiplus::Color pixel;
+        captured.GetPixel(50, 25, &pixel);
+        EXPECT_NEAR(pixel.GetR(), 0x20, 24);
+        EXPECT_NEAR(pixel.GetG(), 0x40, 24);
+        EXPECT_NEAR(pixel.GetB(), 0x60, 24);
+    }
+    DeleteTempFiles();
+    EXPECT_FALSE(testutil::FileExists(listener.paths[0]));
+}
+
 } // namespace

@@ -1,0 +1,154 @@
+// Screen capture under the test display: windows of known colours on the
+// screen, captured to JPEG files and read back.
+#include "WinTestUtil.h"
+
+#include "capture/SCatpure.h"
+#include "ui/Gdiplus.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int JPEG_TOLERANCE = 40;
+constexpr wchar_t COLOUR_CLASS[] = L"QuillCaptureTestColour";
+
+// A topmost window filled with one colour at `rect` (screen coordinates).
+class ColourWindow {
+public:
+    ColourWindow(const RECT& rect, COLORREF colour) : brush(CreateSolidBrush(colour))
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = COLOUR_CLASS;
+        RegisterClassW(&windowClass);
+        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, COLOUR_CLASS, L"", WS_POPUP,
+                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
+        SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
+        ShowWindow(window, SW_SHOWNA);
+        UpdateWindow(window);
+    }
+    ~ColourWindow()
+    {
+        DestroyWindow(window);
+        DeleteObject(brush);
+    }
+    ColourWindow(const ColourWindow&) = delete;
+    ColourWindow& operator=(const ColourWindow&) = delete;
+
+private:
+    HBRUSH brush;
+    HWND window = nullptr;
+};
+
+bool Near(const Gdiplus::Color& pixel, COLORREF expected)
+{
+    return std::abs(pixel.GetR() - GetRValue(expected)) <= JPEG_TOLERANCE &&
+           std::abs(pixel.GetG() - GetGValue(expected)) <= JPEG_TOLERANCE &&
+           std::abs(pixel.GetB() - GetBValue(expected)) <= JPEG_TOLERANCE;
+}
+
+struct Probe {
+    int x;
+    int y;
+    COLORREF colour;
+};
+
+class CaptureTest : public ::testing::Test {
+protected:
+    void ExpectImage(const std::wstring& path, int width, int height, const std::vector<Probe>& probes)
+    {
+        Gdiplus::Bitmap image(path.c_str());
+        ASSERT_EQ(image.GetLastStatus(), Gdiplus::Ok);
+        EXPECT_EQ(image.GetWidth(), static_cast<UINT>(width));
+        EXPECT_EQ(image.GetHeight(), static_cast<UINT>(height));
+        for (const Probe& p : probes) {
+            Gdiplus::Color pixel;
+            image.GetPixel(p.x, p.y, &pixel);
+            EXPECT_TRUE(Near(pixel, p.colour)) << "at " << p.x << "," << p.y << ": " << std::hex << pixel.GetValue();
+        }
+    }
+
+    testutil::ScratchFolder folder;
+};
+
+constexpr COLORREF RED = RGB(0xE0, 0x20, 0x20);
+constexpr COLORREF BLUE = RGB(0x20, 0x20, 0xE0);
+constexpr COLORREF GREEN = RGB(0x20, 0xD0, 0x20);
+constexpr COLORREF BLACK = RGB(0, 0, 0);
+
+TEST_F(CaptureTest, ARectangleBecomesAJpegOfItsSizeWithItsTopLeftCornerFirst)
+{
+    const ColourWindow red({900, 500, 1000, 600}, RED);
+    const ColourWindow blue({1000, 500, 1100, 600}, BLUE);
+    testutil::PumpFor(200);
+    const std::wstring path = folder.File(L"capture.jpg");
+    const RECT rect{900, 500, 1100, 600};
+    ASSERT_TRUE(CSCatpure().CaptureRectToFile(&rect, path.c_str()));
+    ExpectImage(path, 200, 100, {{0, 0, RED}, {95, 50, RED}, {105, 50, BLUE}, {199, 99, BLUE}});
+}
+
+TEST_F(CaptureTest, ARectangleReachingPastTheVirtualScreenKeepsItsOnScreenPart)
+{
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const ColourWindow atRight({right - 50, 650, right, 750}, GREEN);
+    const ColourWindow atLeft({left, 650, left + 50, 750}, BLUE);
+    testutil::PumpFor(200);
+    const struct {
+        const char* name;
+        RECT rect;
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"past the right edge",
+         {right - 50, 650, right + 50, 750},
+         {{5, 5, GREEN}, {44, 94, GREEN}, {55, 5, BLACK}, {99, 99, BLACK}}},
+        {"past the left edge",
+         {left - 50, 650, left + 50, 750},
+         {{0, 0, BLACK}, {44, 94, BLACK}, {55, 5, BLUE}, {99, 99, BLUE}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring path = folder.File(L"edge.jpg");
+        ASSERT_TRUE(CSCatpure().CaptureRectToFile(&c.rect, path.c_str()));
+        ExpectImage(path, 100, 100, c.probes);
+    }
+}
+
+TEST_F(CaptureTest, ANullPathOrARectangleWithoutAreaGivesFalseAndNoFile)
+{
+    const std::wstring path = folder.File(L"none.jpg");
+    const RECT good{0, 0, 10, 10};
+    const RECT flat[] = {{10, 10, 10, 20}, {10, 10, 20, 10}, {20, 10, 10, 20}, {10, 20, 20, 10}};
+    EXPECT_FALSE(CSCatpure().CaptureRectToFile(&good, nullptr));
+    for (const RECT& rect : flat) {
+        EXPECT_FALSE(CSCatpure().CaptureRectToFile(&rect, path.c_str()));
+    }
+    EXPECT_FALSE(testutil::FileExists(path));
+}
+
+TEST_F(CaptureTest, TheVirtualScreenIsCapturedIntoANewBitmapOnlyForAnEmptyHandle)
+{
+    HBITMAP taken = CreateBitmap(1, 1, 1, 1, nullptr);
+    HBITMAP handle = taken;
+    EXPECT_FALSE(CSCatpure().CaptureVirtualScreen(&handle));
+    EXPECT_EQ(handle, taken);
+    DeleteObject(taken);
+
+    handle = nullptr;
+    ASSERT_TRUE(CSCatpure().CaptureVirtualScreen(&handle));
+    ASSERT_NE(handle, nullptr);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectW(handle, sizeof info, &info), static_cast<int>(sizeof info));
+    EXPECT_EQ(info.bmWidth, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    EXPECT_EQ(info.bmHeight, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    DeleteObject(handle);
+}
+
+} // namespace
