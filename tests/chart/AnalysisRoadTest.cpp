@@ -59,11 +59,19 @@ std::string FieldValue(const std::string& bytes, const std::string& key)
     return bytes.substr(valueAt, std::stoul(bytes.substr(lenAt, valueAt - 1 - lenAt)));
 }
 
-bool WriteJpeg(const std::wstring& path, int width, int height)
+// A 24-bit JPEG; with `contrast` its right half is lighter, so that the
+// sharpened view has levels to stretch.
+bool WriteJpeg(const std::wstring& path, int width, int height, bool contrast = true)
 {
     Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
-    Gdiplus::Graphics graphics(&bitmap);
-    graphics.Clear(Gdiplus::Color(0xFF, 0x30, 0x60, 0x90));
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFF, 0x30, 0x60, 0x90));
+        if (contrast) {
+            Gdiplus::SolidBrush light(Gdiplus::Color(0xFF, 0xC0, 0xD0, 0xE0));
+            graphics.FillRectangle(&light, width / 2, 0, width - width / 2, height);
+        }
+    }
     return SaveImageAsJpeg(&bitmap, path.c_str());
 }
 
@@ -183,19 +191,25 @@ TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhe
     const std::wstring missingFolder = folder.File(L"missing");
     const std::wstring undecodable = folder.File(L"broken.jpg");
     testutil::WriteBytes(undecodable, "not a picture");
+    // Without levels to stretch the sharpened copy cannot be made.
+    const std::wstring flat = folder.File(L"flat.jpg");
+    ASSERT_TRUE(WriteJpeg(flat, 40, 30, false));
     const struct {
         const char* name;
         std::wstring file;
         std::wstring tempFolder; // empty: the test run's own
         bool sharpened;
+        bool sendBoth;
         bool adapter;
         bool noImages;
     } cases[] = {
-        {"no current image", jpeg, L"", false, true, true},
-        {"no temporary path", jpeg, longFolder, false, true, false},
-        {"no 24-bit copy of an image that was not decoded", undecodable, L"", false, true, false},
-        {"sharpened copy cannot be saved", jpeg, missingFolder, true, true, false},
-        {"no qualifying adapter", jpeg, L"", false, false, false},
+        {"no current image", jpeg, L"", false, false, true, true},
+        {"no temporary path", jpeg, longFolder, false, false, true, false},
+        {"no 24-bit copy of an image that was not decoded", undecodable, L"", false, false, true, false},
+        {"sharpened copy cannot be saved", jpeg, missingFolder, true, false, true, false},
+        {"sharpened copy cannot be made, sharpened view", flat, L"", true, false, true, false},
+        {"sharpened copy cannot be made, both images", flat, L"", false, true, true, false},
+        {"no qualifying adapter", jpeg, L"", false, false, false, false},
     };
     wchar_t tempVariable[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TMP", tempVariable, MAX_PATH);
@@ -208,6 +222,7 @@ TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhe
             Show(c.file);
         }
         chart.showSharpened = c.sharpened;
+        chart.sendBoth = c.sendBoth;
         chart.adapterTable = AdapterTable(c.adapter);
         if (!c.tempFolder.empty()) {
             SetEnvironmentVariableW(L"TMP", (c.tempFolder + L"\\").c_str());
