@@ -1,5 +1,6 @@
 // Screen capture under the test display: windows of known colours on the
 // screen, captured to JPEG files and read back.
+#include "ColourWindow.h"
 #include "WinTestUtil.h"
 
 #include "capture/SCatpure.h"
@@ -14,74 +15,12 @@
 
 namespace {
 
-constexpr int JPEG_TOLERANCE = 40;
-constexpr wchar_t COLOUR_CLASS[] = L"QuillCaptureTestColour";
-
-// A topmost window filled with one colour at `rect` (screen coordinates).
-class ColourWindow {
-public:
-    ColourWindow(const RECT& rect, COLORREF colour) : brush(CreateSolidBrush(colour))
-    {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = COLOUR_CLASS;
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, COLOUR_CLASS, L"", WS_POPUP,
-                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                 windowClass.hInstance, nullptr);
-        SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
-        ShowWindow(window, SW_SHOWNA);
-        UpdateWindow(window);
-    }
-    ~ColourWindow()
-    {
-        DestroyWindow(window);
-        DeleteObject(brush);
-    }
-    ColourWindow(const ColourWindow&) = delete;
-    ColourWindow& operator=(const ColourWindow&) = delete;
-
-private:
-    HBRUSH brush;
-    HWND window = nullptr;
-};
-
-bool Near(const Gdiplus::Color& pixel, COLORREF expected)
-{
-    return std::abs(pixel.GetR() - GetRValue(expected)) <= JPEG_TOLERANCE &&
-           std::abs(pixel.GetG() - GetGValue(expected)) <= JPEG_TOLERANCE &&
-           std::abs(pixel.GetB() - GetBValue(expected)) <= JPEG_TOLERANCE;
-}
-
-struct Probe {
-    int x;
-    int y;
-    COLORREF colour;
-};
+using namespace capturetest;
 
 class CaptureTest : public ::testing::Test {
 protected:
-    void ExpectImage(const std::wstring& path, int width, int height, const std::vector<Probe>& probes)
-    {
-        Gdiplus::Bitmap image(path.c_str());
-        ASSERT_EQ(image.GetLastStatus(), Gdiplus::Ok);
-        EXPECT_EQ(image.GetWidth(), static_cast<UINT>(width));
-        EXPECT_EQ(image.GetHeight(), static_cast<UINT>(height));
-        for (const Probe& p : probes) {
-            Gdiplus::Color pixel;
-            image.GetPixel(p.x, p.y, &pixel);
-            EXPECT_TRUE(Near(pixel, p.colour)) << "at " << p.x << "," << p.y << ": " << std::hex << pixel.GetValue();
-        }
-    }
-
     testutil::ScratchFolder folder;
 };
-
-constexpr COLORREF RED = RGB(0xE0, 0x20, 0x20);
-constexpr COLORREF BLUE = RGB(0x20, 0x20, 0xE0);
-constexpr COLORREF GREEN = RGB(0x20, 0xD0, 0x20);
-constexpr COLORREF BLACK = RGB(0, 0, 0);
 
 TEST_F(CaptureTest, ARectangleBecomesAJpegOfItsSizeWithItsTopLeftCornerFirst)
 {
