@@ -25,30 +25,31 @@ constexpr wchar_t COLOUR_CLASS[] = L"QuillCaptureTestColour";
 // A topmost window filled with one colour at `rect` (screen coordinates).
 class ColourWindow {
 public:
-    ColourWindow(const RECT& rect, COLORREF colour) : brush(CreateSolidBrush(colour))
+    // A class per colour: the background brush belongs to the class.
+    ColourWindow(const RECT& rect, COLORREF colour)
     {
+        const std::wstring className = std::wstring(COLOUR_CLASS) + std::to_wstring(colour);
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = DefWindowProcW;
         windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = COLOUR_CLASS;
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, COLOUR_CLASS, L"", WS_POPUP,
+        windowClass.lpszClassName = className.c_str();
+        windowClass.hbrBackground = CreateSolidBrush(colour);
+        if (RegisterClassW(&windowClass) == 0) {
+            // Registered by an earlier window of this colour.
+            DeleteObject(windowClass.hbrBackground);
+        }
+        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, className.c_str(), L"", WS_POPUP,
                                  rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                                  windowClass.hInstance, nullptr);
-        SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
         ShowWindow(window, SW_SHOWNA);
         UpdateWindow(window);
     }
-    ~ColourWindow()
-    {
-        DestroyWindow(window);
-        DeleteObject(brush);
-    }
+    ~ColourWindow() { DestroyWindow(window); }
     ColourWindow(const ColourWindow&) = delete;
     ColourWindow& operator=(const ColourWindow&) = delete;
+    HWND Handle() const { return window; }
 
 private:
-    HBRUSH brush;
     HWND window = nullptr;
 };
 

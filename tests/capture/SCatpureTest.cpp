@@ -3,6 +3,7 @@
 #include "ColourWindow.h"
 #include "WinTestUtil.h"
 
+#include "capture/HideWindowForCapture.h"
 #include "capture/SCatpure.h"
 #include "ui/Gdiplus.h"
 
@@ -57,6 +58,31 @@ TEST_F(CaptureTest, ARectangleReachingPastTheVirtualScreenKeepsItsOnScreenPart)
         const std::wstring path = folder.File(L"edge.jpg");
         ASSERT_TRUE(CSCatpure().CaptureRectToFile(&c.rect, path.c_str()));
         ExpectImage(path, 100, 100, c.probes);
+    }
+}
+
+TEST_F(CaptureTest, AWindowHiddenOverTheRegionRightBeforeTheCaptureIsNotInThePicture)
+{
+    const ColourWindow under({900, 200, 1100, 300}, RED);
+    const RECT region{900, 200, 1100, 300};
+    const RECT clear{1200, 200, 1300, 300};
+    const struct {
+        const char* name;
+        RECT toolbar;
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"over the region", {950, 220, 1050, 280}, {{100, 50, RED}, {60, 30, RED}}},
+        {"beside the region", clear, {{100, 50, RED}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ColourWindow toolbar(c.toolbar, BLUE);
+        testutil::PumpFor(200);
+        HideWindowForCapture(toolbar.Handle(), region);
+        EXPECT_FALSE(IsWindowVisible(toolbar.Handle()));
+        const std::wstring path = folder.File(L"hidden.jpg");
+        ASSERT_TRUE(CSCatpure().CaptureRectToFile(&region, path.c_str()));
+        ExpectImage(path, 200, 100, c.probes);
     }
 }
 
