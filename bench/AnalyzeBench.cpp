@@ -208,8 +208,12 @@ int Run(const std::wstring& colourFile, const std::wstring& greyFile)
     const double clipboard = BestMs(
         ROUNDS, [] {}, [&] { chart.CopyTextToClipboard(text); });
 
-    // The hover: into the box of the next tooth, then the repaint.
+    // The hover: into the box of the next tooth, then the repaint, once the
+    // window has been idle after the analysis.
     HWND window = chart.GetSafeHwnd();
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+        DispatchMessageW(&msg);
+    }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     std::vector<POINT> centres;
     for (const auto& entry : chart.displayedTeeth) {

@@ -392,6 +392,9 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CAPTURE_SCREEN:
         return OnCaptureScreen(wParam, lParam);
+    case WM_PREPARE_HOVER_DRAWINGS:
+        OnPrepareHoverDrawings();
+        return 0;
     case WM_ERASEBKGND:
         return OnEraseBkgnd();
     default:
@@ -783,7 +786,17 @@ bool CToothStatic::AnalyzeCurrentImage()
         CopyFindingsText(&displayedTeeth, &recordTemplate, &findingsText);
     }
     InvalidateRect(hwnd, nullptr, FALSE);
+    PostMessageW(hwnd, WM_PREPARE_HOVER_DRAWINGS, 0, 0);
     return true;
+}
+
+void CToothStatic::OnPrepareHoverDrawings()
+{
+    for (const auto& [key, tooth] : displayedTeeth) {
+        if (PassesFilter(tooth)) {
+            SpriteFor(key, tooth, true);
+        }
+    }
 }
 
 void CToothStatic::DisplayParsedTeeth()

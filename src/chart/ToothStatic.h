@@ -147,6 +147,9 @@ protected:
 
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
+    // Posted by an analysis: the hover drawings of the new teeth are made
+    // once the window is idle, so that no hover waits for its drawing.
+    static constexpr UINT WM_PREPARE_HOVER_DRAWINGS = WM_APP + 1;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
 
     int OnCreate(CREATESTRUCTW* create);
@@ -160,6 +163,7 @@ private:
     BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
     void OnLoadImage();
     LRESULT OnCaptureScreen(WPARAM wParam, LPARAM lParam);
+    void OnPrepareHoverDrawings();
 
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;
