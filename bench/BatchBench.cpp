@@ -5,7 +5,7 @@
 // out\ the results), and the panoramic files on which the whole batch mode
 // is timed into batch\; effects-vs-imagemagick.sh runs the mode and
 // ImageMagick on them.
-#include "PanoramicImage.h"
+#include "PanoramicBitmap.h"
 
 #include "capture/EffectKernels.h"
 #include "capture/ProgressDlg.h"
@@ -26,22 +26,6 @@ std::wstring Widen(const char* text)
         wide += static_cast<wchar_t>(*text == '/' ? '\\' : static_cast<unsigned char>(*text));
     }
     return wide;
-}
-
-std::unique_ptr<Gdiplus::Bitmap> ToBitmap(PanoramicImage& image)
-{
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(image.width), static_cast<INT>(image.height),
-                                                    PixelFormat24bppRGB);
-    Gdiplus::Rect whole(0, 0, static_cast<INT>(image.width), static_cast<INT>(image.height));
-    Gdiplus::BitmapData data{};
-    if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) == Gdiplus::Ok) {
-        for (uint32_t y = 0; y < image.height; ++y) {
-            std::memcpy(static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                        &image.bytes[size_t{y} * image.width * 3], size_t{image.width} * 3);
-        }
-        bitmap->UnlockBits(&data);
-    }
-    return bitmap;
 }
 
 // Loads the file and locks its pixels once, so the decode is complete.
