@@ -8,7 +8,7 @@
 //   analyze_bench run COLOUR.jpg GREY.jpg  measures (analyze-bench.sh runs both)
 #include "ChartTestHost.h"
 #include "FakeAnalysisServer.h"
-#include "PanoramicImage.h"
+#include "PanoramicBitmap.h"
 
 #include "analysis/FindingKind.h"
 #include "analysis/ToothDetect.h"
@@ -46,19 +46,8 @@ template <typename Prepare, typename Work> double MeanMs(int rounds, Prepare pre
 
 bool WritePicture(const std::wstring& path)
 {
-    PanoramicImage picture(IMAGE_WIDTH, IMAGE_HEIGHT);
-    Gdiplus::Bitmap bitmap(IMAGE_WIDTH, IMAGE_HEIGHT, PixelFormat24bppRGB);
-    Gdiplus::Rect whole(0, 0, IMAGE_WIDTH, IMAGE_HEIGHT);
-    Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) != Gdiplus::Ok) {
-        return false;
-    }
-    for (uint32_t y = 0; y < IMAGE_HEIGHT; ++y) {
-        std::memcpy(static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                    &picture.bytes[size_t{y} * IMAGE_WIDTH * 3], size_t{IMAGE_WIDTH} * 3);
-    }
-    bitmap.UnlockBits(&data);
-    return SaveImageAsJpeg(&bitmap, path.c_str());
+    const auto bitmap = ToBitmap(PanoramicImage(IMAGE_WIDTH, IMAGE_HEIGHT));
+    return SaveImageAsJpeg(bitmap.get(), path.c_str());
 }
 
 // 32 teeth in two rows, with a few findings each.
