@@ -1,12 +1,22 @@
 #include "chart/ToothStatic.h"
 
+#include "analysis/ToothDetect.h"
+#include "capture/SCatpure.h"
+#include "capture/SEffect.h"
 #include "chart/FindingsText.h"
+#include "chart/MultiSelMenu.h"
 #include "chart/RecordTemplate.h"
 #include "chart/ToothLabel.h"
+#include "foundation/JpegFile.h"
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
+#include "foundation/TextFile.h"
 #include "res/resource.h"
 #include "ui/ClipboardHandles.h"
+#include "ui/ResString.h"
+
+#include <objbase.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -74,6 +84,67 @@ template <typename T> GdiplusPtr<T> Usable(GdiplusPtr<T> object)
 bool SameRect(const RECT& a, const RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Tooltip tools are identified by the tooth number alone, as number + this;
+// only numbers in this range get one.
+constexpr int32_t TIP_TOOTH_OFFSET = 1010;
+constexpr int32_t TIP_FIRST_TOOTH = -999;
+constexpr int32_t TIP_LAST_TOOTH = 60;
+
+bool HasTipTool(int32_t toothNumber)
+{
+    return toothNumber >= TIP_FIRST_TOOTH && toothNumber <= TIP_LAST_TOOTH;
+}
+
+// The findings menu offers the kinds of bits 2^1 to 2^12: item k has the
+// command ID_FINDING_CROWN_BRIDGE - 1 + k and the text IDS_FINDING_HEALTHY + k.
+constexpr int FIRST_MENU_KIND = 1;
+constexpr int LAST_MENU_KIND = 12;
+
+UINT MenuCommandOfKind(int k)
+{
+    return static_cast<UINT>(ID_FINDING_CROWN_BRIDGE - FIRST_MENU_KIND + k);
+}
+
+std::wstring KindName(int k)
+{
+    return LoadResString(static_cast<UINT>(IDS_FINDING_HEALTHY + k));
+}
+
+// The sharpened view's effects: auto-level, then an unsharp mask.
+constexpr double LEVEL_LOW_FRACTION = 0.1;
+constexpr double LEVEL_HIGH_CLIP_FRACTION = 0.01;
+constexpr float SHARPEN_AMOUNT = 1.5f;
+constexpr float SHARPEN_RADIUS = 20.0f;
+
+constexpr wchar_t TEMP_JPEG_EXTENSION[] = L".jpg";
+
+// The upload opens files by narrow names in the thread's code page; a name
+// with characters outside it cannot be opened, and the request then fails.
+std::string ThreadCodePageName(const std::wstring& path)
+{
+    if (path.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, path.c_str(), static_cast<int>(path.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
+    std::string name(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_THREAD_ACP, 0, path.c_str(), static_cast<int>(path.size()), name.data(), size, nullptr,
+                        nullptr);
+    return name;
+}
+
+GdiplusPtr<Gdiplus::Bitmap> Copy24Bit(Gdiplus::Bitmap& image, int32_t width, int32_t height)
+{
+    GdiplusPtr<Gdiplus::Bitmap> copy(image.Clone(0, 0, width, height, PixelFormat24bppRGB));
+    if (copy && copy->GetLastStatus() != Gdiplus::Ok) {
+        copy.reset();
+    }
+    return copy;
 }
 
 } // namespace
@@ -202,6 +273,8 @@ bool CToothStatic::SetImageFiles(const std::vector<std::wstring>& files)
     loader.teethMap = &parsedTeeth;
     loader.constTeethMap = nullptr;
     loader.useConstTeethMap = false;
+    // The tools of the teeth about to go would otherwise stay behind.
+    RemoveToothTips();
     parsedTeeth.clear();
     displayedTeeth.clear();
     imageFiles = files;
@@ -255,12 +328,16 @@ void CToothStatic::UpdateLayout(const RECT* clientRect)
     scaleX = Scale(drawWidth, imageWidth);
     scaleY = Scale(drawHeight, imageHeight);
     for (auto& entry : displayedTeeth) {
-        CToothInfo& tooth = entry.second;
-        tooth.screenBox.left = Truncate(static_cast<float>(tooth.imageBox.left) * scaleX) + drawLeft;
-        tooth.screenBox.right = Truncate(static_cast<float>(tooth.imageBox.right) * scaleX) + drawLeft;
-        tooth.screenBox.top = Truncate(static_cast<float>(tooth.imageBox.top) * scaleY) + drawTop;
-        tooth.screenBox.bottom = Truncate(static_cast<float>(tooth.imageBox.bottom) * scaleY) + drawTop;
+        entry.second.screenBox = ScreenBoxOf(entry.second.imageBox);
     }
+}
+
+RECT CToothStatic::ScreenBoxOf(const RECT& imageBox) const
+{
+    return {Truncate(static_cast<float>(imageBox.left) * scaleX) + drawLeft,
+            Truncate(static_cast<float>(imageBox.top) * scaleY) + drawTop,
+            Truncate(static_cast<float>(imageBox.right) * scaleX) + drawLeft,
+            Truncate(static_cast<float>(imageBox.bottom) * scaleY) + drawTop};
 }
 
 LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -279,11 +356,45 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDestroy();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == ID_COPY_FINDINGS) {
+        switch (LOWORD(wParam)) {
+        case ID_COPY_FINDINGS:
             OnCopyFindings();
             return 0;
+        case ID_EDIT_FINDINGS:
+            OnEditFindings();
+            return 0;
+        case ID_LOAD_IMAGE:
+            OnLoadImage();
+            return 0;
+        default:
+            return Default();
+        }
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_MENUSELECT:
+        // The menu loop may send the selection only here, never to the hook.
+        if (g_multiSelOwner == this) {
+            NoteMultiSelMenuSelect(wParam, lParam);
         }
         return Default();
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header != nullptr && header->code == TTN_NEEDTEXTW) {
+            LRESULT result = 0;
+            OnToolTipNeedText(static_cast<UINT>(wParam), header, &result);
+            return result;
+        }
+        return Default();
+    }
+    case WM_CAPTURE_SCREEN:
+        return OnCaptureScreen(wParam, lParam);
+    case WM_PREPARE_HOVER_DRAWINGS:
+        OnPrepareHoverDrawings();
+        return 0;
     case WM_ERASEBKGND:
         return OnEraseBkgnd();
     default:
@@ -536,4 +647,336 @@ bool CToothStatic::CopyTextToClipboard(const std::wstring& text)
     // The clipboard owns the block now.
     block.Release();
     return true;
+}
+
+bool CToothStatic::SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made)
+{
+    *made = false;
+    if (!image) {
+        return false;
+    }
+    if (pixelFormat == PixelFormat24bppRGB) {
+        return true;
+    }
+    GUID guid{};
+    if (FAILED(CoCreateGuid(&guid)) || !MakeTempFilePath(&guid, TEMP_JPEG_EXTENSION, path)) {
+        return false;
+    }
+    GdiplusPtr<Gdiplus::Bitmap> copy = Copy24Bit(*image, imageWidth, imageHeight);
+    if (!copy) {
+        return false;
+    }
+    // Registered before the save, so that a half-written file goes too.
+    AddTempFile(path);
+    *made = SaveImageAsJpeg(copy.get(), path);
+    return *made;
+}
+
+bool CToothStatic::MakeSharpenedImage()
+{
+    if (sharpenedImage) {
+        return true;
+    }
+    if (!image) {
+        return false;
+    }
+    GdiplusPtr<Gdiplus::Bitmap> copy = Copy24Bit(*image, imageWidth, imageHeight);
+    if (!copy) {
+        return false;
+    }
+    bool sharpened = false;
+    {
+        CSEffect effect;
+        sharpened = effect.Attach(copy.get()) && effect.LockBits() &&
+                    effect.AutoLevel(LEVEL_LOW_FRACTION, LEVEL_HIGH_CLIP_FRACTION) &&
+                    effect.Sharpen(SHARPEN_AMOUNT, SHARPEN_RADIUS);
+        effect.UnlockBits();
+    }
+    if (sharpened) {
+        sharpenedImage = std::move(copy);
+    }
+    return sharpened;
+}
+
+bool CToothStatic::SaveSharpenedCopy(const wchar_t* path)
+{
+    // Without the copy the upload would name a file that was never written
+    // and fail only after connecting.
+    if (!MakeSharpenedImage()) {
+        return false;
+    }
+    AddTempFile(path);
+    return SaveImageAsJpeg(sharpenedImage.get(), path);
+}
+
+bool CToothStatic::MachineId(std::string* out) const
+{
+    const bool read = adapterTable ? g_macAddressUtil.MacAddressString(adapterTable, out) : GetMacAddressString(out);
+    return read && !out->empty();
+}
+
+bool CToothStatic::AnalyzeCurrentImage()
+{
+    if (currentIndex < 0 || static_cast<size_t>(currentIndex) >= imageFiles.size()) {
+        return false;
+    }
+    GUID guid{};
+    wchar_t sharpenedPath[TEMP_PATH_CAPACITY] = {};
+    if (FAILED(CoCreateGuid(&guid)) || !MakeTempFilePath(&guid, TEMP_JPEG_EXTENSION, sharpenedPath)) {
+        return false;
+    }
+    wchar_t copyPath[TEMP_PATH_CAPACITY] = {};
+    bool copyMade = false;
+    if (!SaveTempJpeg(copyPath, &copyMade)) {
+        return false;
+    }
+    if ((showSharpened || sendBoth) && !SaveSharpenedCopy(sharpenedPath)) {
+        return false;
+    }
+    const std::wstring& file = imageFiles[static_cast<size_t>(currentIndex)];
+    std::wstring first = copyMade ? copyPath : file;
+    std::wstring second;
+    if (sendBoth) {
+        first = file;
+        second = sharpenedPath;
+    } else if (showSharpened) {
+        first = sharpenedPath;
+    }
+    std::string guidText;
+    std::string machineId;
+    if (!GuidToString(&guid, &guidText) || !MachineId(&machineId)) {
+        return false;
+    }
+
+    CToothDetect detect;
+    detect.SetServer(serverHost, serverPort);
+    bool accepted = false;
+    std::string posInfo;
+    std::string disInfo;
+    const bool answered = detect.Detect(guidText, machineId, ThreadCodePageName(first), ThreadCodePageName(second),
+                                        &accepted, &posInfo, &disInfo);
+    // The tools belong to the teeth about to be replaced.
+    RemoveToothTips();
+    loader.teethMap = &parsedTeeth;
+    loader.constTeethMap = nullptr;
+    loader.useConstTeethMap = false;
+    parsedTeeth.clear();
+    if (answered && accepted) {
+        loader.loaderMode = TOOTH_BOXES;
+        bool read = loader.ParseText(posInfo.c_str());
+        loader.loaderMode = FINDINGS_BY_TOOTH;
+        loader.onlyExisting = true;
+        read = read && loader.ParseText(disInfo.c_str());
+        if (!read) {
+            parsedTeeth.clear();
+        } else if (!g_systemSetting.missEnd) {
+            loader.RemoveMissingWisdomTeeth();
+        }
+    }
+
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    if (!SameRect(client, lastClientRect)) {
+        UpdateLayout(&client);
+    }
+    DisplayParsedTeeth();
+    AddToothTips();
+    CRecordTemplateInfo recordTemplate;
+    if (LoadUserTemplate(&recordTemplate)) {
+        CopyFindingsText(&displayedTeeth, &recordTemplate, &findingsText);
+    }
+    InvalidateRect(hwnd, nullptr, FALSE);
+    PostMessageW(hwnd, WM_PREPARE_HOVER_DRAWINGS, 0, 0);
+    return true;
+}
+
+void CToothStatic::OnPrepareHoverDrawings()
+{
+    for (const auto& [key, tooth] : displayedTeeth) {
+        if (PassesFilter(tooth)) {
+            SpriteFor(key, tooth, true);
+        }
+    }
+}
+
+void CToothStatic::DisplayParsedTeeth()
+{
+    displayedTeeth.clear();
+    for (const auto& entry : parsedTeeth) {
+        CToothInfo tooth = entry.second;
+        tooth.flags = 0;
+        tooth.screenBox = ScreenBoxOf(tooth.imageBox);
+        displayedTeeth[ToothKey(static_cast<uint32_t>(currentIndex), tooth.toothNumber)] = tooth;
+    }
+}
+
+void CToothStatic::OnLoadImage()
+{
+    if (listener != nullptr) {
+        listener->OnToothChartEvent(CHART_EVENT_LOAD_IMAGE, 0);
+    }
+}
+
+LRESULT CToothStatic::OnCaptureScreen(WPARAM, LPARAM)
+{
+    GUID guid{};
+    wchar_t path[TEMP_PATH_CAPACITY] = {};
+    if (FAILED(CoCreateGuid(&guid)) || !MakeTempFilePath(&guid, TEMP_JPEG_EXTENSION, path)) {
+        return 0;
+    }
+    CSCatpure capture;
+    if (!capture.CaptureRectToFile(&g_systemSetting.captureRect, path)) {
+        return 0;
+    }
+    AddTempFile(path);
+    if (listener != nullptr) {
+        listener->OnOpenImage(path);
+    }
+    SetForegroundWindow(hwnd);
+    return 0;
+}
+
+bool CToothStatic::PassesFilter(const CToothInfo& tooth) const
+{
+    return (tooth.findingMask & displayFilter) != 0;
+}
+
+CToothInfo* CToothStatic::GetHoveredTooth()
+{
+    if (hoveredKey == 0) {
+        return nullptr;
+    }
+    const auto found = displayedTeeth.find(hoveredKey);
+    return found == displayedTeeth.end() ? nullptr : &found->second;
+}
+
+void CToothStatic::OnMouseMove(UINT, POINT point)
+{
+    bool changed = false;
+    if (CToothInfo* hovered = GetHoveredTooth()) {
+        if (PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
+            return;
+        }
+        hovered->flags &= ~TOOTH_HOVER;
+        changed = true;
+    }
+    hoveredKey = 0;
+    for (auto& [key, tooth] : displayedTeeth) {
+        if (PassesFilter(tooth) && PtInRect(&tooth.screenBox, point)) {
+            tooth.flags |= TOOTH_HOVER;
+            hoveredKey = key;
+            changed = true;
+            break;
+        }
+    }
+    if (changed) {
+        toolTipCtrl.Pop();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+void CToothStatic::OnLButtonUp(UINT, POINT point)
+{
+    const CToothInfo* hovered = GetHoveredTooth();
+    if (hovered != nullptr && PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
+        OnEditFindings();
+    }
+}
+
+void CToothStatic::OnEditFindings()
+{
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(hwnd, &point);
+    ShowFindingMenu(point);
+}
+
+void CToothStatic::ShowFindingMenu(const POINT& point)
+{
+    const CToothInfo* tooth = GetHoveredTooth();
+    if (tooth == nullptr) {
+        return;
+    }
+    const uint32_t key = hoveredKey;
+    const uint32_t checked = tooth->findingMask == FINDING_HEALTHY ? 0 : tooth->findingMask;
+    CMultiSelMenu menu;
+    if (!menu.CreatePopupMenu()) {
+        return;
+    }
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        const uint32_t bit = 1u << k;
+        if ((bit & FILTER_ALL_FINDINGS) != 0) {
+            menu.AppendCheckItem(MenuCommandOfKind(k), KindName(k), (checked & bit) != 0);
+        }
+    }
+    POINT screen = point;
+    ClientToScreen(hwnd, &screen);
+    if (!menu.Track(this, screen)) {
+        return;
+    }
+    // The menu's loop went on dispatching messages; a hand-off may have
+    // rebuilt the map, and then the edited tooth is gone.
+    const auto edited = displayedTeeth.find(key);
+    if (edited == displayedTeeth.end()) {
+        return;
+    }
+    uint32_t mask = 0;
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        if (menu.IsChecked(MenuCommandOfKind(k))) {
+            mask |= 1u << k;
+        }
+    }
+    edited->second.findingMask = mask != 0 ? mask : FINDING_HEALTHY;
+    OnCopyFindings();
+    if (listener != nullptr) {
+        listener->OnToothChartEvent(CHART_EVENT_FINDINGS_EDITED, 0);
+    }
+}
+
+void CToothStatic::AddToothTips()
+{
+    for (const auto& entry : displayedTeeth) {
+        const CToothInfo& tooth = entry.second;
+        if (PassesFilter(tooth) && HasTipTool(tooth.toothNumber)) {
+            toolTipCtrl.AddTool(this, tooth.screenBox, static_cast<UINT_PTR>(tooth.toothNumber + TIP_TOOTH_OFFSET));
+        }
+    }
+}
+
+void CToothStatic::RemoveToothTips()
+{
+    if (toolTipCtrl.GetSafeHwnd() == nullptr) {
+        return;
+    }
+    for (const auto& entry : displayedTeeth) {
+        if (HasTipTool(entry.second.toothNumber)) {
+            toolTipCtrl.DelTool(this, static_cast<UINT_PTR>(entry.second.toothNumber + TIP_TOOTH_OFFSET));
+        }
+    }
+}
+
+BOOL CToothStatic::OnToolTipNeedText(UINT, NMHDR* header, LRESULT*)
+{
+    const CToothInfo* tooth = GetHoveredTooth();
+    if (tooth == nullptr || !HasTipTool(tooth->toothNumber)) {
+        return FALSE;
+    }
+    tooltipText.clear();
+    const uint32_t kinds = tooth->findingMask & FILTER_ALL_FINDINGS;
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        if ((kinds & (1u << k)) != 0) {
+            if (!tooltipText.empty()) {
+                tooltipText += L'\n';
+            }
+            tooltipText += KindName(k);
+        }
+    }
+    // The notification's own buffer holds 79 characters, fewer than the
+    // names of eight kinds: the control reads the whole text from here, which
+    // stays until the next request.
+    auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+    info->hinst = nullptr;
+    info->szText[0] = L'\0';
+    info->lpszText = tooltipText.data();
+    return TRUE;
 }

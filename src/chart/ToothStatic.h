@@ -9,6 +9,8 @@
 #include "chart/RecordTemplateInfo.h"
 #include "chart/ToothSprite.h"
 #include "chart/ToothStaticListener.h"
+#include "foundation/MacAddressUtil.h"
+#include "foundation/TempFilePath.h"
 #include "ui/GdiHandles.h"
 #include "ui/Gdiplus.h"
 #include "ui/GdiplusPtr.h"
@@ -66,6 +68,30 @@ public:
     // next erase stretches the new picture.
     void ForgetStretchedImage();
 
+    // Sends the current image to the analysis server, files the teeth of the
+    // reply with their screen boxes, copies the findings text and repaints.
+    // True once a request was made, whatever the server answered; false,
+    // with nothing changed, when the analysis cannot start.
+    bool AnalyzeCurrentImage();
+    // Writes a 24-bit JPEG copy of the current image into `path` (a new
+    // temporary file, registered for deletion) when the image is of another
+    // pixel format; `made` tells whether it did. False when there is no image
+    // or the needed copy cannot be made.
+    bool SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made);
+    // Makes `sharpenedImage` from the image unless it exists; true when it
+    // exists afterwards.
+    bool MakeSharpenedImage();
+
+    // The hovered tooth, or null when none is hovered or its key is gone.
+    CToothInfo* GetHoveredTooth();
+    // One tooltip tool per displayed tooth that passes the filter.
+    void AddToothTips();
+    // Removes the tool of every displayed tooth, whatever the filter; called
+    // while the map still holds the teeth whose tools exist.
+    void RemoveToothTips();
+    // The findings menu of the hovered tooth at `point` (client coordinates).
+    void ShowFindingMenu(const POINT& point);
+
     BOOL PreTranslateMessage(MSG* msg) override;
 
     std::vector<std::wstring> imageFiles;
@@ -89,6 +115,8 @@ public:
     bool sendBoth = false;
     std::string serverHost;
     uint16_t serverPort = 0;
+    // The adapter walk behind the machine id; empty: the system's table.
+    AdapterTableQuery adapterTable;
     // Declared before the tooltip control, so that it outlives it.
     UniqueFont tooltipFont;
     CToolTipCtrl toolTipCtrl;
@@ -119,6 +147,9 @@ protected:
 
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
+    // Posted by an analysis: the hover drawings of the new teeth are made
+    // once the window is idle, so that no hover waits for its drawing.
+    static constexpr UINT WM_PREPARE_HOVER_DRAWINGS = WM_APP + 1;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
 
     int OnCreate(CREATESTRUCTW* create);
@@ -126,6 +157,26 @@ private:
     void OnPaint();
     BOOL OnEraseBkgnd();
     void OnCopyFindings();
+    void OnMouseMove(UINT flags, POINT point);
+    void OnLButtonUp(UINT flags, POINT point);
+    void OnEditFindings();
+    BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
+    void OnLoadImage();
+    LRESULT OnCaptureScreen(WPARAM wParam, LPARAM lParam);
+    void OnPrepareHoverDrawings();
+
+    // True when the tooth takes part in hover, click and tooltips.
+    bool PassesFilter(const CToothInfo& tooth) const;
+    // The sharpened copy's file, named by the request's GUID; false when it
+    // is needed and cannot be written.
+    bool SaveSharpenedCopy(const wchar_t* path);
+    // The machine id for a request; false or empty when there is none.
+    bool MachineId(std::string* out) const;
+    // Files the teeth of `parsedTeeth` under their display keys with their
+    // screen boxes.
+    void DisplayParsedTeeth();
+    // An image box mapped to the chart by the current layout.
+    RECT ScreenBoxOf(const RECT& imageBox) const;
 
     // Grows the back buffer to cover `client`; true when it was remade.
     bool CoverWithBackBuffer(const RECT& client);

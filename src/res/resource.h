@@ -94,5 +94,22 @@
 #define ID_TEMPLATE_CHECKED 32814
 #define ID_TEMPLATE_USER 32815
 
+// The findings menu (32791 + k for the kind of bit 2^k), and the chart's
+// own commands
+#define ID_FINDING_CROWN_BRIDGE 32792
+#define ID_FINDING_IMPACTION 32793
+#define ID_FINDING_MISSING 32794
+#define ID_FINDING_PERIO 32795
+#define ID_FINDING_IMPLANT 32796
+#define ID_FINDING_CAVITY 32797
+#define ID_FINDING_APICAL_LESION 32798
+#define ID_FINDING_ENDODONTIC 32799
+#define ID_FINDING_FILLING 32800
+#define ID_FINDING_RR 32801
+#define ID_FINDING_POST 32802
+#define ID_FINDING_UNKNOWN 32803
+#define ID_EDIT_FINDINGS 32810
+#define ID_LOAD_IMAGE 32895
+
 // The application's name: the caption of every message box
 #define IDS_APP_TITLE 57344

@@ -72,7 +72,8 @@ TEST(Blur, SplitsOtherReachesOverTheThreeBoxes)
         float radius;
         std::initializer_list<uint32_t> boxes;
     };
-    const Case cases[] = {{1.0f, {1, 0, 0}}, {2.0f, {1, 1, 0}}, {3.0f, {1, 1, 1}}, {22.0f, {8, 7, 7}}, {61.0f, {21, 20, 20}}};
+    const Case cases[] = {
+        {1.0f, {1, 0, 0}}, {2.0f, {1, 1, 0}}, {3.0f, {1, 1, 1}}, {22.0f, {8, 7, 7}}, {61.0f, {21, 20, 20}}};
     for (const Case& c : cases) {
         TestImage image = MakeStructuredImage(47, 29);
         EXPECT_EQ(Blurred(image, c.radius).bytes, ReferenceBlur(image, c.boxes).bytes) << c.radius;

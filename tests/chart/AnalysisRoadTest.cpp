@@ -1,0 +1,463 @@
+// The chart's road from an image to findings, against the fake analysis
+// server on a loopback port, with a synthetic adapter table for the machine id.
+#include "ChartTestHost.h"
+#include "FakeAnalysisServer.h"
+#include "WinTestUtil.h"
+
+#include "analysis/FindingKind.h"
+#include "foundation/JpegFile.h"
+#include "foundation/MacAddressUtil.h"
+#include "foundation/SystemSetting.h"
+#include "foundation/TempFiles.h"
+#include "ui/GdiplusPtr.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace charttest;
+
+namespace {
+
+constexpr char MACHINE_ID[] = "00-1A-2B-3C-4D-5E";
+constexpr char USER_TEMPLATE[] = "[%BODY_BGN%]C:[%ccc%] M:[%mmm%] B:[%bbb%][%BODY_END%][%NONE_BGN%]-[%NONE_END%]";
+constexpr wchar_t EMPTY_CHART_TEXT[] = L"C:- M:- B:-";
+constexpr char BOXES_11_18_21[] = "50,50,40,40,11\n150,50,40,40,18\n250,50,40,40,21\n";
+constexpr char FINDINGS_11_18_35[] = "11,c\n18,m\n35,c\n";
+
+// One qualifying adapter, or none.
+AdapterTableQuery AdapterTable(bool withAdapter)
+{
+    return [withAdapter](IP_ADAPTER_INFO* buffer, ULONG* size) -> ULONG {
+        if (!withAdapter) {
+            return ERROR_NO_DATA;
+        }
+        if (buffer == nullptr || *size < sizeof(IP_ADAPTER_INFO)) {
+            *size = sizeof(IP_ADAPTER_INFO);
+            return ERROR_BUFFER_OVERFLOW;
+        }
+        *buffer = IP_ADAPTER_INFO{};
+        const BYTE mac[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+        std::memcpy(buffer->Address, mac, sizeof mac);
+        buffer->AddressLength = sizeof mac;
+        std::strcpy(buffer->GatewayList.IpAddress.String, "192.0.2.1");
+        std::strcpy(buffer->IpAddressList.IpAddress.String, "192.0.2.8");
+        return NO_ERROR;
+    };
+}
+
+// The value of the first field `key` in a request's bytes.
+std::string FieldValue(const std::string& bytes, const std::string& key)
+{
+    const size_t at = bytes.find(key + ";");
+    if (at == std::string::npos) {
+        return "<absent>";
+    }
+    const size_t lenAt = at + key.size() + 1;
+    const size_t valueAt = bytes.find(';', lenAt) + 1;
+    return bytes.substr(valueAt, std::stoul(bytes.substr(lenAt, valueAt - 1 - lenAt)));
+}
+
+// A 24-bit JPEG; with `contrast` its right half is lighter, so that the
+// sharpened view has levels to stretch.
+bool WriteJpeg(const std::wstring& path, int width, int height, bool contrast = true)
+{
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFF, 0x30, 0x60, 0x90));
+        if (contrast) {
+            Gdiplus::SolidBrush light(Gdiplus::Color(0xFF, 0xC0, 0xD0, 0xE0));
+            graphics.FillRectangle(&light, width / 2, 0, width - width / 2, height);
+        }
+    }
+    return SaveImageAsJpeg(&bitmap, path.c_str());
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) {
+        return L"<not opened>";
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void SetClipboardText(const std::wstring& text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    std::memcpy(GlobalLock(block), text.c_str(), bytes);
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+}
+
+FakeScenario Reply(const std::string& retCode, const std::string& boxes, const std::string& findings)
+{
+    FakeScenario scenario;
+    scenario.reply = ReportFrame({{"#@RETCODE@#", retCode}, {"#@POSINFO@#", boxes}, {"#@DISINFO@#", findings}});
+    return scenario;
+}
+
+std::vector<uint32_t> KeysOf(const ToothInfoMap& teeth)
+{
+    std::vector<uint32_t> keys;
+    for (const auto& entry : teeth) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+unsigned short ClosedPort()
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(s);
+    return ntohs(address.sin_port);
+}
+
+class AnalysisRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(host.created);
+        ASSERT_TRUE(server.Start(0));
+        // A machine id found by an earlier test would stay for the process.
+        g_macAddressUtil.Refresh(AdapterTable(false));
+        chart.serverHost = "127.0.0.1";
+        chart.serverPort = server.Port();
+        chart.adapterTable = AdapterTable(true);
+        GetCurrentDirectoryW(MAX_PATH, previousFolder);
+        SetCurrentDirectoryW(folder.Path().c_str());
+        CreateDirectoryW(folder.File(L"Record").c_str(), nullptr);
+        testutil::WriteBytes(folder.File(L"Record\\User.tpl"), USER_TEMPLATE);
+        SetClipboardText(L"previous");
+        jpeg = folder.File(L"colour.jpg");
+        ASSERT_TRUE(WriteJpeg(jpeg, 400, 300));
+        const std::string data = QUILL_CHART_TEST_DATA;
+        grey = std::wstring(data.begin(), data.end()) + L"\\grey.jpg";
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryW(previousFolder);
+        g_systemSetting.missEnd = false;
+        DeleteTempFiles();
+    }
+
+    // The image as the chart's only file, with a tooth from an earlier
+    // analysis on it.
+    void Show(const std::wstring& file)
+    {
+        ASSERT_TRUE(chart.SetImageFiles({file}));
+        chart.displayedTeeth[ToothKey(0, 47)] = Tooth(47, FINDING_CAVITY, {10, 10, 20, 20});
+        chart.findingsText = L"earlier";
+    }
+
+    std::string OnlyRequest()
+    {
+        const auto requests = server.Requests();
+        EXPECT_EQ(requests.size(), 1u);
+        return requests.empty() ? std::string() : requests.front().bytes;
+    }
+
+    testutil::ScratchFolder folder;
+    ChartHost host{{0, 0, 400, 300}};
+    CToothStatic& chart = host.chart;
+    FakeAnalysisServer server;
+    wchar_t previousFolder[MAX_PATH] = {};
+    std::wstring jpeg;
+    std::wstring grey;
+};
+
+TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhere)
+{
+    const std::wstring longFolder = folder.Path() + L"\\" + std::wstring(230, L'x');
+    const std::wstring missingFolder = folder.File(L"missing");
+    const std::wstring undecodable = folder.File(L"broken.jpg");
+    testutil::WriteBytes(undecodable, "not a picture");
+    // Without levels to stretch the sharpened copy cannot be made.
+    const std::wstring flat = folder.File(L"flat.jpg");
+    ASSERT_TRUE(WriteJpeg(flat, 40, 30, false));
+    const struct {
+        const char* name;
+        std::wstring file;
+        std::wstring tempFolder; // empty: the test run's own
+        bool sharpened;
+        bool sendBoth;
+        bool adapter;
+        bool noImages;
+    } cases[] = {
+        {"no current image", jpeg, L"", false, false, true, true},
+        {"no temporary path", jpeg, longFolder, false, false, true, false},
+        {"no 24-bit copy of an image that was not decoded", undecodable, L"", false, false, true, false},
+        {"sharpened copy cannot be saved", jpeg, missingFolder, true, false, true, false},
+        {"sharpened copy cannot be made, sharpened view", flat, L"", true, false, true, false},
+        {"sharpened copy cannot be made, both images", flat, L"", false, true, true, false},
+        {"no qualifying adapter", jpeg, L"", false, false, false, false},
+    };
+    wchar_t tempVariable[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", tempVariable, MAX_PATH);
+    for (const auto& c : cases) {
+        if (c.noImages) {
+            ASSERT_TRUE(chart.SetImageFiles({}));
+            chart.displayedTeeth[ToothKey(0, 47)] = Tooth(47, FINDING_CAVITY, {10, 10, 20, 20});
+            chart.findingsText = L"earlier";
+        } else {
+            Show(c.file);
+        }
+        chart.showSharpened = c.sharpened;
+        chart.sendBoth = c.sendBoth;
+        chart.adapterTable = AdapterTable(c.adapter);
+        if (!c.tempFolder.empty()) {
+            SetEnvironmentVariableW(L"TMP", (c.tempFolder + L"\\").c_str());
+        }
+        const ToothInfoMap before = chart.displayedTeeth;
+        EXPECT_FALSE(chart.AnalyzeCurrentImage()) << c.name;
+        SetEnvironmentVariableW(L"TMP", tempVariable);
+        EXPECT_EQ(KeysOf(chart.displayedTeeth), KeysOf(before)) << c.name;
+        EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
+        EXPECT_EQ(chart.findingsText, L"earlier") << c.name;
+        EXPECT_EQ(ClipboardText(), L"previous") << c.name;
+        EXPECT_TRUE(server.Requests().empty()) << c.name;
+    }
+}
+
+TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndCopiesTheEmptyChartsText)
+{
+    const struct {
+        const char* name;
+        bool reachable;
+        FakeScenario scenario;
+    } cases[] = {
+        {"no connection", false, {}},
+        {"not accepted", true, Reply("0", BOXES_11_18_21, FINDINGS_11_18_35)},
+        {"no valid reply", true,
+         [] {
+             FakeScenario s;
+             s.reply = "#@REPORT@#;40;#@RETCODE@#;1;1";
+             return s;
+         }()},
+    };
+    for (const auto& c : cases) {
+        server.SetScenario(c.scenario);
+        chart.serverPort = c.reachable ? server.Port() : ClosedPort();
+        Show(jpeg);
+        chart.AddToothTips();
+        ASSERT_EQ(chart.toolTipCtrl.GetToolCount(), 1) << c.name;
+        ValidateRect(chart.GetSafeHwnd(), nullptr);
+        SetClipboardText(L"previous");
+
+        EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        EXPECT_TRUE(chart.displayedTeeth.empty()) << c.name;
+        EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
+        // The earlier tooth's tool goes with it.
+        EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 0) << c.name;
+        EXPECT_EQ(chart.findingsText, EMPTY_CHART_TEXT) << c.name;
+        EXPECT_EQ(ClipboardText(), EMPTY_CHART_TEXT) << c.name;
+        EXPECT_TRUE(GetUpdateRect(chart.GetSafeHwnd(), nullptr, FALSE)) << c.name;
+    }
+}
+
+TEST_F(AnalysisRoadTest, WithoutTheUserTemplateTheBoxesShowAndTheTextsStay)
+{
+    DeleteFileW(folder.File(L"Record\\User.tpl").c_str());
+    server.SetScenario(Reply("1", BOXES_11_18_21, FINDINGS_11_18_35));
+    Show(jpeg);
+    EXPECT_TRUE(chart.AnalyzeCurrentImage());
+    EXPECT_EQ(chart.displayedTeeth.size(), 2u);
+    EXPECT_EQ(chart.findingsText, L"earlier");
+    EXPECT_EQ(ClipboardText(), L"previous");
+}
+
+TEST_F(AnalysisRoadTest, TheReplysTeethAreFiledWithScreenBoxesAndMissingWisdomTeethFollowTheSetting)
+{
+    server.SetScenario(Reply("1", BOXES_11_18_21, FINDINGS_11_18_35));
+    const struct {
+        bool missEnd;
+        std::vector<uint32_t> keys;
+        const wchar_t* text;
+    } cases[] = {
+        {false, {11, 21}, L"C:11 M:- B:-"},
+        {true, {11, 18, 21}, L"C:11 M:18 B:-"},
+    };
+    for (const auto& c : cases) {
+        g_systemSetting.missEnd = c.missEnd;
+        Show(jpeg);
+        ASSERT_TRUE(chart.AnalyzeCurrentImage());
+        EXPECT_EQ(KeysOf(chart.displayedTeeth), c.keys);
+        EXPECT_EQ(chart.displayedTeeth[11].findingMask, uint32_t{FINDING_CAVITY});
+        EXPECT_EQ(chart.displayedTeeth[21].findingMask, uint32_t{FINDING_HEALTHY});
+        if (c.missEnd) {
+            EXPECT_EQ(chart.displayedTeeth[18].findingMask, uint32_t{FINDING_MISSING});
+        }
+        const RECT box = chart.displayedTeeth[21].screenBox;
+        EXPECT_EQ(box.left, 230);
+        EXPECT_EQ(box.top, 30);
+        EXPECT_EQ(box.right, 270);
+        EXPECT_EQ(box.bottom, 70);
+        EXPECT_EQ(chart.findingsText, c.text);
+        EXPECT_EQ(ClipboardText(), c.text);
+    }
+    // The default filter has the Healthy bit, so 21 is tipped too.
+    EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 3);
+}
+
+TEST_F(AnalysisRoadTest, ASecondAnalysisWithFewerTeethLeavesOnlyTheNewTeethAndTheirTools)
+{
+    server.AddScenario(Reply("1", BOXES_11_18_21, "11,c\n18,c\n21,c\n"));
+    server.AddScenario(Reply("1", "50,50,40,40,11\n", "11,b\n"));
+    Show(jpeg);
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 3);
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    EXPECT_EQ(KeysOf(chart.displayedTeeth), std::vector<uint32_t>{11});
+    EXPECT_EQ(chart.displayedTeeth[11].findingMask, uint32_t{FINDING_CROWN_BRIDGE});
+    EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 1);
+    EXPECT_EQ(ClipboardText(), L"C:- M:- B:11");
+}
+
+TEST_F(AnalysisRoadTest, ATwentyFourBitImageIsUploadedAsItselfWithNothingRegistered)
+{
+    server.SetScenario(Reply("1", "", ""));
+    const std::string jpegBytes = testutil::ReadBytes(jpeg);
+    const std::string greyBytes = testutil::ReadBytes(grey);
+    ASSERT_FALSE(greyBytes.empty());
+
+    Show(jpeg);
+    ASSERT_EQ(chart.pixelFormat, PixelFormat24bppRGB);
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    std::string request = OnlyRequest();
+    const std::string guid = FieldValue(request, "#@GUID@#");
+    EXPECT_EQ(request, Field("#@GUID@#", guid) + Field("#@MACADDRESS@#", MACHINE_ID) + Field("#@JPG@#", jpegBytes) +
+                           Field("#@NEWPANO@#", ""));
+    EXPECT_TRUE(g_tempFiles.empty());
+}
+
+TEST_F(AnalysisRoadTest, AGreyImageGoesAsARegisteredTwentyFourBitCopyThatIsDeletedLater)
+{
+    server.SetScenario(Reply("1", "", ""));
+    Show(grey);
+    ASSERT_NE(chart.pixelFormat, PixelFormat24bppRGB);
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    const std::string uploaded = FieldValue(OnlyRequest(), "#@JPG@#");
+    ASSERT_EQ(g_tempFiles.size(), 1u);
+    const std::wstring copy = g_tempFiles.front();
+    EXPECT_EQ(testutil::ReadBytes(copy), uploaded);
+    {
+        Gdiplus::Bitmap decoded(copy.c_str());
+        EXPECT_EQ(decoded.GetPixelFormat(), PixelFormat24bppRGB);
+        EXPECT_EQ(decoded.GetWidth(), 64u);
+    }
+    DeleteTempFiles();
+    EXPECT_FALSE(testutil::FileExists(copy));
+}
+
+TEST_F(AnalysisRoadTest, TheSharpenedCopyIsNamedByTheRequestsGuidAndSentAloneOrSecond)
+{
+    server.SetScenario(Reply("1", "", ""));
+    const struct {
+        const char* name;
+        bool showSharpened;
+        bool sendBoth;
+        const char* token;
+    } cases[] = {
+        {"sharpened view", true, false, "#@NEWPANO@#"},
+        {"both, view off", false, true, "#@SNEWPANO@#"},
+        {"both, view on", true, true, "#@SNEWPANO@#"},
+    };
+    size_t requests = 0;
+    for (const auto& c : cases) {
+        Show(grey);
+        chart.showSharpened = c.showSharpened;
+        chart.sendBoth = c.sendBoth;
+        ASSERT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        const auto all = server.Requests();
+        ASSERT_EQ(all.size(), ++requests) << c.name;
+        const std::string& request = all.back().bytes;
+        const std::string guid = FieldValue(request, "#@GUID@#");
+        const auto named = std::find_if(g_tempFiles.begin(), g_tempFiles.end(), [&](const std::wstring& path) {
+            const std::wstring name = std::wstring(guid.begin(), guid.end()) + L".jpg";
+            return path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
+        });
+        ASSERT_NE(named, g_tempFiles.end()) << c.name;
+        const std::string sharpened = testutil::ReadBytes(*named);
+        ASSERT_FALSE(sharpened.empty()) << c.name;
+        if (c.sendBoth) {
+            // The file itself first, never the 24-bit copy.
+            EXPECT_EQ(FieldValue(request, "#@JPG@#"), testutil::ReadBytes(grey)) << c.name;
+            EXPECT_EQ(FieldValue(request, "#@SJPG@#"), sharpened) << c.name;
+        } else {
+            EXPECT_EQ(FieldValue(request, "#@JPG@#"), sharpened) << c.name;
+            EXPECT_EQ(FieldValue(request, "#@SJPG@#"), "<absent>") << c.name;
+        }
+        EXPECT_NE(request.find(std::string(c.token) + ";0;"), std::string::npos) << c.name;
+    }
+}
+
+struct CaptureListener : CToothStaticListener {
+    void OnToothChartEvent(int, int) override {}
+    void OnOpenImage(const std::wstring& path) override { paths.push_back(path); }
+    std::vector<std::wstring> paths;
+};
+
+TEST(CaptureScreenTest, TheStoredRegionIsCapturedIntoARegisteredFileHandedToTheListener)
+{
+    testutil::ScratchFolder folder;
+    // Away from the other tests' windows, and above them.
+    const RECT placed{1100, 100, 1500, 400};
+    ChartHost host(placed);
+    ASSERT_TRUE(host.created);
+    SetWindowPos(host.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const std::wstring image = folder.File(L"image.bmp");
+    ASSERT_TRUE(WriteSolidImage(image, 40, 30, RGB(0x20, 0x40, 0x60)));
+    ASSERT_TRUE(host.chart.SetImageFiles({image}));
+    UpdateWindow(host.chart.GetSafeHwnd());
+    testutil::PumpFor(200);
+    CaptureListener listener;
+    host.chart.listener = &listener;
+    const RECT saved = g_systemSetting.captureRect;
+
+    // A region without area captures nothing and hands nothing on.
+    g_systemSetting.captureRect = {1200, 200, 1200, 300};
+    EXPECT_EQ(SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0), 0);
+    EXPECT_TRUE(listener.paths.empty());
+    EXPECT_TRUE(g_tempFiles.empty());
+
+    g_systemSetting.captureRect = {1200, 200, 1300, 250};
+    EXPECT_EQ(SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0), 0);
+    g_systemSetting.captureRect = saved;
+    ASSERT_EQ(listener.paths.size(), 1u);
+    EXPECT_EQ(g_tempFiles, listener.paths);
+    EXPECT_FALSE(host.chart.toolbarShown);
+    {
+        Gdiplus::Bitmap captured(listener.paths[0].c_str());
+        ASSERT_EQ(captured.GetLastStatus(), Gdiplus::Ok);
+        EXPECT_EQ(captured.GetWidth(), 100u);
+        EXPECT_EQ(captured.GetHeight(), 50u);
+        Gdiplus::Color pixel;
+        captured.GetPixel(50, 25, &pixel);
+        EXPECT_NEAR(pixel.GetR(), 0x20, 24);
+        EXPECT_NEAR(pixel.GetG(), 0x40, 24);
+        EXPECT_NEAR(pixel.GetB(), 0x60, 24);
+    }
+    DeleteTempFiles();
+    EXPECT_FALSE(testutil::FileExists(listener.paths[0]));
+}
+
+} // namespace
