@@ -13,7 +13,10 @@ void Read(CToothInfoLoader& loader, LoaderMode mode, bool onlyExisting, const st
 {
     loader.loaderMode = mode;
     loader.onlyExisting = onlyExisting;
-    loader.ParseText(text.c_str());
+    // Memory does not run out here: the read must succeed.
+    if (!loader.ParseText(text.c_str())) {
+        std::abort();
+    }
 }
 
 void CheckWritersReadBack(const ToothInfoMap& teeth)

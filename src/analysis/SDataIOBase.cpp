@@ -1,5 +1,7 @@
 #include "analysis/SDataIOBase.h"
 
+#include "analysis/OutOfMemory.h"
+
 #include <cstring>
 
 namespace {
@@ -24,25 +26,31 @@ bool CSDataIOBase::ParseText(const char* text)
     }
     delimiters = GetDelimiters();
     delimiterCount = delimiters == nullptr ? 0 : static_cast<int32_t>(std::strlen(delimiters));
+    outOfMemory = false;
 
-    std::vector<std::string> fields;
-    int recordIndex = 0;
-    const char* lineStart = text;
-    for (;;) {
-        const char* lineEnd = std::strchr(lineStart, LINE_END);
-        const std::string line =
-            lineEnd == nullptr ? std::string(lineStart) : std::string(lineStart, lineEnd - lineStart);
-        SplitLine(line, &fields);
-        if (!fields.empty() && !OnRecord(recordIndex, line, fields)) {
-            break;
+    const bool read = FalseWhenOutOfMemory([&] {
+        std::vector<std::string> fields;
+        int recordIndex = 0;
+        const char* lineStart = text;
+        for (;;) {
+            const char* lineEnd = std::strchr(lineStart, LINE_END);
+            const std::string line =
+                lineEnd == nullptr ? std::string(lineStart) : std::string(lineStart, lineEnd - lineStart);
+            if (!SplitLine(line, &fields)) {
+                return false;
+            }
+            if (!fields.empty() && !OnRecord(recordIndex, line, fields)) {
+                break;
+            }
+            if (lineEnd == nullptr) {
+                break;
+            }
+            lineStart = lineEnd + 1;
+            ++recordIndex;
         }
-        if (lineEnd == nullptr) {
-            break;
-        }
-        lineStart = lineEnd + 1;
-        ++recordIndex;
-    }
-    return true;
+        return true;
+    });
+    return read && !outOfMemory;
 }
 
 bool CSDataIOBase::SplitLine(const std::string& line, std::vector<std::string>* fields)
@@ -57,29 +65,41 @@ bool CSDataIOBase::Tokenize(const std::string& line, std::vector<std::string>* t
     if (length == 0) {
         return true;
     }
-    std::string field;
-    size_t heldSpaces = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const char c = line[i];
-        if (c == SPACE) {
-            // Spaces count only once another character follows them in the field.
-            if (!field.empty()) {
-                ++heldSpaces;
+    const bool split = FalseWhenOutOfMemory([&] {
+        std::string field;
+        size_t heldSpaces = 0;
+        for (size_t i = 0; i < length; ++i) {
+            const char c = line[i];
+            if (c == SPACE) {
+                // Spaces count only once another character follows them in the field.
+                if (!field.empty()) {
+                    ++heldSpaces;
+                }
+            } else if (IsDelimiter(c)) {
+                tokens->push_back(field);
+                field.clear();
+                heldSpaces = 0;
+            } else {
+                field.append(heldSpaces, SPACE);
+                heldSpaces = 0;
+                field += c;
             }
-        } else if (IsDelimiter(c)) {
-            tokens->push_back(field);
-            field.clear();
-            heldSpaces = 0;
-        } else {
-            field.append(heldSpaces, SPACE);
-            heldSpaces = 0;
-            field += c;
         }
+        if (!IsDelimiter(line[length - 1])) {
+            tokens->push_back(field);
+        }
+        return true;
+    });
+    if (!split) {
+        tokens->clear();
     }
-    if (!IsDelimiter(line[length - 1])) {
-        tokens->push_back(field);
-    }
-    return true;
+    return split;
+}
+
+bool CSDataIOBase::StopForLackOfMemory()
+{
+    outOfMemory = true;
+    return false;
 }
 
 bool CSDataIOBase::IsDelimiter(char c) const

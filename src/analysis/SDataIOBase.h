@@ -18,21 +18,30 @@ public:
     // The delimiter characters; asked once at the start of each ParseText.
     virtual const char* GetDelimiters();
 
-    // Reads a NUL-terminated text; null parses nothing. Always true.
+    // Reads a NUL-terminated text; null parses nothing. False only when memory
+    // ran out, by here or by OnRecord (StopForLackOfMemory): the lines before
+    // were handed on.
     bool ParseText(const char* text);
 
-    // `fields` := the fields of `line`. Always true.
+    // `fields` := the fields of `line`. False (and no fields) only when memory
+    // ran out.
     bool SplitLine(const std::string& line, std::vector<std::string>* fields);
 
     // The field rule, with the delimiters of the last ParseText: a delimiter
     // ends a field (empty ones too), a space never does and is dropped around
     // a field, every other byte is field text, and a delimiter that ends the
-    // line leaves no empty field after it. Always true.
+    // line leaves no empty field after it. False (and no tokens) only when
+    // memory ran out.
     bool Tokenize(const std::string& line, std::vector<std::string>* tokens);
+
+protected:
+    // For OnRecord when memory ran out: stops the parse, and ParseText fails.
+    bool StopForLackOfMemory();
 
 private:
     bool IsDelimiter(char c) const;
 
     const char* delimiters = nullptr;
     int32_t delimiterCount = 0;
+    bool outOfMemory = false;
 };

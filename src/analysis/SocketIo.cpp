@@ -1,5 +1,6 @@
 #include "analysis/SocketIo.h"
 
+#include "analysis/OutOfMemory.h"
 #include "analysis/SocketShim.h"
 #include "analysis/TextField.h"
 
@@ -24,14 +25,10 @@ int ReceiveBefore(SOCKET s, char* buf, int len, bool bounded, Clock::time_point 
     return ReceiveSome(s, buf, len);
 }
 
-} // namespace
-
-bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::shared_ptr<char[]>* data, int* len,
-               int* offset, int maxLen, int waitMs)
+// RecvFrame once its outputs are cleared; they are set only on success.
+bool ReceiveFrame(SOCKET s, char* buf, int bufSize, const char* expectedKey, std::shared_ptr<char[]>* data, int* len,
+                  int* offset, int maxLen, int waitMs)
 {
-    data->reset();
-    *len = 0;
-    *offset = 0;
     const bool bounded = waitMs != WAIT_FOREVER;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(bounded ? waitMs : 0);
 
@@ -44,7 +41,7 @@ bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::
         buf = ownBuffer.get();
         bufSize = FRAME_BUFFER_SIZE;
     }
-    const int received = ReceiveBefore(*s, buf, bufSize, bounded, deadline);
+    const int received = ReceiveBefore(s, buf, bufSize, bounded, deadline);
     if (received < 0) {
         return false;
     }
@@ -73,7 +70,7 @@ bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::
     for (int filled = inHand; filled < valueLen;) {
         const int missing = valueLen - filled;
         const int piece =
-            ReceiveBefore(*s, value.get() + filled, missing < bufSize ? missing : bufSize, bounded, deadline);
+            ReceiveBefore(s, value.get() + filled, missing < bufSize ? missing : bufSize, bounded, deadline);
         if (piece <= 0) {
             return false;
         }
@@ -84,21 +81,20 @@ bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::
     return true;
 }
 
+} // namespace
+
+bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::shared_ptr<char[]>* data, int* len,
+               int* offset, int maxLen, int waitMs)
+{
+    data->reset();
+    *len = 0;
+    *offset = 0;
+    return FalseWhenOutOfMemory(
+        [&] { return ReceiveFrame(*s, buf, bufSize, expectedKey, data, len, offset, maxLen, waitMs); });
+}
+
 bool SendAll(SOCKET* s, const char* data, int len, int* sent)
 {
-    *sent = 0;
-    if (data == nullptr || len <= 0) {
-        return false;
-    }
-    for (int call = 0; call < MAX_SEND_CALLS; ++call) {
-        const int result = SendSome(*s, data + *sent, len - *sent);
-        if (result < 0) {
-            return false;
-        }
-        *sent += result;
-        if (*sent >= len) {
-            return true;
-        }
-    }
-    return false;
+    return SendInBoundedCalls([s](const char* rest, int restLen) { return SendSome(*s, rest, restLen); }, data, len,
+                              sent);
 }

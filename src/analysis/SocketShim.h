@@ -8,6 +8,8 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -60,6 +62,53 @@ inline bool WaitReadable(SOCKET s, int timeoutMs)
     pollfd entry{s, POLLIN, 0};
     return poll(&entry, 1, timeoutMs) > 0;
 #endif
+}
+
+// Connects `s` to `address`, giving up when `timeoutMs` have passed. The
+// connect itself does not block, so a host that never answers holds the
+// caller for the wait and not for the system's own connect time-out; the
+// socket blocks again afterwards.
+inline bool ConnectWithin(SOCKET s, const sockaddr_in& address, int timeoutMs)
+{
+    const sockaddr* target = reinterpret_cast<const sockaddr*>(&address);
+#ifdef _WIN32
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        return false;
+    }
+    bool connected = connect(s, target, sizeof address) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        connected = select(0, nullptr, &writable, &failed, &limit) > 0 && FD_ISSET(s, &writable);
+    }
+    u_long blocking = 0;
+    if (ioctlsocket(s, FIONBIO, &blocking) != 0) {
+        return false;
+    }
+#else
+    const int flags = fcntl(s, F_GETFL);
+    if (flags < 0 || fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) {
+        return false;
+    }
+    bool connected = connect(s, target, sizeof address) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        pollfd entry{s, POLLOUT, 0};
+        connected = poll(&entry, 1, timeoutMs) > 0;
+    }
+    if (fcntl(s, F_SETFL, flags) != 0) {
+        return false;
+    }
+#endif
+    // A connect that ended in a refusal also makes the socket writable.
+    int error = 0;
+    SockLen size = sizeof error;
+    return connected && getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
 }
 
 // Bounds each send call on `s`, so that a peer that stops reading fails the

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -95,7 +96,11 @@ bool ParseFieldHeader(const char* data, int dataLen, std::string* key, int* valu
     if (second < 0) {
         return false;
     }
-    key->assign(data, static_cast<size_t>(first));
+    try {
+        key->assign(data, static_cast<size_t>(first));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     *valueLen = ReadDecimal(data + first + 1, data + second);
     *headerLen = second + 1;
     return true;

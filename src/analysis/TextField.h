@@ -41,7 +41,8 @@ int FormatField(char* out, int outSize, const char* key, const char* value);
 
 // Reads the header at the start of `data`, searching no further than `dataLen`
 // bytes and stopping at a NUL. LEN is read as atoi reads it, except that a run
-// of digits too long for an int saturates instead of overflowing.
+// of digits too long for an int saturates instead of overflowing. A key that
+// cannot be held in memory fails the read.
 bool ParseFieldHeader(const char* data, int dataLen, std::string* key, int* valueLen, int* headerLen);
 
 // Reads the whole field at the start of `data`: false when its header is

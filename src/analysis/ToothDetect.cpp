@@ -1,6 +1,7 @@
 #include "analysis/ToothDetect.h"
 
 #include "analysis/AnalysisServer.h"
+#include "analysis/OutOfMemory.h"
 #include "analysis/SocketIo.h"
 #include "analysis/SocketShim.h"
 #include "analysis/TextField.h"
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -101,7 +103,12 @@ CToothDetect::~CToothDetect() = default;
 
 void CToothDetect::SetServer(const std::string& host, unsigned short port)
 {
-    this->host = host;
+    // An address that cannot be stored leaves none, and every request fails.
+    try {
+        this->host = host;
+    } catch (const std::bad_alloc&) {
+        this->host.clear();
+    }
     this->port = port;
 }
 
@@ -113,95 +120,102 @@ void CToothDetect::SetReplyWait(int milliseconds)
 bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const std::string& path1,
                           const std::string& path2, bool* accepted, std::string* posInfo, std::string* disInfo)
 {
-    const bool twoImages = !path2.empty();
-    char token[MAX_FIELD_HEADER];
-    const int tokenLen = FormatField(token, sizeof token, twoImages ? KEY_SNEWPANO : KEY_NEWPANO, nullptr);
-    if (tokenLen == 0) {
-        return false;
-    }
-    UploadBlock block;
-    if (!block.AppendField(KEY_GUID, guid.c_str()) || !block.AppendField(KEY_MACADDRESS, mac.c_str())) {
-        return false;
-    }
-    const int imageCount = twoImages ? 2 : 1;
-    std::ifstream images[2];
-    images[0].open(path1, std::ios::binary);
-    if (twoImages) {
-        images[1].open(path2, std::ios::binary);
-    }
-    for (int i = 0; i < imageCount; ++i) {
-        if (!images[i].is_open()) {
+    return FalseWhenOutOfMemory([&] {
+        const bool twoImages = !path2.empty();
+        char token[MAX_FIELD_HEADER];
+        const int tokenLen = FormatField(token, sizeof token, twoImages ? KEY_SNEWPANO : KEY_NEWPANO, nullptr);
+        if (tokenLen == 0) {
             return false;
         }
-    }
-    OwnedSocket socket;
-    if (!Connect(socket.Ptr())) {
-        return false;
-    }
-    SetSendTimeout(socket.Get(), replyWaitMs);
-    for (int i = 0; i < imageCount; ++i) {
-        const int size = GetStreamLength(images[i]);
-        if (size < 0 || !block.AppendHeader(i == 0 ? KEY_JPG : KEY_SJPG, size) ||
-            !block.AppendFile(socket.Get(), images[i], size)) {
+        UploadBlock block;
+        if (!block.AppendField(KEY_GUID, guid.c_str()) || !block.AppendField(KEY_MACADDRESS, mac.c_str())) {
             return false;
         }
-        // The second image begins in an empty block.
-        if (i + 1 < imageCount && !block.Send(socket.Get())) {
+        const int imageCount = twoImages ? 2 : 1;
+        std::ifstream images[2];
+        images[0].open(path1, std::ios::binary);
+        if (twoImages) {
+            images[1].open(path2, std::ios::binary);
+        }
+        for (int i = 0; i < imageCount; ++i) {
+            if (!images[i].is_open()) {
+                return false;
+            }
+        }
+        OwnedSocket socket;
+        if (!Connect(socket.Ptr())) {
             return false;
         }
-    }
-    if (!block.AppendToken(socket.Get(), token, tokenLen) || !block.Send(socket.Get())) {
-        return false;
-    }
-    return ReceiveReport(socket.Ptr(), block.Data(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
+        SetSendTimeout(socket.Get(), replyWaitMs);
+        for (int i = 0; i < imageCount; ++i) {
+            const int size = GetStreamLength(images[i]);
+            if (size < 0 || !block.AppendHeader(i == 0 ? KEY_JPG : KEY_SJPG, size) ||
+                !block.AppendFile(socket.Get(), images[i], size)) {
+                return false;
+            }
+            // The second image begins in an empty block.
+            if (i + 1 < imageCount && !block.Send(socket.Get())) {
+                return false;
+            }
+        }
+        if (!block.AppendToken(socket.Get(), token, tokenLen) || !block.Send(socket.Get())) {
+            return false;
+        }
+        return ReceiveReport(socket.Ptr(), block.Data(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
+    });
 }
 
 bool CToothDetect::UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo,
                                   bool* accepted)
 {
-    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
-    const char* const keys[] = {KEY_GUID, KEY_MACADDRESS, KEY_DISINFO, KEY_UPDPANO};
-    const char* const values[] = {guid.c_str(), mac.c_str(), disInfo.c_str(), nullptr};
-    int used = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int written = FormatField(buf.get() + used, FRAME_BUFFER_SIZE - used, keys[i], values[i]);
-        if (written == 0) {
-            return false;
+    return FalseWhenOutOfMemory([&] {
+        const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+        const char* const keys[] = {KEY_GUID, KEY_MACADDRESS, KEY_DISINFO, KEY_UPDPANO};
+        const char* const values[] = {guid.c_str(), mac.c_str(), disInfo.c_str(), nullptr};
+        int used = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int written = FormatField(buf.get() + used, FRAME_BUFFER_SIZE - used, keys[i], values[i]);
+            if (written == 0) {
+                return false;
+            }
+            used += written;
         }
-        used += written;
-    }
-    return Exchange(buf.get(), used, accepted, nullptr, nullptr, nullptr);
+        return Exchange(buf.get(), used, accepted, nullptr, nullptr, nullptr);
+    });
 }
 
 bool CToothDetect::DataReflect(const std::string& text, bool* accepted, std::string* echo)
 {
-    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
-    const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_DATAREFLECT, text.c_str());
-    if (used == 0) {
-        return false;
-    }
-    return Exchange(buf.get(), used, accepted, nullptr, nullptr, echo);
+    return FalseWhenOutOfMemory([&] {
+        const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+        const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_DATAREFLECT, text.c_str());
+        if (used == 0) {
+            return false;
+        }
+        return Exchange(buf.get(), used, accepted, nullptr, nullptr, echo);
+    });
 }
 
 bool CToothDetect::TestMessage(bool* accepted, std::string* part1, std::string* part2)
 {
-    const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
-    const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_TESTMSG, nullptr);
-    std::string extInfo;
-    if (used == 0 || !Exchange(buf.get(), used, accepted, nullptr, nullptr, &extInfo)) {
-        return false;
-    }
-    const size_t colon = extInfo.find(':');
-    if (colon == std::string::npos) {
-        return false;
-    }
-    if (part2 != nullptr) {
-        *part2 = extInfo.substr(colon + 1);
-    }
-    if (part1 != nullptr) {
-        *part1 = extInfo.substr(0, colon);
-    }
-    return true;
+    return FalseWhenOutOfMemory([&] {
+        const std::unique_ptr<char[]> buf(new char[FRAME_BUFFER_SIZE]);
+        const int used = FormatField(buf.get(), FRAME_BUFFER_SIZE, KEY_TESTMSG, nullptr);
+        std::string ownText;
+        std::string* text = part1 != nullptr ? part1 : &ownText;
+        if (used == 0 || !Exchange(buf.get(), used, accepted, nullptr, nullptr, text)) {
+            return false;
+        }
+        const size_t colon = text->find(':');
+        if (colon == std::string::npos) {
+            return false;
+        }
+        if (part2 != nullptr) {
+            *part2 = text->substr(colon + 1);
+        }
+        text->resize(colon);
+        return true;
+    });
 }
 
 bool CToothDetect::Exchange(char* buf, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
@@ -222,55 +236,59 @@ bool CToothDetect::Exchange(char* buf, int len, bool* accepted, std::string* pos
 bool CToothDetect::ReceiveReport(SOCKET* s, char* buf, bool* accepted, std::string* posInfo, std::string* disInfo,
                                  std::string* extInfo, int waitMs)
 {
-    for (std::string* output : {posInfo, disInfo, extInfo}) {
-        if (output != nullptr) {
-            output->clear();
+    return FalseWhenOutOfMemory([&] {
+        for (std::string* output : {posInfo, disInfo, extInfo}) {
+            if (output != nullptr) {
+                output->clear();
+            }
         }
-    }
-    TextFrame frame;
-    if (!RecvFrame(s, buf, FRAME_BUFFER_SIZE, KEY_REPORT, &frame.data, &frame.len, &frame.offset, MAX_REPORT_LEN,
-                   waitMs)) {
-        return false;
-    }
-    return ReadReport(frame.Value(buf), frame.len, accepted, posInfo, disInfo, extInfo);
+        TextFrame frame;
+        if (!RecvFrame(s, buf, FRAME_BUFFER_SIZE, KEY_REPORT, &frame.data, &frame.len, &frame.offset, MAX_REPORT_LEN,
+                       waitMs)) {
+            return false;
+        }
+        return ReadReport(frame.Value(buf), frame.len, accepted, posInfo, disInfo, extInfo);
+    });
 }
 
 bool CToothDetect::ReadReport(const char* value, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
                               std::string* extInfo)
 {
-    const int wanted = 1 + (posInfo != nullptr) + (disInfo != nullptr) + (extInfo != nullptr);
-    int count = 0;
-    TextField field;
-    for (int rest = len; rest >= 1; value += field.size, rest -= field.size) {
-        if (!ReadField(value, rest, &field)) {
-            return false;
-        }
-        std::string* output = nullptr;
-        if (field.key == KEY_RETCODE) {
-            const bool isAccepted = IsAccepted(field);
-            if (accepted != nullptr) {
-                *accepted = isAccepted;
+    return FalseWhenOutOfMemory([&] {
+        const int wanted = 1 + (posInfo != nullptr) + (disInfo != nullptr) + (extInfo != nullptr);
+        int count = 0;
+        TextField field;
+        for (int rest = len; rest >= 1; value += field.size, rest -= field.size) {
+            if (!ReadField(value, rest, &field)) {
+                return false;
             }
-            if (!isAccepted) {
+            std::string* output = nullptr;
+            if (field.key == KEY_RETCODE) {
+                const bool isAccepted = IsAccepted(field);
+                if (accepted != nullptr) {
+                    *accepted = isAccepted;
+                }
+                if (!isAccepted) {
+                    return true;
+                }
+                ++count;
+            } else if (field.key == KEY_POSINFO) {
+                output = posInfo;
+            } else if (field.key == KEY_DISINFO) {
+                output = disInfo;
+            } else if (field.key == KEY_EXTINFO) {
+                output = extInfo;
+            }
+            if (output != nullptr) {
+                output->assign(field.value, static_cast<size_t>(field.valueLen));
+                ++count;
+            }
+            if (count >= wanted) {
                 return true;
             }
-            ++count;
-        } else if (field.key == KEY_POSINFO) {
-            output = posInfo;
-        } else if (field.key == KEY_DISINFO) {
-            output = disInfo;
-        } else if (field.key == KEY_EXTINFO) {
-            output = extInfo;
         }
-        if (output != nullptr) {
-            output->assign(field.value, static_cast<size_t>(field.valueLen));
-            ++count;
-        }
-        if (count >= wanted) {
-            return true;
-        }
-    }
-    return false;
+        return false;
+    });
 }
 
 bool CToothDetect::Connect(SOCKET* s)
@@ -284,8 +302,7 @@ bool CToothDetect::Connect(SOCKET* s)
     address.sin_port = htons(port);
     // A text that is no IPv4 address fails here rather than reaching 0.0.0.0,
     // which some stacks take for this machine.
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 ||
-        connect(*s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1 || !ConnectWithin(*s, address, CONNECT_WAIT_MS)) {
         CloseSocketHandle(s);
         return false;
     }

@@ -1,5 +1,6 @@
 // The client of the analysis server. Each request opens one connection, sends
 // one run of fields, reads the "#@REPORT@#" frame of the reply and closes.
+// Every failure, running out of memory among them, is the result false.
 #pragma once
 
 #include "foundation/Portable.h"
@@ -7,8 +8,13 @@
 #include <fstream>
 #include <string>
 
-// A reply longer than this is refused rather than held in memory.
-constexpr int MAX_REPORT_LEN = 64 * 1024 * 1024;
+// Replies are a few hundred bytes; a longer one is refused rather than held
+// in memory and parsed into tooth maps in a 32-bit process.
+constexpr int MAX_REPORT_LEN = 1024 * 1024;
+// How long a request waits for the server to take the connection: a host that
+// does not answer would otherwise hold the caller for the system's own
+// connect time-out.
+constexpr int CONNECT_WAIT_MS = 5000;
 // How long a request waits for the server's reply by default.
 constexpr int REPLY_WAIT_MS = 120 * 1000;
 
@@ -28,7 +34,10 @@ public:
                 bool* accepted, std::string* posInfo, std::string* disInfo);
     // Forwards the user's corrected findings of the analysis `guid`.
     bool UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo, bool* accepted);
-    // Transfer tests: the server echoes `text`, or answers two parts joined by ':'.
+    // Transfer tests: the server echoes `text`, or answers two parts joined by
+    // ':'. TestMessage reads the answer into `part1` and splits it at its first
+    // ':' into `part1` and `part2`; an answer without one fails and stays whole
+    // in `part1`.
     bool DataReflect(const std::string& text, bool* accepted, std::string* echo);
     bool TestMessage(bool* accepted, std::string* part1, std::string* part2);
 
@@ -40,6 +49,7 @@ public:
     static bool ReadReport(const char* value, int len, bool* accepted, std::string* posInfo, std::string* disInfo,
                            std::string* extInfo);
 
+    // Connects within CONNECT_WAIT_MS; on failure the socket is closed and invalid.
     bool Connect(SOCKET* s);
     // The size of the file, or -1 when it cannot be taken or exceeds a LEN.
     static int GetStreamLength(std::ifstream& file);

@@ -1,5 +1,7 @@
 #include "analysis/ToothInfoLoader.h"
 
+#include "analysis/OutOfMemory.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -90,18 +92,31 @@ bool CToothInfoLoader::OnRecord(int recordIndex, const std::string& line, std::v
     if (teethMap == nullptr || recordIndex <= headerRow) {
         return true;
     }
-    switch (loaderMode) {
-    case TOOTH_BOXES:
-        return OnPositionRecord(recordIndex, line, fields);
-    case FINDINGS_BY_TOOTH:
-        return OnFindingsRecord(fields);
-    case FINDINGS_BY_CODE:
-        return OnKindRecord(fields);
+    try {
+        switch (loaderMode) {
+        case TOOTH_BOXES:
+            return OnPositionRecord(recordIndex, line, fields);
+        case FINDINGS_BY_TOOTH:
+            return OnFindingsRecord(fields);
+        case FINDINGS_BY_CODE:
+            return OnKindRecord(fields);
+        }
+    } catch (const std::bad_alloc&) {
+        return StopForLackOfMemory();
     }
     return true;
 }
 
-bool CToothInfoLoader::OnPositionRecord(int recordIndex, const std::string&, std::vector<std::string>& fields)
+bool CToothInfoLoader::OnPositionRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields)
+{
+    try {
+        return ReadPositionRecord(recordIndex, line, fields);
+    } catch (const std::bad_alloc&) {
+        return StopForLackOfMemory();
+    }
+}
+
+bool CToothInfoLoader::ReadPositionRecord(int recordIndex, const std::string&, std::vector<std::string>& fields)
 {
     if (teethMap == nullptr || recordIndex <= headerRow || !HasColumn(fields, positionToothColumn)) {
         return true;
@@ -192,7 +207,18 @@ bool CToothInfoLoader::FormatToothFindings(unsigned filter, std::string& out) co
     if (source == nullptr) {
         return false;
     }
-    for (const auto& entry : *source) {
+    try {
+        AppendToothFindings(*source, filter, out);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+void CToothInfoLoader::AppendToothFindings(const ToothInfoMap& source, unsigned filter, std::string& out)
+{
+    for (const auto& entry : source) {
         const CToothInfo& record = entry.second;
         if (record.findingMask == FINDING_HEALTHY) {
             continue;
@@ -208,7 +234,6 @@ bool CToothInfoLoader::FormatToothFindings(unsigned filter, std::string& out) co
             out += std::to_string(record.toothNumber) + "," + letters + "\n";
         }
     }
-    return true;
 }
 
 bool CToothInfoLoader::GroupTeethByFinding(unsigned filter, FindingTeethMap& byCode, FindingTeethMap* others) const
@@ -221,7 +246,22 @@ bool CToothInfoLoader::GroupTeethByFinding(unsigned filter, FindingTeethMap& byC
     if (source == nullptr) {
         return false;
     }
-    for (const auto& entry : *source) {
+    try {
+        GroupTeeth(*source, filter, byCode, others);
+    } catch (const std::bad_alloc&) {
+        byCode.clear();
+        if (others != nullptr) {
+            others->clear();
+        }
+        return false;
+    }
+    return true;
+}
+
+void CToothInfoLoader::GroupTeeth(const ToothInfoMap& source, unsigned filter, FindingTeethMap& byCode,
+                                  FindingTeethMap* others)
+{
+    for (const auto& entry : source) {
         const CToothInfo& record = entry.second;
         if (record.findingMask == FINDING_HEALTHY) {
             continue;
@@ -245,16 +285,27 @@ bool CToothInfoLoader::GroupTeethByFinding(unsigned filter, FindingTeethMap& byC
             (*others)[row.bit];
         }
     }
-    return true;
 }
 
 bool CToothInfoLoader::FormatFindingTeeth(unsigned filter, std::string& out) const
 {
     out.clear();
-    FindingTeethMap byCode;
-    if (!GroupTeethByFinding(filter, byCode, nullptr)) {
-        return false;
+    const bool written = FalseWhenOutOfMemory([&] {
+        FindingTeethMap byCode;
+        if (!GroupTeethByFinding(filter, byCode, nullptr)) {
+            return false;
+        }
+        AppendFindingTeeth(byCode, out);
+        return true;
+    });
+    if (!written) {
+        out.clear();
     }
+    return written;
+}
+
+void CToothInfoLoader::AppendFindingTeeth(const FindingTeethMap& byCode, std::string& out)
+{
     for (const auto& entry : byCode) {
         const std::vector<int>& teeth = entry.second;
         if (teeth.empty()) {
@@ -269,7 +320,6 @@ bool CToothInfoLoader::FormatFindingTeeth(unsigned filter, std::string& out) con
         }
         out += "\n";
     }
-    return true;
 }
 
 void CToothInfoLoader::RemoveMissingWisdomTeeth()
@@ -291,55 +341,63 @@ void CToothInfoLoader::RemoveMissingWisdomTeeth()
     }
 }
 
-void ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
+bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
                        bool keepMissingWisdomTeeth)
 {
     teeth.clear();
     CToothInfoLoader loader;
     loader.teethMap = &teeth;
     loader.loaderMode = TOOTH_BOXES;
-    loader.ParseText(toothBoxes);
+    bool read = loader.ParseText(toothBoxes);
     loader.loaderMode = FINDINGS_BY_TOOTH;
     loader.onlyExisting = true;
-    loader.ParseText(findingsByTooth);
+    read = read && loader.ParseText(findingsByTooth);
+    if (!read) {
+        teeth.clear();
+        return false;
+    }
     if (!keepMissingWisdomTeeth) {
         loader.RemoveMissingWisdomTeeth();
     }
+    return true;
 }
 
-std::string FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth)
+bool FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth, std::string* findingsByCode)
 {
-    ToothInfoMap teeth;
-    CToothInfoLoader loader;
-    loader.teethMap = &teeth;
-    loader.loaderMode = FINDINGS_BY_TOOTH;
-    loader.onlyExisting = false;
-    loader.ParseText(findingsByTooth);
-    if (!keepMissingWisdomTeeth) {
-        loader.RemoveMissingWisdomTeeth();
-    }
-    std::string text;
-    loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, text);
-    return text;
+    findingsByCode->clear();
+    return FalseWhenOutOfMemory([&] {
+        ToothInfoMap teeth;
+        CToothInfoLoader loader;
+        loader.teethMap = &teeth;
+        loader.loaderMode = FINDINGS_BY_TOOTH;
+        loader.onlyExisting = false;
+        if (!loader.ParseText(findingsByTooth)) {
+            return false;
+        }
+        if (!keepMissingWisdomTeeth) {
+            loader.RemoveMissingWisdomTeeth();
+        }
+        return loader.FormatFindingTeeth(FILTER_ALL_FINDINGS, *findingsByCode);
+    });
 }
 
-std::string FindingsByToothFromUpdate(const char* findingsByCode)
+bool FindingsByToothFromUpdate(const char* findingsByCode, std::string* findingsByTooth)
 {
-    ToothInfoMap teeth;
-    CToothInfoLoader loader;
-    loader.teethMap = &teeth;
-    loader.loaderMode = FINDINGS_BY_CODE;
-    loader.onlyExisting = false;
-    loader.ParseText(findingsByCode);
-    std::string text;
-    loader.FormatToothFindings(FILTER_ALL_FINDINGS, text);
-    return text;
+    findingsByTooth->clear();
+    return FalseWhenOutOfMemory([&] {
+        ToothInfoMap teeth;
+        CToothInfoLoader loader;
+        loader.teethMap = &teeth;
+        loader.loaderMode = FINDINGS_BY_CODE;
+        loader.onlyExisting = false;
+        return loader.ParseText(findingsByCode) && loader.FormatToothFindings(FILTER_ALL_FINDINGS, *findingsByTooth);
+    });
 }
 
-void GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others)
+bool GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others)
 {
     CToothInfoLoader loader;
     loader.constTeethMap = &teeth;
     loader.useConstTeethMap = true;
-    loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, &others);
+    return loader.GroupTeethByFinding(FILTER_ALL_FINDINGS, byCode, &others);
 }

@@ -37,26 +37,27 @@ public:
     CToothInfoLoader();
     ~CToothInfoLoader() override;
 
-    // Reads one line in the current mode. Always true: a line that lacks a
-    // column it needs is skipped and the rest of the text is read.
+    // Reads one line in the current mode. True but when memory ran out: a line
+    // that lacks a column it needs is skipped and the rest of the text is read.
     bool OnRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields) override;
     const char* GetDelimiters() override;
 
     // Reads one tooth-boxes line: the tooth gets a fresh record with its box.
     bool OnPositionRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields);
 
-    // Writes the findings-by-tooth text of the teeth that pass `filter`;
-    // false when no map is attached.
+    // The writers below fail, with empty outputs, when no map is attached or
+    // memory ran out.
+
+    // Writes the findings-by-tooth text of the teeth that pass `filter`.
     bool FormatToothFindings(unsigned filter, std::string& out) const;
 
     // `byCode` := the teeth of each kind of `filter` (every kind of the filter
     // but Unknown has an entry, Unknown only when a tooth carries it);
     // `others`, when given, := an empty entry for every kind outside the
-    // filter but Unknown. False when no map is attached.
+    // filter but Unknown.
     bool GroupTeethByFinding(unsigned filter, FindingTeethMap& byCode, FindingTeethMap* others) const;
 
-    // Writes the findings-by-code text of the teeth that pass `filter`; false
-    // when no map is attached.
+    // Writes the findings-by-code text of the teeth that pass `filter`.
     bool FormatFindingTeeth(unsigned filter, std::string& out) const;
 
     // Takes Missing off the wisdom teeth; one left with nothing else is erased.
@@ -79,25 +80,32 @@ public:
     bool useConstTeethMap;
 
 private:
+    bool ReadPositionRecord(int recordIndex, const std::string& line, std::vector<std::string>& fields);
+    static void AppendToothFindings(const ToothInfoMap& source, unsigned filter, std::string& out);
+    static void GroupTeeth(const ToothInfoMap& source, unsigned filter, FindingTeethMap& byCode,
+                           FindingTeethMap* others);
+    static void AppendFindingTeeth(const FindingTeethMap& byCode, std::string& out);
     bool OnFindingsRecord(const std::vector<std::string>& fields);
     bool OnKindRecord(const std::vector<std::string>& fields);
     CToothInfo* FindingsTarget(int32_t tooth);
     const ToothInfoMap* SourceMap() const;
 };
 
+// The helpers below fail, with empty outputs, only when memory ran out.
+
 // The chart's reading of an analysis reply into `teeth`: the boxes, then the
 // findings of the teeth that have a box; Missing comes off the wisdom teeth
 // unless `keepMissingWisdomTeeth`.
-void ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
+bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
                        bool keepMissingWisdomTeeth);
 
 // The loopback reply to an analysis request: the server's findings by tooth,
 // regrouped as findings by code.
-std::string FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth);
+bool FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth, std::string* findingsByCode);
 
 // The loopback update request: a findings-by-code text as findings by tooth,
 // the form the server takes.
-std::string FindingsByToothFromUpdate(const char* findingsByCode);
+bool FindingsByToothFromUpdate(const char* findingsByCode, std::string* findingsByTooth);
 
 // The findings text's grouping of the displayed teeth.
-void GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others);
+bool GroupTeethForFindingsText(const ToothInfoMap& teeth, FindingTeethMap& byCode, FindingTeethMap& others);

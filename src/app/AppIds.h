@@ -12,6 +12,11 @@ constexpr wchar_t kServiceInstanceMutex[] = L"5104BA0B-A231-4510-BB02-9169721B7B
 // the running main window by it.
 constexpr wchar_t kMainDialogClass[] = L"TARNWICKDLG_CLASS";
 
+// A later start that finds the main mode's mutex held but no main window yet
+// (the first start is still creating it) looks again this long, this often.
+constexpr DWORD kRunningWindowWaitMs = 2000;
+constexpr DWORD kRunningWindowPollMs = 50;
+
 // Timer of the main dialog that opens a pending path.
 constexpr UINT_PTR TIMER_OPEN_FILE = 101;
 constexpr UINT kOpenFileDelayMs = 50;

@@ -49,10 +49,15 @@ BOOL CTarnwickApp::InitInstance()
     }
 
     Gdiplus::GdiplusShutdown(gdiplusToken);
+    SaveSettings();
+    return FALSE;
+}
+
+void CTarnwickApp::SaveSettings()
+{
     if (!g_systemSetting.Save()) {
         ShowMessageBox(IDS_SAVE_SETTINGS_FAILED);
     }
-    return FALSE;
 }
 
 void CTarnwickApp::RunServiceMode()
@@ -62,6 +67,16 @@ void CTarnwickApp::RunServiceMode()
         mainWnd = &dialog;
         dialog.DoModal();
         mainWnd = nullptr;
+        if (dialog.IsWorkerRunning()) {
+            // The worker still runs (the dialog ended by a key, or gave it up
+            // while a request held it) and may use GDI+, the settings and the
+            // process's static objects. The usual teardown would pull them
+            // away under it; ending the process here stops the worker first.
+            // The settings are saved as the end of start-up would save them.
+            ReleaseInstanceMutex();
+            SaveSettings();
+            ExitProcess(0);
+        }
     }
     ReleaseInstanceMutex();
 }
@@ -135,14 +150,49 @@ bool CTarnwickApp::RegisterDialogClass()
     return GetClassInfoW(dialogClass.hInstance, kMainDialogClass, &registered) != FALSE;
 }
 
+namespace {
+
+// The running instance has a working folder of its own: a path typed relative
+// to ours must reach it whole. A path that cannot be resolved goes as typed.
+std::wstring FullPathOf(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return path;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return path;
+    }
+    full.resize(length);
+    return full;
+}
+
+// The main window of the instance that holds the mutex. That instance may
+// still be creating it when we start at nearly the same moment.
+HWND WaitForRunningWindow()
+{
+    const ULONGLONG deadline = GetTickCount64() + kRunningWindowWaitMs;
+    HWND running = FindWindowW(kMainDialogClass, nullptr);
+    while (running == nullptr && GetTickCount64() < deadline) {
+        Sleep(kRunningWindowPollMs);
+        running = FindWindowW(kMainDialogClass, nullptr);
+    }
+    return running;
+}
+
+} // namespace
+
 BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
 {
-    HWND running = FindWindowW(kMainDialogClass, nullptr);
+    HWND running = WaitForRunningWindow();
     if (running == nullptr) {
         return FALSE;
     }
     if (!path.empty()) {
-        std::vector<wchar_t> buffer(path.begin(), path.end());
+        const std::wstring fullPath = FullPathOf(path);
+        std::vector<wchar_t> buffer(fullPath.begin(), fullPath.end());
         buffer.push_back(L'\0');
         COPYDATASTRUCT data{0, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), buffer.data()};
         SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));

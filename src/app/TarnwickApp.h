@@ -17,14 +17,16 @@ public:
     void ReleaseInstanceMutex();
     bool RegisterDialogClass();
 
-    // Hands `path` (when not empty) to the running main window and brings that
-    // window to the front; FALSE when there is none.
+    // Hands `path` (when not empty), made absolute, to the running main window
+    // and brings that window to the front; FALSE when none appears in time.
     static BOOL ActivateRunningInstance(const std::wstring& path);
 
 private:
     void RunServiceMode();
     void RunSharpenMode(const std::wstring& sourceFolder, const std::wstring& targetFolder);
     void RunMainMode(const std::wstring* filePath);
+    // Writes the settings back; a failed write is shown to the user.
+    static void SaveSettings();
 
     ULONG_PTR gdiplusToken = 0;
     std::unique_ptr<CMutex> instanceMutex;

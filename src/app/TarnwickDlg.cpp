@@ -4,6 +4,8 @@
 #include "res/resource.h"
 #include "ui/ResString.h"
 
+#include <utility>
+
 CTarnwickDlg::CTarnwickDlg()
     : CDialogEx(IDD_TARNWICK_DIALOG), hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
@@ -67,9 +69,12 @@ void CTarnwickDlg::OnOpenImage(const std::wstring& path)
 void CTarnwickDlg::OnTimer(UINT_PTR timerId)
 {
     if (timerId == openFileTimerId && openFileTimerId != 0) {
-        OnOpenImage(pendingFilePath);
-        StopOpenFileTimer();
+        // Opening runs nested message loops, in which the next hand-off may
+        // arrive: it must find no pending path and no timer of this one.
+        const std::wstring path = std::move(pendingFilePath);
         pendingFilePath.clear();
+        StopOpenFileTimer();
+        OnOpenImage(path);
     }
 }
 
@@ -86,6 +91,10 @@ BOOL CTarnwickDlg::OnCopyData(HWND, const COPYDATASTRUCT* data)
     size_t length = 0;
     while (length < maxUnits && text[length] != L'\0') {
         ++length;
+    }
+    // An empty text names nothing and must not displace a pending path.
+    if (length == 0) {
+        return FALSE;
     }
     pendingFilePath.assign(text, length);
     StartOpenFileTimer();

@@ -14,7 +14,7 @@ public:
     virtual bool StartOpenFileTimer();
     virtual void StopOpenFileTimer();
 
-    void OnOpenImage(const std::wstring& path);
+    virtual void OnOpenImage(const std::wstring& path);
 
     std::wstring pendingFilePath;
 

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <cwctype>
 #include <memory>
 
@@ -73,19 +74,50 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
     return loaded;
 }
 
+// Creates an empty file of a new name in `folder` (which ends in a
+// backslash) and gives its path; empty when none can be had. The name is
+// short, "~" and four hexadecimal digits, so that it fits wherever a file
+// name of five characters would.
+std::wstring CreatePartialFile(const std::wstring& folder)
+{
+    constexpr size_t kNameLength = 5;
+    constexpr unsigned kNameCount = 0x10000;
+    if (folder.size() + kNameLength >= MAX_PATH) {
+        return {};
+    }
+    const unsigned first = (GetTickCount() ^ GetCurrentProcessId()) % kNameCount;
+    for (unsigned attempt = 0; attempt < kNameCount; ++attempt) {
+        wchar_t name[kNameLength + 1];
+        swprintf(name, kNameLength + 1, L"~%04x", (first + attempt) % kNameCount);
+        std::wstring path = folder + name;
+        HANDLE created =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created != INVALID_HANDLE_VALUE) {
+            CloseHandle(created);
+            return path;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return {};
+        }
+    }
+    return {};
+}
+
 // Writes the JPEG under a new name in the target folder and puts it in place
 // only once it is complete, so a failed write never costs the file already
 // there (which may be the source itself).
 bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target)
 {
-    wchar_t partial[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"shp", 0, partial) == 0) {
+    const std::wstring partial = CreatePartialFile(folder);
+    if (partial.empty()) {
         return false;
     }
-    if (SaveImageAsJpeg(bitmap, partial) && MoveFileExW(partial, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (SaveImageAsJpeg(bitmap, partial.c_str()) &&
+        MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return true;
     }
-    DeleteFileW(partial);
+    DeleteFileW(partial.c_str());
     return false;
 }
 
@@ -102,13 +134,11 @@ std::wstring TrimSpace(const std::wstring& text)
     return text.substr(begin, end - begin);
 }
 
-std::wstring AsFolder(const std::wstring& text)
+void EndWithBackslash(std::wstring& folder)
 {
-    std::wstring folder = TrimSpace(text);
     if (folder.empty() || folder.back() != L'\\') {
         folder += L'\\';
     }
-    return folder;
 }
 
 } // namespace
@@ -146,25 +176,38 @@ BOOL CProgressDlg::PreTranslateMessage(MSG* msg)
 
 bool CProgressDlg::ScanSourceFolder()
 {
-    sourceFolder = AsFolder(sourceFolder);
-    targetFolder = AsFolder(targetFolder);
+    sourceFolder = TrimSpace(sourceFolder);
+    targetFolder = TrimSpace(targetFolder);
     files.clear();
     fileCount = 0;
     nextIndex = 0;
 
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((sourceFolder + L"*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                files.emplace_back(entry.cFileName);
-                ++fileCount;
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
+    // A missing folder text would stand for the root of the current drive, and
+    // with both missing every image there would be rewritten in place: the
+    // batch then has nothing to do.
+    if (!sourceFolder.empty() && !targetFolder.empty()) {
+        EndWithBackslash(sourceFolder);
+        EndWithBackslash(targetFolder);
+        ListSourceFiles();
     }
     SetTimer(hwnd, kBatchTimer, kBatchTickMs, nullptr);
     return true;
+}
+
+void CProgressDlg::ListSourceFiles()
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((sourceFolder + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            files.emplace_back(entry.cFileName);
+            ++fileCount;
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
 }
 
 void CProgressDlg::OnTimer(UINT_PTR)

@@ -1,6 +1,7 @@
 // The batch sharpen mode: every file directly in the source folder, one per
 // tick of a 50 ms timer, auto-levelled, sharpened and written as JPEG under
-// its own name into the target folder.
+// its own name into the target folder. Without a source or a target folder
+// nothing is processed.
 #pragma once
 
 #include "ui/Dialog.h"
@@ -29,5 +30,6 @@ protected:
     BOOL OnInitDialog() override;
 
 private:
+    void ListSourceFiles();
     void OnTimer(UINT_PTR timerId);
 };

@@ -1,14 +1,91 @@
 #include "service/ServiceDlg.h"
 
 #include "res/resource.h"
+#include "service/RequestService.h"
+#include "service/ServiceProtocol.h"
 
-CServiceDlg::CServiceDlg() : CDialogEx(IDD_SERVICE_DIALOG) {}
+#include <algorithm>
+
+namespace {
+
+// Where the dialog goes: the customary spot, or further out when monitors
+// reach there, so that no monitor shows any of it.
+constexpr int kOffScreenPosition = -1000;
+
+} // namespace
+
+CServiceDlg::CServiceDlg() : CDialogEx(IDD_SERVICE_DIALOG), shared(std::make_shared<SServiceShared>()) {}
+
+CServiceDlg::~CServiceDlg()
+{
+    shared->dialog = nullptr;
+}
+
+bool CServiceDlg::IsWorkerRunning() const
+{
+    return workerThread && WaitForSingleObject(workerThread.Get(), 0) == WAIT_TIMEOUT;
+}
 
 BOOL CServiceDlg::OnInitDialog()
 {
     CDialogEx::OnInitDialog();
     const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
     SetWindowLongPtrW(hwnd, GWL_EXSTYLE, (exStyle & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW);
-    SetWindowPos(hwnd, HWND_TOP, -1000, -1000, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    MoveOffScreen();
+    if (IsWorkerRunning()) {
+        return TRUE;
+    }
+    shared->dialog = hwnd;
+    workerThread = StartServiceWorker(shared);
     return TRUE;
+}
+
+void CServiceDlg::MoveOffScreen()
+{
+    RECT frame{};
+    GetWindowRect(hwnd, &frame);
+    const int width = static_cast<int>(frame.right - frame.left);
+    const int height = static_cast<int>(frame.bottom - frame.top);
+    const int x = std::min(kOffScreenPosition, GetSystemMetrics(SM_XVIRTUALSCREEN) - width);
+    const int y = std::min(kOffScreenPosition, GetSystemMetrics(SM_YVIRTUALSCREEN) - height);
+    SetWindowPos(hwnd, HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT CServiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        OnClose();
+        return Default();
+    case WM_DESTROY:
+        OnDestroy();
+        return Default();
+    default:
+        return CDialogEx::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CServiceDlg::OnClose()
+{
+    if (!IsWorkerRunning()) {
+        workerThread.Reset();
+        return;
+    }
+    if (!shared->serverEnded) {
+        CRequestService stopClient;
+        stopClient.SendCommand(SEND_SHUTDOWN);
+    }
+    if (WaitForSingleObject(workerThread.Get(), SERVICE_STOP_WAIT_MS) == WAIT_OBJECT_0) {
+        workerThread.Reset();
+        return;
+    }
+    // The worker is held by a request and the stop waits behind it: the
+    // process ends without it, so its files go now, those it holds open
+    // excepted.
+    shared->tempFiles.DeleteAll();
+}
+
+void CServiceDlg::OnDestroy()
+{
+    shared->dialog = nullptr;
 }

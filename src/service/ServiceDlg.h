@@ -1,13 +1,31 @@
-// The only window of the service mode: a dialog that keeps out of the
-// user's way, off the screen and without a task-bar button.
+// The only window of the service mode: a dialog that keeps out of the user's
+// way, off every monitor and without a task-bar button. It owns the worker
+// that runs the loopback request server and stops it when it is closed.
 #pragma once
 
+#include "service/ServiceWorker.h"
 #include "ui/Dialog.h"
+#include "ui/Handles.h"
+
+#include <memory>
 
 class CServiceDlg : public CDialogEx {
 public:
     CServiceDlg();
+    ~CServiceDlg() override;
+
+    // The worker was started and has not ended; it may outlive the dialog.
+    bool IsWorkerRunning() const;
 
 protected:
     BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnClose();
+    void OnDestroy();
+    void MoveOffScreen();
+
+    std::shared_ptr<SServiceShared> shared;
+    UniqueHandle workerThread;
 };

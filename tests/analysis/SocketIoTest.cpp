@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -103,13 +104,18 @@ TEST(RecvFrame, ReadsTheRestOfALongerValueIntoOneExactBuffer)
     LoopbackPair pair;
     ASSERT_TRUE(pair.Ok());
     std::vector<char> buf(FRAME_BUFFER_SIZE);
-    std::thread later = SendInTwo(pair, "#@REPORT@#;5;ab", "cde");
+    // What follows the frame is not the frame's: each later receive takes
+    // only the bytes still missing, and the rest stays in the socket.
+    std::thread later = SendInTwo(pair, "#@REPORT@#;5;ab", "cdeXYZ");
     const Received r = Receive(pair, buf.data(), FRAME_BUFFER_SIZE);
     later.join();
     ASSERT_TRUE(r.ok);
     ASSERT_TRUE(r.frame.data);
     EXPECT_EQ(r.frame.offset, 0);
     EXPECT_EQ(r.Value(buf.data()), "abcde");
+    char after[16];
+    const int left = WaitReadable(pair.client, 5000) ? ReceiveSome(pair.client, after, sizeof after) : 0;
+    EXPECT_EQ(std::string(after, left > 0 ? left : 0), "XYZ");
 
     // Pieces of at most bufSize bytes: a small buffer still gathers a long value.
     const std::string value(100000, 'v');
@@ -158,6 +164,24 @@ TEST(RecvFrame, FailsOnBadFramesAndShortConnections)
     }
 }
 
+TEST(RecvFrame, RefusesALengthAboveTheBoundThoughTheWholeValueCame)
+{
+    constexpr int bound = 64;
+    for (const int bufSize : {FRAME_BUFFER_SIZE, 16}) {
+        for (const int valueLen : {bound, bound + 1}) {
+            LoopbackPair pair;
+            ASSERT_TRUE(pair.Ok());
+            Send(pair.server, Field(KEY, std::string(static_cast<size_t>(valueLen), 'v')));
+            std::vector<char> buf(static_cast<size_t>(bufSize));
+            TextFrame frame;
+            EXPECT_EQ(RecvFrame(&pair.client, buf.data(), bufSize, KEY, &frame.data, &frame.len, &frame.offset, bound,
+                                WAIT_FOREVER),
+                      valueLen <= bound)
+                << bufSize << " " << valueLen;
+        }
+    }
+}
+
 TEST(RecvFrame, GivesUpOnASilentPeerWhenTheWaitRunsOut)
 {
     for (const std::string sent : {"", "#@REPORT@#;10;abc"}) {
@@ -172,6 +196,39 @@ TEST(RecvFrame, GivesUpOnASilentPeerWhenTheWaitRunsOut)
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_GE(waited, std::chrono::milliseconds(SHORT_WAIT_MS - 20)) << sent;
         EXPECT_LT(waited, std::chrono::seconds(10)) << sent;
+    }
+}
+
+TEST(SendAll, SpendsAtMostFiveCallsOnAPeerThatTakesLittle)
+{
+    struct Case {
+        const char* what;
+        int len;
+        // Bytes each call takes; negative: the call fails.
+        int taken;
+        bool ok;
+        int calls;
+        int sent;
+    };
+    const Case cases[] = {
+        {"five bytes, one a call", 5, 1, true, 5, 5},
+        {"six bytes, one a call", 6, 1, false, 5, 5},
+        {"eleven bytes, two a call", 11, 2, false, 5, 10},
+        {"nothing taken", 3, 0, false, 5, 0},
+        {"a failing call", 3, -1, false, 1, 0},
+        {"all at once", 3, 3, true, 1, 3},
+    };
+    for (const auto& c : cases) {
+        const std::string data(static_cast<size_t>(c.len), 'd');
+        int calls = 0;
+        int sent = -1;
+        const auto takeSome = [&](const char*, int left) {
+            ++calls;
+            return c.taken < 0 ? -1 : std::min(c.taken, left);
+        };
+        EXPECT_EQ(SendInBoundedCalls(takeSome, data.data(), c.len, &sent), c.ok) << c.what;
+        EXPECT_EQ(calls, c.calls) << c.what;
+        EXPECT_EQ(sent, c.sent) << c.what;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
 #include <string>
 
@@ -216,24 +217,34 @@ TEST_F(ToothDetectTest, UpdateFindingsAcceptsOnlyAOneOrAnEmptyCode)
 
 TEST_F(ToothDetectTest, TransferTestsSplitAndEchoTheExtraText)
 {
+    // The answer goes into the first part, emptied as the reply is read; only
+    // an answer with a ':' is split. A request that never reaches the reply
+    // leaves both parts alone.
     const struct {
-        std::string extInfo;
+        const char* what;
+        std::string reply;
         bool result;
         std::string part1;
         std::string part2;
-    } cases[] = {{"ab:cd:ef", true, "ab", "cd:ef"}, {"abc", false, "", ""}, {":", true, "", ""}};
+    } cases[] = {
+        {"split at the first ':'", ReportFrame({{"#@RETCODE@#", "1"}, {"#@EXTINFO@#", "ab:cd:ef"}}), true, "ab",
+         "cd:ef"},
+        {"two empty parts", ReportFrame({{"#@RETCODE@#", "1"}, {"#@EXTINFO@#", ":"}}), true, "", ""},
+        {"no ':'", ReportFrame({{"#@RETCODE@#", "1"}, {"#@EXTINFO@#", "abc"}}), false, "abc", "old2"},
+        {"refused before the text", ReportFrame({{"#@RETCODE@#", "0"}, {"#@EXTINFO@#", "a:b"}}), false, "", "old2"},
+        {"truncated reply", ReportFrame({{"#@RETCODE@#", "1"}, {"#@EXTINFO@#", "a:b"}}).substr(0, 20), false, "",
+         "old2"},
+    };
     for (const auto& c : cases) {
         FakeScenario scenario;
-        scenario.reply = ReportFrame({{"#@RETCODE@#", "1"}, {"#@EXTINFO@#", c.extInfo}});
+        scenario.reply = c.reply;
         server.SetScenario(scenario);
         bool accepted = false;
-        std::string part1 = "x";
-        std::string part2 = "x";
-        EXPECT_EQ(detect.TestMessage(&accepted, &part1, &part2), c.result) << c.extInfo;
-        if (c.result) {
-            EXPECT_EQ(part1, c.part1);
-            EXPECT_EQ(part2, c.part2);
-        }
+        std::string part1 = "old1";
+        std::string part2 = "old2";
+        EXPECT_EQ(detect.TestMessage(&accepted, &part1, &part2), c.result) << c.what;
+        EXPECT_EQ(part1, c.part1) << c.what;
+        EXPECT_EQ(part2, c.part2) << c.what;
     }
     EXPECT_EQ(server.Requests().back().bytes, "#@TESTMSG@#;0;");
 
@@ -298,6 +309,69 @@ TEST_F(ToothDetectTest, RepliesThatComeLateInPiecesOrNotAtAll)
     }
 }
 
+TEST_F(ToothDetectTest, RepliesAreBoundAtOneMebibyte)
+{
+    // The whole reply comes and the connection stays open: only the bound
+    // can refuse it.
+    const int mebibyte = 1024 * 1024;
+    const std::string retcode = Field("#@RETCODE@#", "1");
+    const int extInfoHeader = static_cast<int>(std::string("#@EXTINFO@#;1234567;").size());
+    for (const int valueLen : {mebibyte, mebibyte + 1}) {
+        std::string text(static_cast<size_t>(valueLen) - retcode.size() - extInfoHeader, 'e');
+        text[0] = ':';
+        const std::string value = retcode + Field("#@EXTINFO@#", text);
+        ASSERT_EQ(static_cast<int>(value.size()), valueLen);
+        FakeScenario scenario;
+        scenario.reply = Field("#@REPORT@#", value);
+        scenario.holdOpen = true;
+        server.SetScenario(scenario);
+        bool accepted = false;
+        std::string part1;
+        std::string part2;
+        EXPECT_EQ(detect.TestMessage(&accepted, &part1, &part2), valueLen <= mebibyte) << valueLen;
+        EXPECT_EQ(part2.size(), valueLen <= mebibyte ? text.size() - 1 : 0u) << valueLen;
+    }
+}
+
+TEST_F(ToothDetectTest, AnImageThatShrinksDuringTheUploadFailsTheRequest)
+{
+    // Large enough that the server hears from us long before the file is read.
+    std::string content;
+    const std::string path = MakeImage("a.jpg", 16 * 1024 * 1024, &content);
+    FakeScenario scenario;
+    scenario.reply = ReportFrame({{"#@RETCODE@#", "1"}, {"#@POSINFO@#", "p"}, {"#@DISINFO@#", "d"}});
+    scenario.onFirstBytes = [path] { std::ofstream(path, std::ios::binary | std::ios::trunc); };
+    server.SetScenario(scenario);
+    bool accepted = false;
+    std::string posInfo;
+    std::string disInfo;
+    EXPECT_FALSE(detect.Detect(GUID_TEXT, MAC, path, "", &accepted, &posInfo, &disInfo));
+    EXPECT_FALSE(accepted);
+    EXPECT_FALSE(OnlyRequest().complete);
+}
+
+TEST_F(ToothDetectTest, AServerThatNeverTakesTheConnectionFailsItWithinTheConnectWait)
+{
+    SilentListener silent;
+    ASSERT_TRUE(silent.Start());
+    detect.SetServer("127.0.0.1", silent.Port());
+    bool accepted = true;
+    std::string part1 = "old1";
+    std::string part2 = "old2";
+    const auto start = std::chrono::steady_clock::now();
+    auto request = std::async(std::launch::async, [&] { return detect.TestMessage(&accepted, &part1, &part2); });
+    const bool ended = request.wait_for(std::chrono::milliseconds(CONNECT_WAIT_MS + 3000)) == std::future_status::ready;
+    const auto waited = std::chrono::steady_clock::now() - start;
+    // A request still waiting is let go by closing the listener.
+    silent.Stop();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(request.get());
+    EXPECT_GE(waited, std::chrono::milliseconds(CONNECT_WAIT_MS - 100));
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(part1, "old1");
+    EXPECT_EQ(part2, "old2");
+}
+
 TEST_F(ToothDetectTest, AScenarioFromTextDrivesTheServer)
 {
     FakeScenario scenario;
@@ -329,11 +403,13 @@ TEST_F(ToothDetectTest, AScenarioFromTextDrivesTheServer)
 TEST_F(ToothDetectTest, ARequestWithoutAServerFails)
 {
     bool accepted = true;
-    std::string part1;
-    std::string part2;
+    std::string part1 = "old1";
+    std::string part2 = "old2";
     detect.SetServer("not an address", server.Port());
     EXPECT_FALSE(detect.TestMessage(&accepted, &part1, &part2));
     EXPECT_TRUE(accepted);
+    EXPECT_EQ(part1, "old1");
+    EXPECT_EQ(part2, "old2");
     EXPECT_TRUE(server.Requests().empty());
 }
 

@@ -269,7 +269,9 @@ TEST(ToothInfoLoader, GroupTeethByFindingGivesEveryFilteredKindAnEntry)
 
 TEST(ToothInfoLoader, RemoveMissingWisdomTeeth)
 {
-    const Masks before{{17, 8}, {18, 8}, {28, 9}, {38, 10}, {48, 2}};
+    // Every wisdom tooth and every neighbour of one, each Missing.
+    const Masks before{{17, 8},  {18, 8}, {19, 8},      {27, 8}, {28, 9}, {37, 8},
+                       {38, 10}, {41, 8}, {47, 8 | 64}, {48, 8}, {49, 8}, {58, 8}};
     ToothInfoMap teeth = WithMasks(before);
     CToothInfoLoader loader;
     loader.teethMap = &teeth;
@@ -279,7 +281,8 @@ TEST(ToothInfoLoader, RemoveMissingWisdomTeeth)
 
     loader.useConstTeethMap = false;
     loader.RemoveMissingWisdomTeeth();
-    EXPECT_EQ(MasksOf(teeth), (Masks{{17, 8}, {38, 2}, {48, 2}}));
+    EXPECT_EQ(MasksOf(teeth),
+              (Masks{{17, 8}, {19, 8}, {27, 8}, {37, 8}, {38, 2}, {41, 8}, {47, 8 | 64}, {49, 8}, {58, 8}}));
 
     ToothInfoMap healthyLeft = WithMasks({{28, 8 | 1 | 64}});
     loader.teethMap = &healthyLeft;
@@ -290,22 +293,27 @@ TEST(ToothInfoLoader, RemoveMissingWisdomTeeth)
 TEST(ToothInfoLoader, CallerSequences)
 {
     ToothInfoMap chart = WithMasks({{30, 2}});
-    ReadAnalysisReply(chart, "100,100,10,10,11\n200,100,10,10,18\n300,100,10,10,21\n", "11,c\n18,m\n21,mb\n36,p\n",
-                      false);
+    EXPECT_TRUE(ReadAnalysisReply(chart, "100,100,10,10,11\n200,100,10,10,18\n300,100,10,10,21\n",
+                                  "11,c\n18,m\n21,mb\n36,p\n", false));
     EXPECT_EQ(MasksOf(chart), (Masks{{11, 64}, {21, 10}}));
-    ReadAnalysisReply(chart, "200,100,10,10,18\n", "18,m\n", true);
+    EXPECT_TRUE(ReadAnalysisReply(chart, "200,100,10,10,18\n", "18,m\n", true));
     EXPECT_EQ(MasksOf(chart), (Masks{{18, 8}}));
 
-    EXPECT_EQ(FindingsByCodeFromReply("11,bc\n18,m\n28,mp\n36,bp\n", false), "p=28,36\nb=11,36\nc=11\n");
-    EXPECT_EQ(FindingsByCodeFromReply("18,m\n", true), "m=18\n");
-    EXPECT_EQ(FindingsByCodeFromReply(nullptr, false), "");
+    std::string text = "stale";
+    EXPECT_TRUE(FindingsByCodeFromReply("11,bc\n18,m\n28,mp\n36,bp\n", false, &text));
+    EXPECT_EQ(text, "p=28,36\nb=11,36\nc=11\n");
+    EXPECT_TRUE(FindingsByCodeFromReply("18,m\n", true, &text));
+    EXPECT_EQ(text, "m=18\n");
+    EXPECT_TRUE(FindingsByCodeFromReply(nullptr, false, &text));
+    EXPECT_EQ(text, "");
 
-    EXPECT_EQ(FindingsByToothFromUpdate("p=36\nb=11,36\nc=11\nm=18\n"), "11,bc\n18,m\n36,bp\n");
+    EXPECT_TRUE(FindingsByToothFromUpdate("p=36\nb=11,36\nc=11\nm=18\n", &text));
+    EXPECT_EQ(text, "11,bc\n18,m\n36,bp\n");
 
     const ToothInfoMap displayed = WithMasks({{11, 2}, {ToothKey(1, 12), 8}});
     FindingTeethMap byCode;
     FindingTeethMap others{{FINDING_CAVITY, {1}}};
-    GroupTeethForFindingsText(displayed, byCode, others);
+    EXPECT_TRUE(GroupTeethForFindingsText(displayed, byCode, others));
     EXPECT_EQ(Letters(byCode), "pb*caim*jreft");
     EXPECT_EQ(byCode[FINDING_MISSING], std::vector<int>{12});
     EXPECT_TRUE(others.empty());

@@ -7,7 +7,28 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace {
+
+// The main dialog with a record of the paths it opened; `duringOpen` runs
+// inside the first open, where the real open runs nested message loops.
+class OpenRecordingDlg : public CTarnwickDlg {
+public:
+    void OnOpenImage(const std::wstring& path) override
+    {
+        opened.push_back(path);
+        if (duringOpen) {
+            std::exchange(duringOpen, nullptr)();
+        }
+        CTarnwickDlg::OnOpenImage(path);
+    }
+
+    std::vector<std::wstring> opened;
+    std::function<void()> duringOpen;
+};
 
 class MainDialogTest : public testing::Test {
 protected:
@@ -31,7 +52,7 @@ protected:
         return testutil::PumpUntil([this] { return dialog.pendingFilePath.empty(); }, 5000);
     }
 
-    CTarnwickDlg dialog;
+    OpenRecordingDlg dialog;
 };
 
 TEST_F(MainDialogTest, TheWindowIsOfTheClassThatLaterStartsLookFor)
@@ -81,6 +102,32 @@ TEST_F(MainDialogTest, AHandOffWithOtherDataOrNoTextChangesNothing)
     EXPECT_TRUE(dialog.pendingFilePath.empty());
     SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, 0);
     EXPECT_TRUE(dialog.pendingFilePath.empty());
+}
+
+TEST_F(MainDialogTest, AnEmptyHandOffLeavesThePendingPathAlone)
+{
+    SendPath(L"C:\\kept.jpg");
+    const wchar_t startsWithNul[] = L"\0C:\\other.jpg";
+    const struct {
+        const wchar_t* text;
+        DWORD cbData;
+    } empties[] = {{L"", 0}, {L"", 1}, {L"", 2}, {startsWithNul, sizeof(startsWithNul)}};
+    for (const auto& empty : empties) {
+        COPYDATASTRUCT data{0, empty.cbData, const_cast<wchar_t*>(empty.text)};
+        SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        EXPECT_EQ(dialog.pendingFilePath, L"C:\\kept.jpg") << "cbData " << empty.cbData;
+    }
+    ASSERT_TRUE(WaitUntilOpened());
+    EXPECT_EQ(dialog.opened, std::vector<std::wstring>{L"C:\\kept.jpg"});
+}
+
+TEST_F(MainDialogTest, AHandOffThatArrivesWhileAPathOpensIsOpenedNext)
+{
+    dialog.duringOpen = [this] { SendPath(L"C:\\during.jpg"); };
+    SendPath(L"C:\\first.jpg");
+    ASSERT_TRUE(testutil::PumpUntil([this] { return dialog.opened.size() == 2; }, 5000));
+    EXPECT_EQ(dialog.opened, (std::vector<std::wstring>{L"C:\\first.jpg", L"C:\\during.jpg"}));
+    EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - C:\\during.jpg");
 }
 
 TEST_F(MainDialogTest, AHandOffNeverReadsBeyondItsByteCount)

@@ -139,6 +139,78 @@ TEST_F(ProgressDlgTest, TheSameFolderAsTargetLosesNoFile)
     EXPECT_TRUE(ReadBytes(source.File(L"kept.jpg")) == keptBytes) << "a file held open was replaced";
 }
 
+// Makes `folder` the current folder while it lives.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder)
+    {
+        wchar_t previous[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        outer = previous;
+        SetCurrentDirectoryW(folder.c_str());
+    }
+    ~CurrentFolder() { SetCurrentDirectoryW(outer.c_str()); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::wstring outer;
+};
+
+TEST_F(ProgressDlgTest, WithoutASourceOrATargetFolderNothingIsTouched)
+{
+    // "\" would be the root of the current drive: an image lies there.
+    const CurrentFolder current(source.Path());
+    const std::wstring rootName = L"quill-root-" + std::to_wstring(GetCurrentProcessId()) + L".jpg";
+    const std::wstring rootImage = source.Path().substr(0, 3) + rootName;
+    ASSERT_TRUE(testimage::WriteImageFile(rootImage, L"image/jpeg", 100, 70));
+    const std::string rootBytes = ReadBytes(rootImage);
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a.jpg"), L"image/jpeg", 100, 70));
+
+    const struct {
+        std::wstring source;
+        std::wstring target;
+    } cases[] = {{L"", L""}, {L"  ", L"\t "}, {source.Path(), L""}, {L" ", target.Path()}};
+    for (const auto& folders : cases) {
+        CProgressDlg dialog;
+        dialog.sourceFolder = folders.source;
+        dialog.targetFolder = folders.target;
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.fileCount, 0);
+        EXPECT_TRUE(ReadBytes(rootImage) == rootBytes) << "the image in the root was rewritten";
+        EXPECT_FALSE(testutil::FileExists(source.Path().substr(0, 3) + L"a.jpg")) << "written into the root";
+        EXPECT_TRUE(testutil::EntriesIn(target.Path()).empty());
+    }
+    DeleteFileW(rootImage.c_str());
+}
+
+TEST_F(ProgressDlgTest, ATargetFolderNearTheLengthLimitGetsEveryOutputThatFits)
+{
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a.jpg"), L"image/jpeg", 100, 70));
+    // The output path is the folder, a backslash and "a.jpg": it fits in
+    // MAX_PATH up to a folder of 253 characters.
+    const struct {
+        size_t folderLength;
+        bool written;
+    } cases[] = {{250, true}, {253, true}, {254, false}};
+    for (const auto& limit : cases) {
+        const std::wstring folder =
+            target.Path() + L"\\" + std::wstring(limit.folderLength - target.Path().size() - 1, L'x');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        CProgressDlg dialog;
+        dialog.sourceFolder = source.Path();
+        dialog.targetFolder = folder;
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        const std::set<std::wstring> expected =
+            limit.written ? std::set<std::wstring>{L"a.jpg"} : std::set<std::wstring>{};
+        EXPECT_EQ(testutil::EntriesIn(folder), expected) << limit.folderLength;
+        if (limit.written) {
+            EXPECT_TRUE(testimage::IsJpegData(ReadBytes(folder + L"\\a.jpg")));
+        }
+        testutil::RemoveTree(folder);
+    }
+}
+
 TEST_F(ProgressDlgTest, TheCloseBoxEndsTheBatchAfterTheFileUnderWay)
 {
     FillSource();

@@ -95,7 +95,7 @@ std::string Unescape(const std::string& text)
     return out;
 }
 
-SOCKET ListenOnLoopback(unsigned short port, unsigned short* boundPort)
+SOCKET ListenOnLoopback(unsigned short port, unsigned short* boundPort, int backlog = 16)
 {
     OwnedSocket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (listener.Get() == INVALID_SOCKET) {
@@ -109,12 +109,21 @@ SOCKET ListenOnLoopback(unsigned short port, unsigned short* boundPort)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     SockLen size = sizeof address;
     if (bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener.Get(), 16) != 0 ||
+        listen(listener.Get(), backlog) != 0 ||
         getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         return INVALID_SOCKET;
     }
     *boundPort = ntohs(address.sin_port);
     return std::exchange(*listener.Ptr(), INVALID_SOCKET);
+}
+
+sockaddr_in LoopbackAddress(unsigned short port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
 }
 
 } // namespace
@@ -287,7 +296,7 @@ void FakeAnalysisServer::ServeConnection(SOCKET connection)
         requests.emplace_back();
     }
     const FakeScenario scenario = NextScenario();
-    if (scenario.closeAtOnce || !ReadRequest(connection, index) || !Pause(scenario.delayMs)) {
+    if (scenario.closeAtOnce || !ReadRequest(connection, index, scenario) || !Pause(scenario.delayMs)) {
         return;
     }
     size_t sent = 0;
@@ -314,10 +323,11 @@ void FakeAnalysisServer::ServeConnection(SOCKET connection)
     }
 }
 
-bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index)
+bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario)
 {
     FieldFollower follower;
     std::vector<char> buffer(64 * 1024);
+    bool first = true;
     while (!stopping) {
         if (!WaitReadable(connection, 50)) {
             continue;
@@ -326,6 +336,10 @@ bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index)
         if (received <= 0) {
             return true;
         }
+        if (first && scenario.onFirstBytes) {
+            scenario.onFirstBytes();
+        }
+        first = false;
         const std::lock_guard<std::mutex> lock(mutex);
         FakeRequest& request = requests[index];
         request.byteCount += static_cast<uint64_t>(received);
@@ -366,5 +380,45 @@ LoopbackPair::~LoopbackPair()
         if (s != INVALID_SOCKET) {
             closesocket(s);
         }
+    }
+}
+
+SilentListener::~SilentListener()
+{
+    Stop();
+}
+
+bool SilentListener::Start()
+{
+    // How long a connection may take on loopback before the backlog counts as full.
+    constexpr int queuedWithinMs = 500;
+    constexpr int mostQueued = 64;
+    listener = ListenOnLoopback(0, &port, 0);
+    if (listener == INVALID_SOCKET) {
+        return false;
+    }
+    const sockaddr_in address = LoopbackAddress(port);
+    while (static_cast<int>(queued.size()) < mostQueued) {
+        OwnedSocket connection(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (connection.Get() == INVALID_SOCKET) {
+            return false;
+        }
+        if (!ConnectWithin(connection.Get(), address, queuedWithinMs)) {
+            return !queued.empty();
+        }
+        queued.push_back(std::exchange(*connection.Ptr(), INVALID_SOCKET));
+    }
+    return false;
+}
+
+void SilentListener::Stop()
+{
+    for (SOCKET s : queued) {
+        closesocket(s);
+    }
+    queued.clear();
+    if (listener != INVALID_SOCKET) {
+        closesocket(listener);
+        listener = INVALID_SOCKET;
     }
 }

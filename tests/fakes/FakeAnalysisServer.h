@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,6 +36,9 @@ struct FakeScenario {
     int pieceDelayMs = 0;
     // Keep the connection open after the reply until the client closes it.
     bool holdOpen = false;
+    // Runs on the server's thread once the first bytes of the request are in,
+    // before the rest is read: a test changes the client's world mid-request.
+    std::function<void()> onFirstBytes;
 };
 
 // Reads a scenario from text, one directive per line; blank lines and lines
@@ -86,7 +90,7 @@ public:
 private:
     void Serve();
     void ServeConnection(SOCKET connection);
-    bool ReadRequest(SOCKET connection, size_t index);
+    bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario);
     FakeScenario NextScenario();
     bool Pause(int milliseconds) const;
 
@@ -110,4 +114,26 @@ struct LoopbackPair {
     LoopbackPair(const LoopbackPair&) = delete;
     LoopbackPair& operator=(const LoopbackPair&) = delete;
     bool Ok() const { return client != INVALID_SOCKET && server != INVALID_SOCKET; }
+};
+
+// A loopback port whose listener takes no connection and whose backlog is
+// full: a new connection is neither taken nor refused, as with a host that
+// does not answer.
+class SilentListener {
+public:
+    SilentListener() = default;
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    bool Start();
+    // Closes the listener and the queued connections: a connection still
+    // waiting is refused from then on.
+    void Stop();
+    unsigned short Port() const { return port; }
+
+private:
+    SOCKET listener = INVALID_SOCKET;
+    std::vector<SOCKET> queued;
+    unsigned short port = 0;
 };

@@ -195,4 +195,83 @@ ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs)
     return run;
 }
 
+ProgramProcess::ProgramProcess(const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramFolder().c_str(),
+                       &startup, &info)) {
+        CloseHandle(info.hThread);
+        process = info.hProcess;
+        processId = info.dwProcessId;
+    }
+}
+
+ProgramProcess::~ProgramProcess()
+{
+    if (process == nullptr) {
+        return;
+    }
+    if (!Ended()) {
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
+
+bool ProgramProcess::WaitForEnd(DWORD boundMs)
+{
+    return process != nullptr && PumpUntil([this] { return Ended(); }, boundMs);
+}
+
+bool ProgramProcess::Ended() const
+{
+    return process != nullptr && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+}
+
+DWORD ProgramProcess::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD process;
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    if (process == search->process && *search->caption == text) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND ProgramProcess::WaitForWindow(const std::wstring& caption, DWORD boundMs) const
+{
+    WindowSearch search{processId, &caption, nullptr};
+    PumpUntil(
+        [&] {
+            EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr || Ended();
+        },
+        boundMs);
+    return search.found;
+}
+
 } // namespace testutil

@@ -56,4 +56,29 @@ struct ProgramRun {
 // hand-off is sent to a window of the test) and notes its visible windows.
 ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs = 60000);
 
+// Quillmere.exe started in its folder with `arguments`, for a test that
+// drives it while it runs; ended if it still runs when the object goes.
+class ProgramProcess {
+public:
+    explicit ProgramProcess(const std::wstring& arguments);
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+    ~ProgramProcess();
+
+    bool Started() const { return process != nullptr; }
+    HANDLE Handle() const { return process; }
+    // Pumps this thread's messages until the program ends or `boundMs` runs
+    // out; true when it ended.
+    bool WaitForEnd(DWORD boundMs);
+    bool Ended() const;
+    DWORD ExitCode() const;
+    // The program's top-level window with this caption once it exists, or
+    // null when `boundMs` runs out first.
+    HWND WaitForWindow(const std::wstring& caption, DWORD boundMs) const;
+
+private:
+    HANDLE process = nullptr;
+    DWORD processId = 0;
+};
+
 } // namespace testutil

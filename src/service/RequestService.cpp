@@ -1,0 +1,292 @@
+#include "service/RequestService.h"
+
+#include "analysis/SocketIo.h"
+#include "analysis/SocketShim.h"
+#include "analysis/TextField.h"
+#include "analysis/ToothDetect.h"
+#include "analysis/ToothInfoLoader.h"
+#include "foundation/MacAddressUtil.h"
+#include "foundation/SystemSetting.h"
+#include "foundation/TempFiles.h"
+#include "foundation/TextFile.h"
+#include "service/JpegSignature.h"
+#include "service/ServiceProtocol.h"
+#include "service/ServiceReply.h"
+#include "service/SharpenImageToFile.h"
+#include "service/TempFileList.h"
+#include "service/TextCodePage.h"
+
+#include <memory>
+
+namespace {
+
+// The stop client gives up connecting after this long: with the backlog full
+// a connection attempt may otherwise hang far beyond the dialog's wait.
+constexpr int STOP_CONNECT_WAIT_MS = 1000;
+
+sockaddr_in ServiceAddress()
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(SERVICE_PORT);
+    inet_pton(AF_INET, SERVICE_ADDRESS, &address.sin_addr);
+    return address;
+}
+
+bool MakeTcpSocket(SOCKET* s)
+{
+    const protoent* tcp = getprotobyname("tcp");
+    if (tcp == nullptr) {
+        return false;
+    }
+    *s = socket(AF_INET, SOCK_STREAM, tcp->p_proto);
+    return *s != INVALID_SOCKET;
+}
+
+// Connects `s` to the service within STOP_CONNECT_WAIT_MS.
+bool ConnectBounded(SOCKET s)
+{
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        return false;
+    }
+    const sockaddr_in address = ServiceAddress();
+    bool connected = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s, &writable);
+        timeval limit{STOP_CONNECT_WAIT_MS / 1000, (STOP_CONNECT_WAIT_MS % 1000) * 1000};
+        int error = 0;
+        int size = sizeof error;
+        connected = select(0, nullptr, &writable, nullptr, &limit) == 1 &&
+                    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+    }
+    u_long blocking = 0;
+    return connected && ioctlsocket(s, FIONBIO, &blocking) == 0;
+}
+
+bool SendReply(SOCKET* client, const char* frame, int frameLen)
+{
+    int sent = 0;
+    return frameLen == 0 || SendAll(client, frame, frameLen, &sent);
+}
+
+} // namespace
+
+CRequestService::CRequestService() = default;
+
+CRequestService::CRequestService(const std::string& serverAddress, unsigned short serverPort, CTempFileList* tempFiles)
+    : serverAddress(serverAddress), serverPort(serverPort), tempFiles(tempFiles)
+{
+}
+
+CRequestService::~CRequestService()
+{
+    CloseSocket();
+}
+
+void CRequestService::CloseSocket()
+{
+    if (sock != INVALID_SOCKET) {
+        closesocket(sock);
+        sock = INVALID_SOCKET;
+    }
+    state = STATE_CLOSED;
+}
+
+bool CRequestService::RunServer()
+{
+    if (sock == INVALID_SOCKET) {
+        if (!MakeTcpSocket(&sock)) {
+            CloseSocket();
+            return false;
+        }
+        state = STATE_SOCKET;
+    }
+    const sockaddr_in address = ServiceAddress();
+    if (bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        CloseSocket();
+        return false;
+    }
+    state = STATE_BOUND;
+    if (listen(sock, SERVICE_BACKLOG) != 0) {
+        CloseSocket();
+        return false;
+    }
+    state = STATE_LISTENING;
+    AcceptLoop();
+    CloseSocket();
+    return true;
+}
+
+void CRequestService::AcceptLoop()
+{
+    if (state != STATE_LISTENING) {
+        return;
+    }
+    while (!stopFlag) {
+        OwnedSocket client(accept(sock, nullptr, nullptr));
+        if (client.Get() == INVALID_SOCKET) {
+            // A client that reset its connection while it waited is gone; it
+            // must not end the service for everyone else.
+            const int error = WSAGetLastError();
+            if (error == WSAECONNRESET || error == WSAECONNABORTED) {
+                continue;
+            }
+            return;
+        }
+        SetSendTimeout(client.Get(), REPLY_SEND_WAIT_MS);
+        SServiceRequest req;
+        if (ReadRequest(client.Ptr(), &req)) {
+            HandleRequest(client.Ptr(), req);
+        }
+    }
+}
+
+bool CRequestService::ReadRequest(SOCKET* client, SServiceRequest* req)
+{
+    return ReceiveRequest(client, req, REQUEST_READ_WAIT_MS);
+}
+
+bool CRequestService::HandleRequest(SOCKET* client, const SServiceRequest& req)
+{
+    switch (req.command) {
+    case COMMAND_NEW:
+    case COMMAND_NEWSHARP:
+    case COMMAND_NEWSMART:
+        return HandleAnalysis(client, req);
+    case COMMAND_UPDATE:
+        return HandleUpdate(client, req);
+    case COMMAND_SHUTDOWN:
+        if (tempFiles != nullptr) {
+            tempFiles->DeleteAll();
+        }
+        stopFlag = true;
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
+{
+    std::wstring sharpWide;
+    std::string sharpPath;
+    if (req.command != COMMAND_NEW && !MakeSharpenedCopy(req.imagePath, &sharpWide, &sharpPath)) {
+        return true;
+    }
+    const std::string& path1 = req.command == COMMAND_NEWSHARP ? sharpPath : req.imagePath;
+    const std::string path2 = req.command == COMMAND_NEWSMART ? sharpPath : std::string();
+    bool accepted = false;
+    std::string guid;
+    std::string findingsByTooth;
+    // Only a JPEG image goes to the analysis server: any other file a client
+    // names is answered as one that cannot be read.
+    const bool analysed =
+        BeginsWithJpegSignature(path1) && AnalyzeImage(path1, path2, &accepted, &guid, &findingsByTooth);
+    // No client ever learns where NEWSMART's copy lies: it goes at once.
+    if (req.command == COMMAND_NEWSMART) {
+        tempFiles->Delete(sharpWide);
+    }
+
+    const std::unique_ptr<char[]> frame(new char[FRAME_BUFFER_SIZE]);
+    int frameLen = 0;
+    std::string findingsByCode;
+    if (!analysed || (accepted && !FindingsByCodeFromReply(findingsByTooth.c_str(), g_systemSetting.missEnd,
+                                                           &findingsByCode))) {
+        BuildCodeReply(false, frame.get(), &frameLen);
+    } else if (accepted) {
+        BuildResultReply(guid, findingsByCode, req.command == COMMAND_NEWSHARP ? &sharpPath : nullptr, frame.get(),
+                         &frameLen);
+    }
+    return SendReply(client, frame.get(), frameLen);
+}
+
+bool CRequestService::HandleUpdate(SOCKET* client, const SServiceRequest& req)
+{
+    std::string findingsByTooth;
+    std::string mac;
+    if (!FindingsByToothFromUpdate(req.disInfo.c_str(), &findingsByTooth) || !GetMacAddressString(&mac) ||
+        mac.empty()) {
+        return true;
+    }
+    CToothDetect detect;
+    detect.SetServer(serverAddress, serverPort);
+    detect.SetReplyWait(ANALYSIS_REPLY_WAIT_MS);
+    bool accepted = false;
+    if (!detect.UpdateFindings(req.guid, mac, findingsByTooth, &accepted)) {
+        return true;
+    }
+    const std::unique_ptr<char[]> frame(new char[FRAME_BUFFER_SIZE]);
+    int frameLen = 0;
+    BuildCodeReply(accepted, frame.get(), &frameLen);
+    return SendReply(client, frame.get(), frameLen);
+}
+
+bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath, std::string* narrowPath)
+{
+    GUID guid;
+    wchar_t path[TEMP_PATH_CAPACITY];
+    if (tempFiles == nullptr || CoCreateGuid(&guid) != S_OK || !MakeTempFilePath(&guid, L".jpg", path) ||
+        !SharpenImageToFile(imagePath, path)) {
+        return false;
+    }
+    *widePath = path;
+    tempFiles->Add(*widePath);
+    // A path the code page cannot hold would name another file, or none.
+    if (!WideToAnsi(*widePath, narrowPath)) {
+        tempFiles->Delete(*widePath);
+        return false;
+    }
+    return true;
+}
+
+bool CRequestService::AnalyzeImage(const std::string& path1, const std::string& path2, bool* accepted,
+                                   std::string* guid, std::string* disInfo)
+{
+    GUID id;
+    if (CoCreateGuid(&id) != S_OK || !GuidToString(&id, guid)) {
+        return false;
+    }
+    std::string mac;
+    if (!GetMacAddressString(&mac) || mac.empty()) {
+        return false;
+    }
+    CToothDetect detect;
+    detect.SetServer(serverAddress, serverPort);
+    detect.SetReplyWait(ANALYSIS_REPLY_WAIT_MS);
+    std::string toothBoxes;
+    return detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
+}
+
+bool CRequestService::SendCommand(int which)
+{
+    if (sock == INVALID_SOCKET) {
+        if (!MakeTcpSocket(&sock)) {
+            CloseSocket();
+            return false;
+        }
+        state = STATE_SOCKET;
+    }
+    bool sent = false;
+    if (ConnectBounded(sock)) {
+        state = STATE_CONNECTED;
+        sent = WriteCommand(which);
+    }
+    CloseSocket();
+    return sent;
+}
+
+bool CRequestService::WriteCommand(int which)
+{
+    if (state != STATE_CONNECTED || which != SEND_SHUTDOWN) {
+        return false;
+    }
+    char command[MAX_FIELD_HEADER];
+    char frame[MAX_FIELD_HEADER];
+    const int commandLen = FormatField(command, sizeof command, CMD_SHUTDOWN, nullptr);
+    const int frameLen = commandLen == 0 ? 0 : FormatField(frame, sizeof frame, KEY_REQUEST_FRAME, command);
+    int sent = 0;
+    return frameLen > 0 && SendAll(&sock, frame, frameLen, &sent);
+}

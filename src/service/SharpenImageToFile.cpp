@@ -1,0 +1,46 @@
+#include "service/SharpenImageToFile.h"
+
+#include "capture/SEffect.h"
+#include "foundation/JpegFile.h"
+#include "service/JpegSignature.h"
+#include "service/TextCodePage.h"
+
+#include <memory>
+
+namespace {
+
+constexpr double kLowFraction = 0.1;
+constexpr double kHighClipFraction = 0.01;
+constexpr float kSharpenAmount = 1.5f;
+constexpr float kSharpenRadius = 20.0f;
+
+bool ApplyEffects(Gdiplus::Bitmap* bitmap)
+{
+    CSEffect effect;
+    effect.Attach(bitmap);
+    const bool processed = effect.LockBits() && effect.AutoLevel(kLowFraction, kHighClipFraction) &&
+                           effect.Sharpen(kSharpenAmount, kSharpenRadius);
+    effect.UnlockBits();
+    effect.Detach();
+    return processed;
+}
+
+} // namespace
+
+bool SharpenImageToFile(const std::string& source, const wchar_t* destination)
+{
+    std::wstring widePath;
+    if (destination == nullptr || !BeginsWithJpegSignature(source) || !AnsiToWide(source, &widePath)) {
+        return false;
+    }
+    const std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromFile(widePath.c_str()));
+    if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok || !ApplyEffects(bitmap.get())) {
+        return false;
+    }
+    if (!SaveImageAsJpeg(bitmap.get(), destination)) {
+        // A failed save may leave part of a file behind.
+        DeleteFileW(destination);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,127 @@
+// The service dialog in the test's own process: how it ends, and what its
+// worker does once the dialog has gone.
+#include "service/ServiceDlg.h"
+#include "FakeAnalysisServer.h"
+#include "ServiceClient.h"
+#include "ServiceTestFiles.h"
+#include "WinTestUtil.h"
+#include "service/ServiceProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr int kPortBoundMs = 10000;
+constexpr DWORD kWorkerEndBoundMs = 20000;
+const std::string SHUTDOWN_FRAME = "PTL1;11;SHUTDOWN;0;";
+
+struct DialogRun {
+    INT_PTR result = 0;
+    double seconds = 0;
+};
+
+// Runs the dialog modally while `drive` acts from another thread once the
+// server listens; a dialog still open 30 s later is ended with IDABORT.
+DialogRun RunDialog(CServiceDlg& dialog, const std::function<void(HWND)>& drive)
+{
+    std::atomic<bool> ended{false};
+    std::thread driver([&] {
+        if (WaitForServicePort(kPortBoundMs)) {
+            drive(FindWindowW(nullptr, L"BrisvaneService"));
+        }
+        for (int waited = 0; !ended && waited < 30000; waited += 10) {
+            Sleep(10);
+        }
+        if (!ended) {
+            PostMessageW(FindWindowW(nullptr, L"BrisvaneService"), WM_COMMAND, IDABORT, 0);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    DialogRun run;
+    run.result = dialog.DoModal();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ended = true;
+    driver.join();
+    return run;
+}
+
+bool WaitForWorkerEnd(const CServiceDlg& dialog)
+{
+    return testutil::PumpUntil([&] { return !dialog.IsWorkerRunning(); }, kWorkerEndBoundMs);
+}
+
+TEST(ServiceDialog, AShutdownRequestEndsTheDialogTheWayCancelDoes)
+{
+    CServiceDlg dialog;
+    const DialogRun run = RunDialog(dialog, [](HWND) { AskService(SHUTDOWN_FRAME); });
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_TRUE(WaitForWorkerEnd(dialog));
+}
+
+TEST(ServiceDialog, EnterEndsTheDialogWithOkWhileTheServerGoesOnServing)
+{
+    CServiceDlg dialog;
+    const DialogRun run = RunDialog(dialog, [](HWND window) { PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0); });
+    EXPECT_EQ(run.result, IDOK);
+    ASSERT_TRUE(dialog.IsWorkerRunning());
+    EXPECT_EQ(AskService(NewRequest("NEW", "C:\\no\\such.jpg")).bytes, "RPT1;8;CODE;1;0");
+    AskService(SHUTDOWN_FRAME);
+    EXPECT_TRUE(WaitForWorkerEnd(dialog));
+}
+
+TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTheWait)
+{
+    CServiceDlg dialog;
+    std::unique_ptr<HeldConnection> idle;
+    const DialogRun run = RunDialog(dialog, [&](HWND window) {
+        idle = std::make_unique<HeldConnection>();
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_GE(run.seconds, SERVICE_STOP_WAIT_MS / 1000.0 - 0.1);
+    EXPECT_LT(run.seconds, REQUEST_READ_WAIT_MS / 1000.0);
+    ASSERT_TRUE(dialog.IsWorkerRunning());
+    // Once the idle client goes, the worker takes the stop request that
+    // waited behind it, and ends without touching the dialog's window.
+    idle.reset();
+    EXPECT_TRUE(WaitForWorkerEnd(dialog));
+}
+
+TEST(ServiceDialog, TheWorkerFinishesARequestAfterItsDialogIsGone)
+{
+    FakeAnalysisServer fake;
+    ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
+    FakeScenario slow = AcceptWith("11,b\n");
+    slow.delayMs = 1500;
+    fake.SetScenario(slow);
+    testutil::ScratchFolder folder;
+    ASSERT_TRUE(WriteTestJpeg(folder.File(L"scan.jpg"), 2));
+
+    std::thread client;
+    ServiceAnswer answer;
+    {
+        auto dialog = std::make_unique<CServiceDlg>();
+        const DialogRun run = RunDialog(*dialog, [&](HWND window) {
+            client =
+                std::thread([&] { answer = AskService(NewRequest("NEWSHARP", Narrow(folder.File(L"scan.jpg")))); });
+            while (fake.Requests().empty()) {
+                Sleep(10);
+            }
+            PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        });
+        EXPECT_EQ(run.result, IDOK);
+    }
+    client.join();
+    const std::string guid = FieldValue(fake.Requests().back().bytes, KEY_GUID);
+    EXPECT_EQ(FieldValue(FrameValue(answer.bytes), "GUID"), guid);
+    AskService(SHUTDOWN_FRAME);
+    EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs));
+}
+
+} // namespace

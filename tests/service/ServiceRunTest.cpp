@@ -1,0 +1,344 @@
+// The real Quillmere.exe in service mode, with the fake analysis server on
+// 127.0.0.1:5555 and the test as the loopback client on 5556.
+#include "FakeAnalysisServer.h"
+#include "ServiceClient.h"
+#include "ServiceTestFiles.h"
+#include "WinTestUtil.h"
+#include "analysis/AnalysisServer.h"
+#include "analysis/SocketShim.h"
+#include "service/ServiceProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kStartBoundMs = 30000;
+constexpr DWORD kEndBoundMs = 20000;
+const wchar_t kDialogCaption[] = L"BrisvaneService";
+const std::string SHUTDOWN_FRAME = "PTL1;11;SHUTDOWN;0;";
+
+std::string ResultReply(const std::string& guid, const std::string& findingsByCode, const std::string& sharp = "")
+{
+    std::string payload = "CODE;1;1" + Field("GUID", guid) + Field("DISINFO", findingsByCode);
+    if (!sharp.empty()) {
+        payload += Field("SHARP", sharp);
+    }
+    return Field("RPT1", payload);
+}
+
+std::string UpdateRequest(const std::vector<std::pair<std::string, std::string>>& fields)
+{
+    std::string payload = "UPDATE;0;";
+    for (const auto& field : fields) {
+        payload += Field(field.first, field.second);
+    }
+    return RequestFrame(payload);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class ServiceRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
+        ASSERT_TRUE(WriteTestJpeg(image.File(L"scan.jpg"), 1));
+        imagePath = Narrow(image.File(L"scan.jpg"));
+        StartService();
+    }
+
+    void StartService()
+    {
+        program = std::make_unique<testutil::ProgramProcess>(L"/service");
+        ASSERT_TRUE(program->Started());
+        ASSERT_TRUE(WaitForServicePort(kStartBoundMs));
+    }
+
+    void TearDown() override
+    {
+        if (program && !program->Ended()) {
+            AskService(SHUTDOWN_FRAME, 2000);
+            program->WaitForEnd(kEndBoundMs);
+        }
+    }
+
+    HWND Dialog() const { return program->WaitForWindow(kDialogCaption, 10000); }
+
+    // The GUID of the analysis request the fake server recorded last.
+    std::string LastRecordedGuid() const
+    {
+        const auto requests = fake.Requests();
+        return requests.empty() ? "" : FieldValue(requests.back().bytes, KEY_GUID);
+    }
+
+    size_t RecordedCount() const { return fake.Requests().size(); }
+
+    // Asks for a NEWSHARP copy and gives its path.
+    std::wstring MakeSharpenedCopy()
+    {
+        fake.SetScenario(AcceptWith(""));
+        const ServiceAnswer answer = AskService(NewRequest("NEWSHARP", imagePath));
+        const std::string sharp = FieldValue(FrameValue(answer.bytes), "SHARP");
+        return std::wstring(sharp.begin(), sharp.end());
+    }
+
+    testutil::ScratchFolder image;
+    std::string imagePath;
+    FakeAnalysisServer fake;
+    std::unique_ptr<testutil::ProgramProcess> program;
+};
+
+struct RequestCase {
+    const char* name;
+    std::function<std::string()> request;
+    FakeScenario scenario;
+    // Whether the request reaches the analysis server.
+    bool reachesServer;
+    // The reply expected, given the GUID the server recorded.
+    std::function<std::string(const std::string& guid)> reply;
+};
+
+TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
+{
+    const std::wstring textFile = image.File(L"notes.jpg");
+    testutil::WriteBytes(textFile, "not an image but named like one");
+    const std::string guid36 = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+    const auto none = [](const std::string&) { return std::string(); };
+    const auto codeZero = [](const std::string&) { return std::string("RPT1;8;CODE;1;0"); };
+    const auto codeOne = [](const std::string&) { return std::string("RPT1;8;CODE;1;1"); };
+    const auto result = [](const std::string& findings) {
+        return [findings](const std::string& guid) { return ResultReply(guid, findings); };
+    };
+    const std::string path = imagePath;
+    const RequestCase cases[] = {
+        {"PTL2 frame", [] { return std::string("PTL2;14;NEW;8;D:\\a.jpg"); }, {}, false, none},
+        {"lower-case new", [&] { return NewRequest("new", path); }, {}, false, none},
+        {"empty path", [] { return std::string("PTL1;6;NEW;0;"); }, {}, false, none},
+        {"field running past the payload", [] { return std::string("PTL1;10;NEW;8;D:\\a.jpg"); }, {}, false, none},
+        {"negative LEN", [] { return std::string("PTL1;-6;NEW;0;"); }, {}, false, none},
+        {"LEN over the bound", [] { return std::string("PTL1;70000;NEW;8;D:\\a.jpg"); }, {}, false, none},
+        {"UPDATE with GUID and GUID",
+         [&] {
+             return UpdateRequest({{"GUID", guid36}, {"GUID", guid36}});
+         },
+         {},
+         false,
+         none},
+        {"UPDATE with DISINFO and DISINFO",
+         [] {
+             return UpdateRequest({{"DISINFO", "m=18\n"}, {"DISINFO", ""}});
+         },
+         {},
+         false,
+         none},
+        {"UPDATE with a GUID alone",
+         [&] {
+             return UpdateRequest({{"GUID", guid36}});
+         },
+         {},
+         false,
+         none},
+        {"UPDATE with an empty GUID",
+         [] {
+             return UpdateRequest({{"GUID", ""}, {"DISINFO", "m=18\n"}});
+         },
+         {},
+         false,
+         none},
+        {"NEW for a missing file", [&] { return NewRequest("NEW", path + ".missing"); }, {}, false, codeZero},
+        {"NEW for a file that is no JPEG", [&] { return NewRequest("NEW", Narrow(textFile)); }, {}, false, codeZero},
+        {"NEW with findings", [&] { return NewRequest("NEW", path); }, AcceptWith("11,b\n"), true, result("b=11\n")},
+        {"NEW, tooth 28 missing alone, MISSEND off", [&] { return NewRequest("NEW", path); }, AcceptWith("28,m\n"),
+         true, result("")},
+        {"NEW without findings", [&] { return NewRequest("NEW", path); }, AcceptWith(""), true, result("")},
+        {"NEW the server refuses", [&] { return NewRequest("NEW", path); }, Refuse(), true, none},
+        {"UPDATE, GUID then DISINFO",
+         [&] {
+             return UpdateRequest({{"GUID", guid36}, {"DISINFO", "b=11,12\nm=12\n"}});
+         },
+         AcceptWith(""), true, codeOne},
+        {"UPDATE, DISINFO then GUID",
+         [&] {
+             return UpdateRequest({{"DISINFO", "m=18\n"}, {"GUID", guid36}});
+         },
+         AcceptWith(""), true, codeOne},
+        {"UPDATE with X;1;y between",
+         [&] {
+             return UpdateRequest({{"GUID", guid36}, {"X", "y"}, {"DISINFO", "m=18\n"}});
+         },
+         AcceptWith(""), true, codeOne},
+        {"UPDATE the server refuses",
+         [&] {
+             return UpdateRequest({{"GUID", guid36}, {"DISINFO", ""}});
+         },
+         Refuse(), true, codeZero},
+    };
+    for (const RequestCase& c : cases) {
+        fake.SetScenario(c.scenario);
+        const size_t before = RecordedCount();
+        const ServiceAnswer answer = AskService(c.request());
+        ASSERT_TRUE(answer.connected) << c.name;
+        EXPECT_TRUE(answer.closed) << c.name;
+        EXPECT_EQ(RecordedCount() > before, c.reachesServer) << c.name;
+        EXPECT_EQ(answer.bytes, c.reply(LastRecordedGuid())) << c.name;
+    }
+    // The update's findings by code went to the server as findings by tooth.
+    bool forwarded = false;
+    for (const FakeRequest& request : fake.Requests()) {
+        forwarded |= FieldValue(request.bytes, KEY_DISINFO) == "11,b\n12,bm\n";
+    }
+    EXPECT_TRUE(forwarded);
+}
+
+TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCopyGoesAtOnce)
+{
+    const std::vector<std::wstring> before = TempJpegs();
+
+    fake.SetScenario(AcceptWith("11,b\n"));
+    const ServiceAnswer smart = AskService(NewRequest("NEWSMART", imagePath));
+    const FakeRequest smartUpload = fake.Requests().back();
+    EXPECT_EQ(smart.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
+    EXPECT_EQ(smartUpload.keys, (std::vector<std::string>{KEY_GUID, KEY_MACADDRESS, KEY_JPG, KEY_SJPG, KEY_SNEWPANO}));
+    EXPECT_EQ(FieldValue(smartUpload.bytes, KEY_JPG), testutil::ReadBytes(image.File(L"scan.jpg")));
+    EXPECT_EQ(TempJpegs(), before) << "NEWSMART's copy stays behind";
+
+    const ServiceAnswer sharp = AskService(NewRequest("NEWSHARP", imagePath));
+    const FakeRequest sharpUpload = fake.Requests().back();
+    const std::string sharpPath = FieldValue(FrameValue(sharp.bytes), "SHARP");
+    ASSERT_FALSE(sharpPath.empty());
+    EXPECT_EQ(sharp.bytes, ResultReply(LastRecordedGuid(), "b=11\n", sharpPath));
+    EXPECT_EQ(sharpUpload.keys, (std::vector<std::string>{KEY_GUID, KEY_MACADDRESS, KEY_JPG, KEY_NEWPANO}));
+    const std::wstring sharpFile(sharpPath.begin(), sharpPath.end());
+    ASSERT_TRUE(testutil::FileExists(sharpFile));
+    EXPECT_EQ(FieldValue(sharpUpload.bytes, KEY_JPG), testutil::ReadBytes(sharpFile));
+
+    const ServiceAnswer stop = AskService(SHUTDOWN_FRAME);
+    EXPECT_TRUE(stop.closed);
+    EXPECT_EQ(stop.bytes, "");
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    EXPECT_EQ(program->ExitCode(), 0u);
+    EXPECT_FALSE(testutil::FileExists(sharpFile));
+}
+
+TEST_F(ServiceRun, AnAnalysisServerThatClosesEarlyOrStaysSilentFailsOnlyItsOwnRequest)
+{
+    FakeScenario closesEarly;
+    closesEarly.closeAtOnce = true;
+    FakeScenario silent;
+    silent.holdOpen = true;
+    for (const FakeScenario& failing : {closesEarly, silent}) {
+        fake.SetScenario(failing);
+        EXPECT_EQ(AskService(NewRequest("NEW", imagePath), ANALYSIS_REPLY_WAIT_MS + 20000).bytes, "RPT1;8;CODE;1;0");
+        fake.SetScenario(AcceptWith("11,b\n"));
+        const ServiceAnswer next = AskService(NewRequest("NEW", imagePath));
+        EXPECT_EQ(next.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
+    }
+}
+
+TEST_F(ServiceRun, TheDialogIsOnNoMonitorAndHasNoTaskBarButton)
+{
+    const HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    EXPECT_EQ(MonitorFromRect(&frame, MONITOR_DEFAULTTONULL), nullptr);
+    const LONG_PTR exStyle = GetWindowLongPtrW(dialog, GWL_EXSTYLE);
+    EXPECT_NE(exStyle & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0);
+}
+
+TEST_F(ServiceRun, ClosingTheIdleDialogStopsTheServerAndDeletesItsFiles)
+{
+    const std::wstring sharpFile = MakeSharpenedCopy();
+    ASSERT_TRUE(testutil::FileExists(sharpFile));
+    const HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    EXPECT_LT(SecondsSince(start), SERVICE_STOP_WAIT_MS / 1000.0);
+    EXPECT_EQ(program->ExitCode(), 0u);
+    EXPECT_FALSE(testutil::FileExists(sharpFile));
+}
+
+TEST_F(ServiceRun, ClosingWhileAClientHoldsItsConnectionEndsAfterTheWaitAndStillDeletesTheFiles)
+{
+    const std::wstring sharpFile = MakeSharpenedCopy();
+    ASSERT_TRUE(testutil::FileExists(sharpFile));
+    HeldConnection idle;
+    ASSERT_TRUE(idle.Connected());
+    const HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    const double took = SecondsSince(start);
+    EXPECT_GE(took, 2.9);
+    // Well before the idle client's own time bound would have freed the worker.
+    EXPECT_LT(took, REQUEST_READ_WAIT_MS / 1000.0 - 2);
+    EXPECT_EQ(program->ExitCode(), 0u);
+    EXPECT_FALSE(testutil::FileExists(sharpFile));
+}
+
+TEST_F(ServiceRun, EnterEndsTheDialogWithoutStoppingTheServerSoItsFilesStay)
+{
+    const std::wstring sharpFile = MakeSharpenedCopy();
+    ASSERT_TRUE(testutil::FileExists(sharpFile));
+    const HWND dialog = Dialog();
+    ASSERT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    EXPECT_EQ(program->ExitCode(), 0u);
+    EXPECT_TRUE(testutil::FileExists(sharpFile));
+    DeleteFileW(sharpFile.c_str());
+}
+
+TEST_F(ServiceRun, TheMissendSettingKeepsMissingOnTheWisdomTeeth)
+{
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    const SettingsFileOverride settings("[SYSTEM]\r\nMISSEND=1\r\n");
+    StartService();
+    fake.SetScenario(AcceptWith("28,m\n"));
+    const ServiceAnswer answer = AskService(NewRequest("NEW", imagePath));
+    EXPECT_EQ(answer.bytes, ResultReply(LastRecordedGuid(), "m=28\n"));
+    AskService(SHUTDOWN_FRAME);
+    EXPECT_TRUE(program->WaitForEnd(kEndBoundMs));
+}
+
+TEST(ServiceStart, APortAlreadyTakenEndsTheModeAtOnce)
+{
+    OwnedSocket taken(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(SERVICE_PORT);
+    inet_pton(AF_INET, SERVICE_ADDRESS, &address.sin_addr);
+    ASSERT_EQ(bind(taken.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(taken.Get(), 1), 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    testutil::ProgramProcess program(L"/service");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForEnd(kEndBoundMs));
+    EXPECT_LT(SecondsSince(start), 10.0);
+    EXPECT_EQ(program.ExitCode(), 0u);
+    // The program that holds the port is not ours to stop.
+    if (WaitReadable(taken.Get(), 0)) {
+        OwnedSocket stray(accept(taken.Get(), nullptr, nullptr));
+        char received[64];
+        EXPECT_FALSE(WaitReadable(stray.Get(), 500) && ReceiveSome(stray.Get(), received, sizeof received) > 0)
+            << "the service sent its stop request to another program";
+    }
+}
+
+} // namespace

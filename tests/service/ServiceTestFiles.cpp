@@ -1,0 +1,108 @@
+#include "ServiceTestFiles.h"
+
+#include "WinTestUtil.h"
+#include "analysis/AnalysisServer.h"
+#include "analysis/TextField.h"
+#include "foundation/JpegFile.h"
+
+#include <shlobj.h>
+
+#include <memory>
+
+bool WriteTestJpeg(const std::wstring& path, int seed)
+{
+    constexpr int width = 96;
+    constexpr int height = 64;
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const BYTE level = static_cast<BYTE>((x * 255 / width + y * 2 + seed * 37) % 256);
+            bitmap.SetPixel(x, y, Gdiplus::Color(level, static_cast<BYTE>(255 - level), static_cast<BYTE>(y * 4)));
+        }
+    }
+    return SaveImageAsJpeg(&bitmap, path.c_str());
+}
+
+std::string Narrow(const std::wstring& asciiPath)
+{
+    return std::string(asciiPath.begin(), asciiPath.end());
+}
+
+std::wstring Widen(const std::string& asciiPath)
+{
+    return std::wstring(asciiPath.begin(), asciiPath.end());
+}
+
+std::string FieldValue(const std::string& fields, const std::string& key)
+{
+    TextField field;
+    const char* at = fields.data();
+    for (int rest = static_cast<int>(fields.size()); rest >= 1; at += field.size, rest -= field.size) {
+        if (!ReadField(at, rest, &field)) {
+            return "";
+        }
+        if (field.key == key) {
+            return std::string(field.value, static_cast<size_t>(field.valueLen));
+        }
+    }
+    return "";
+}
+
+std::string FrameValue(const std::string& frame)
+{
+    TextField field;
+    if (!ReadField(frame.data(), static_cast<int>(frame.size()), &field)) {
+        return "";
+    }
+    return std::string(field.value, static_cast<size_t>(field.valueLen));
+}
+
+FakeScenario AcceptWith(const std::string& findingsByTooth)
+{
+    FakeScenario scenario;
+    scenario.reply = ReportFrame({{KEY_RETCODE, "1"}, {KEY_POSINFO, "10,10,5,5,11\n"}, {KEY_DISINFO, findingsByTooth}});
+    return scenario;
+}
+
+FakeScenario Refuse()
+{
+    FakeScenario scenario;
+    scenario.reply = ReportFrame({{KEY_RETCODE, "0"}});
+    return scenario;
+}
+
+std::vector<std::wstring> TempJpegs()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : testutil::EntriesIn(temp)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0) {
+            found.push_back(std::wstring(temp) + name);
+        }
+    }
+    return found;
+}
+
+SettingsFileOverride::SettingsFileOverride(const std::string& contents)
+{
+    wchar_t appData[MAX_PATH];
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    const std::wstring folder = std::wstring(appData) + L"\\Vantorel\\Quillmere";
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    path = folder + L"\\Setting.ini";
+    existed = testutil::FileExists(path);
+    if (existed) {
+        saved = testutil::ReadBytes(path);
+    }
+    testutil::WriteBytes(path, contents);
+}
+
+SettingsFileOverride::~SettingsFileOverride()
+{
+    if (existed) {
+        testutil::WriteBytes(path, saved);
+    } else {
+        DeleteFileW(path.c_str());
+    }
+}

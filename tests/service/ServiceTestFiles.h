@@ -1,0 +1,42 @@
+// Files and records that the service's end-to-end tests share.
+#pragma once
+
+#include "FakeAnalysisServer.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Writes a small JPEG image whose pixels depend on `seed`.
+bool WriteTestJpeg(const std::wstring& path, int seed);
+
+std::string Narrow(const std::wstring& asciiPath);
+std::wstring Widen(const std::string& asciiPath);
+
+// The value of the first field `key` in a run of fields, or "" when absent.
+std::string FieldValue(const std::string& fields, const std::string& key);
+
+// The value of the frame `frame` (a reply), or "" when it is no whole field.
+std::string FrameValue(const std::string& frame);
+
+// The scenarios of the fake analysis server.
+FakeScenario AcceptWith(const std::string& findingsByTooth);
+FakeScenario Refuse();
+
+// The ".jpg" files in the user's temporary folder.
+std::vector<std::wstring> TempJpegs();
+
+// The user's settings file, replaced for a test and put back afterwards.
+class SettingsFileOverride {
+public:
+    explicit SettingsFileOverride(const std::string& contents);
+    SettingsFileOverride(const SettingsFileOverride&) = delete;
+    SettingsFileOverride& operator=(const SettingsFileOverride&) = delete;
+    ~SettingsFileOverride();
+
+private:
+    std::wstring path;
+    bool existed = false;
+    std::string saved;
+};
