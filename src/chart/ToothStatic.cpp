@@ -1,5 +1,6 @@
 #include "chart/ToothStatic.h"
 
+#include "capture/ToolbarDlg.h"
 #include "chart/FindingsText.h"
 #include "chart/RecordTemplate.h"
 #include "chart/ToothLabel.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -137,8 +139,38 @@ bool CToothStatic::InitControl()
     const LOGFONTW tipFont = TipFont();
     tooltipFont.Reset(CreateFontIndirectW(&tipFont));
     toolTipCtrl.SetFont(tooltipFont.Get(), true);
-    // The capture toolbar does not exist yet, so none is shown.
-    toolbarShown = false;
+    toolbarShown = g_systemSetting.captureBar;
+    if (toolbarShown) {
+        ShowCaptureToolbar();
+    } else if (toolbar != nullptr) {
+        ShowWindow(toolbar->GetSafeHwnd(), SW_HIDE);
+        toolbarShown = false;
+    }
+    return true;
+}
+
+bool CToothStatic::ShowCaptureToolbar()
+{
+    if (toolbar == nullptr) {
+        // Kept for the rest of the run: the toolbar window lives until the
+        // process ends, whatever becomes of the chart.
+        toolbar = new (std::nothrow) CToolbarDlg;
+        if (toolbar == nullptr) {
+            return false;
+        }
+    }
+    if (toolbar->GetSafeHwnd() == nullptr) {
+        // No owner: the toolbar floats over every program, not just ours.
+        if (!toolbar->CreateToolbar(hwnd, nullptr, toolbarFullMode)) {
+            return false;
+        }
+        RECT chart;
+        GetWindowRect(hwnd, &chart);
+        SetWindowPos(toolbar->GetSafeHwnd(), nullptr, chart.left, chart.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(toolbar->GetSafeHwnd(), SW_SHOWNA);
+    toolbarShown = true;
     return true;
 }
 

@@ -66,6 +66,10 @@ public:
     // next erase stretches the new picture.
     void ForgetStretchedImage();
 
+    // Shows the capture toolbar without activating it, creating it at the
+    // chart's top-left corner the first time; true when it is shown.
+    bool ShowCaptureToolbar();
+
     BOOL PreTranslateMessage(MSG* msg) override;
 
     std::vector<std::wstring> imageFiles;
