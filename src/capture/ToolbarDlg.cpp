@@ -77,7 +77,10 @@ BOOL CToolbarDlg::OnInitDialog()
                      (windowRect.bottom - windowRect.top) - (buttonRect.bottom - buttonRect.top),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    return TRUE;
+    // FALSE: the dialog manager would otherwise put the focus on the first
+    // button, which activates the toolbar and takes the keyboard from the
+    // program the user works in.
+    return FALSE;
 }
 
 BOOL CToolbarDlg::PreTranslateMessage(MSG* msg)
@@ -143,7 +146,7 @@ LRESULT CToolbarDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return CDialogEx::WindowProc(message, wParam, lParam);
         }
     case WM_MOUSEMOVE:
-        OnMouseMove();
+        OnMouseMove(static_cast<UINT>(wParam));
         return CDialogEx::WindowProc(message, wParam, lParam);
     case WM_LBUTTONUP:
         OnLButtonUp();
@@ -156,9 +159,13 @@ LRESULT CToolbarDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void CToolbarDlg::OnMouseMove()
+void CToolbarDlg::OnMouseMove(UINT flags)
 {
-    if (dragging) {
+    if (dragging && (flags & MK_LBUTTON) == 0) {
+        // The release went to another window.
+        ReleaseCapture();
+        dragging = false;
+    } else if (dragging) {
         const DWORD position = GetMessagePos();
         MoveWithCursor(POINT{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))});
     }

@@ -52,7 +52,7 @@ protected:
 
 private:
     void OnCommand(UINT id);
-    void OnMouseMove();
+    void OnMouseMove(UINT flags);
     void OnLButtonUp();
     void OnCaptureChanged();
     void BeginDrag(POINT cursor);
