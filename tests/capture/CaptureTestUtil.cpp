@@ -105,9 +105,10 @@ TimerScript::Step Answer(int button)
     };
 }
 
-TimerScript::Step Drag(HWND window, POINT from, POINT to)
+TimerScript::Step Drag(const CWnd& target, POINT from, POINT to)
 {
-    return [window, from, to] {
+    return [&target, from, to] {
+        const HWND window = target.GetSafeHwnd();
         PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
         PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
         PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));

@@ -3,6 +3,8 @@
 // found and answered, and a window's pixels read back.
 #pragma once
 
+#include "ui/Wnd.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -44,9 +46,9 @@ private:
 HWND FindMessageBox();
 // A step: answers the open message box with `button` (IDYES, IDNO...).
 TimerScript::Step Answer(int button);
-// A step: a press at `from`, a move and a release at `to`, posted to
-// `window` in client coordinates.
-TimerScript::Step Drag(HWND window, POINT from, POINT to);
+// A step: a press at `from`, a move and a release at `to`, posted in client
+// coordinates to the window that `window` has when the step runs.
+TimerScript::Step Drag(const CWnd& window, POINT from, POINT to);
 
 // The window's client pixels (0x00RRGGBB) as it draws them.
 struct Pixels {
