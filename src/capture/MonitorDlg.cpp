@@ -127,8 +127,7 @@ void CMonitorDlg::CaptureVirtualScreen()
             return;
         }
         const ObjectSelection selected(memory.Get(), bitmap.Get());
-        if (!selected ||
-            !BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), left, top, SRCCOPY | CAPTUREBLT)) {
+        if (!selected || !BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), left, top, SRCCOPY | CAPTUREBLT)) {
             return;
         }
         snapshotBitmap = std::move(bitmap);
@@ -234,9 +233,9 @@ void CMonitorDlg::OnPaint()
     if (!dragging || !overlay) {
         return;
     }
-    GdiplusPtr<Gdiplus::Bitmap> frame(
-        overlay->Clone(0, 0, static_cast<INT>(overlay->GetWidth()), static_cast<INT>(overlay->GetHeight()),
-                       overlay->GetPixelFormat()));
+    GdiplusPtr<Gdiplus::Bitmap> frame(overlay->Clone(0, 0, static_cast<INT>(overlay->GetWidth()),
+                                                     static_cast<INT>(overlay->GetHeight()),
+                                                     overlay->GetPixelFormat()));
     if (!frame || frame->GetLastStatus() != Gdiplus::Ok) {
         return;
     }

@@ -124,8 +124,8 @@ void CToolbarDlg::BeginDrag(POINT cursor)
 
 void CToolbarDlg::MoveWithCursor(POINT cursor)
 {
-    SetWindowPos(hwnd, nullptr, dragWindowStart.x + cursor.x - dragAnchor.x, dragWindowStart.y + cursor.y - dragAnchor.y,
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd, nullptr, dragWindowStart.x + cursor.x - dragAnchor.x,
+                 dragWindowStart.y + cursor.y - dragAnchor.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CToolbarDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -235,9 +235,8 @@ void CToolbarDlg::OnBnClickedSetting()
         return;
     }
     const PopupMenu menu;
-    if (menu.Get() == nullptr ||
-        !AppendMenuW(menu.Get(), MF_STRING, ID_CAPTURE_REGION_SETTING,
-                     LoadResString(IDS_CAPTURE_REGION_SETTING).c_str())) {
+    if (menu.Get() == nullptr || !AppendMenuW(menu.Get(), MF_STRING, ID_CAPTURE_REGION_SETTING,
+                                              LoadResString(IDS_CAPTURE_REGION_SETTING).c_str())) {
         return;
     }
     POINT cursor;

@@ -190,8 +190,7 @@ TEST_F(PickerTest, ADragEitherWaySelectsTheSameRectangle)
     };
     for (const auto& drag : drags) {
         CMonitorDlg picker;
-        TimerScript script({OverlayShown(picker), Drag(picker, drag.from, drag.to), Asked(),
-                            Answer(IDYES)});
+        TimerScript script({OverlayShown(picker), Drag(picker, drag.from, drag.to), Asked(), Answer(IDYES)});
         RECT out{};
         EXPECT_TRUE(picker.SelectCaptureRegion(&out));
         EXPECT_TRUE(SameRect(out, Offset(RECT{100, 50, 300, 250}, work)))
@@ -230,8 +229,8 @@ TEST_F(PickerTest, CancelKeepsTheOverlayAndASecondDragWins)
 {
     CMonitorDlg picker;
     bool shownAfterCancel = false;
-    TimerScript script({OverlayShown(picker), Drag(picker, POINT{20, 20}, POINT{60, 60}), Asked(),
-                        Answer(IDCANCEL), [] { return capturetest::FindMessageBox() == nullptr; },
+    TimerScript script({OverlayShown(picker), Drag(picker, POINT{20, 20}, POINT{60, 60}), Asked(), Answer(IDCANCEL),
+                        [] { return capturetest::FindMessageBox() == nullptr; },
                         Check([&] { shownAfterCancel = IsWindowVisible(picker.GetSafeHwnd()) != FALSE; }),
                         Drag(picker, POINT{200, 150}, POINT{120, 90}), Asked(), Answer(IDYES)});
     RECT out{};
@@ -248,15 +247,13 @@ TEST_F(PickerTest, NoReturnsFalseAndTheToolbarKeepsItsStoredRegion)
     CToolbarDlg toolbar;
     ASSERT_TRUE(toolbar.CreateToolbar(nullptr, nullptr, FALSE));
     const CMonitorDlg& picker = toolbar.monitorDlg;
-    TimerScript script(
-        {OverlayShown(picker), Drag(picker, POINT{20, 20}, POINT{60, 60}), Asked(), Answer(IDNO)});
+    TimerScript script({OverlayShown(picker), Drag(picker, POINT{20, 20}, POINT{60, 60}), Asked(), Answer(IDNO)});
     toolbar.OnBnClickedSetting();
     EXPECT_TRUE(script.Finished());
     EXPECT_TRUE(SameRect(g_systemSetting.captureRect, stored));
     EXPECT_FALSE(g_systemSetting.dirty);
 
-    TimerScript again(
-        {OverlayShown(picker), Drag(picker, POINT{20, 30}, POINT{60, 70}), Asked(), Answer(IDYES)});
+    TimerScript again({OverlayShown(picker), Drag(picker, POINT{20, 30}, POINT{60, 70}), Asked(), Answer(IDYES)});
     toolbar.OnBnClickedSetting();
     EXPECT_TRUE(SameRect(g_systemSetting.captureRect, Offset(RECT{20, 30, 60, 70}, work)));
     EXPECT_TRUE(g_systemSetting.dirty);
@@ -272,8 +269,7 @@ TEST_F(PickerTest, TheOverlayIsTintedOutsideTheSelectionAndUntouchedInsideIt)
     TimerScript script({OverlayShown(picker),
                         Check([&] { beforeDrag = capturetest::ReadPixels(picker.GetSafeHwnd()); }),
                         Drag(picker, POINT{100, 80}, POINT{300, 200}), Asked(),
-                        Check([&] { whileAsked = capturetest::ReadPixels(picker.GetSafeHwnd()); }),
-                        Answer(IDNO)});
+                        Check([&] { whileAsked = capturetest::ReadPixels(picker.GetSafeHwnd()); }), Answer(IDNO)});
     RECT out{};
     EXPECT_FALSE(picker.SelectCaptureRegion(&out));
     ASSERT_TRUE(picker.snapshot);
@@ -283,7 +279,7 @@ TEST_F(PickerTest, TheOverlayIsTintedOutsideTheSelectionAndUntouchedInsideIt)
         int x;
         int y;
         bool inside;
-    } points[] = {{100, 80, true}, {299, 199, true}, {200, 150, true}, {99, 80, false},
+    } points[] = {{100, 80, true},   {299, 199, true}, {200, 150, true},  {99, 80, false},
                   {300, 150, false}, {200, 79, false}, {200, 200, false}, {5, 5, false}};
     for (const auto& point : points) {
         const uint32_t photo =
@@ -370,8 +366,8 @@ TEST_F(ChooserTest, ListsTheMonitorsFromLeftToRightWithTheFirstRowSelected)
                             for (int row = 0; row < chooser.list.GetItemCount(); ++row) {
                                 rows.push_back(chooser.list.GetItemText(row, 0));
                             }
-                            selectedCount = static_cast<int>(
-                                SendMessageW(chooser.list.GetSafeHwnd(), LVM_GETSELECTEDCOUNT, 0, 0));
+                            selectedCount =
+                                static_cast<int>(SendMessageW(chooser.list.GetSafeHwnd(), LVM_GETSELECTEDCOUNT, 0, 0));
                             firstSelected = chooser.list.GetItemState(0, LVIS_SELECTED) != 0;
                             images = chooser.imageList.GetImageCount();
                             PostMessageW(chooser.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
@@ -400,14 +396,14 @@ TEST_F(ChooserTest, NextTakesTheMarkedRowAndCancelOrTheCloseBoxGiveNone)
     };
     for (const auto& test : cases) {
         CSelectDisplayDlg chooser(&monitors);
-        TimerScript script(
-            {[&] { return chooser.GetSafeHwnd() != nullptr && IsWindowVisible(chooser.GetSafeHwnd()); },
-             [&] {
-                 chooser.list.SetItemState(test.markRow, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-                 chooser.list.SetSelectionMark(test.markRow);
-                 PostMessageW(chooser.GetSafeHwnd(), test.message, test.command, 0);
-                 return true;
-             }});
+        TimerScript script({[&] { return chooser.GetSafeHwnd() != nullptr && IsWindowVisible(chooser.GetSafeHwnd()); },
+                            [&] {
+                                chooser.list.SetItemState(test.markRow, LVIS_SELECTED | LVIS_FOCUSED,
+                                                          LVIS_SELECTED | LVIS_FOCUSED);
+                                chooser.list.SetSelectionMark(test.markRow);
+                                PostMessageW(chooser.GetSafeHwnd(), test.message, test.command, 0);
+                                return true;
+                            }});
         EXPECT_EQ(chooser.DoModal(), test.ended);
         EXPECT_EQ(chooser.result, test.result);
     }
@@ -445,8 +441,7 @@ TEST(MonitorArithmetic, MonitorsSortByTheirHorizontalCentreKeepingTheSystemsOrde
          {2, 1, 3}},
         // A tall monitor whose left edge lies further left but whose centre does not.
         {{{Handle(1), {0, 0, 400, 300}}, {Handle(2), {-100, 0, 700, 600}}}, {1, 2}},
-        {{{Handle(1), {0, 0, 100, 100}}, {Handle(2), {0, 100, 100, 200}}, {Handle(3), {-50, 0, 150, 90}}},
-         {1, 2, 3}},
+        {{{Handle(1), {0, 0, 100, 100}}, {Handle(2), {0, 100, 100, 200}}, {Handle(3), {-50, 0, 150, 90}}}, {1, 2, 3}},
         // Centres -1.5 and -1 both truncate toward zero to -1: equal.
         {{{Handle(1), {-2, 0, 0, 10}}, {Handle(2), {-3, 0, 0, 10}}}, {1, 2}},
         {{{Handle(1), {-3, 0, 0, 10}}, {Handle(2), {-2, 0, 0, 10}}}, {1, 2}},

@@ -205,13 +205,9 @@ TEST_F(ToolbarTest, WithoutARegionTheCaptureButtonStoresTheLeftmostMonitorAndMar
         RECT stored;
         bool replaced;
     } cases[] = {
-        {{0, 0, 0, 0}, true},
-        {{100, 10, 100, 50}, true}, // right not beyond left
-        {{100, 10, 40, 50}, true},
-        {{10, 60, 90, 60}, true}, // bottom not beyond top
-        {{10, 60, 90, 20}, true},
-        {{10, 20, 30, 40}, false},
-        {{-500, -20, -100, 40}, false},
+        {{0, 0, 0, 0}, true},      {{100, 10, 100, 50}, true}, // right not beyond left
+        {{100, 10, 40, 50}, true}, {{10, 60, 90, 60}, true},   // bottom not beyond top
+        {{10, 60, 90, 20}, true},  {{10, 20, 30, 40}, false},  {{-500, -20, -100, 40}, false},
     };
     CToolbarDlg toolbar;
     Show(toolbar, FALSE);
@@ -295,7 +291,8 @@ TEST_F(ToolbarTest, ViewResultDoesNothingBeforeACaptureAndThenOpensTheImageAndTh
     EXPECT_EQ(textFile.substr(textFile.size() - 4), L".txt");
     ASSERT_EQ(g_tempFiles.size(), 1u);
     EXPECT_EQ(g_tempFiles[0], textFile);
-    EXPECT_EQ(testutil::ReadBytes(textFile), "11 \xE9\xBD\xB2\xE9\xBD\x92\r\n46 \xE6\xA0\xB9\xE5\xB0\x96\xE7\x97\x85\xE7\x81\xB6\r\n");
+    EXPECT_EQ(testutil::ReadBytes(textFile),
+              "11 \xE9\xBD\xB2\xE9\xBD\x92\r\n46 \xE6\xA0\xB9\xE5\xB0\x96\xE7\x97\x85\xE7\x81\xB6\r\n");
 }
 
 } // namespace
