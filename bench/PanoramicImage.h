@@ -9,9 +9,10 @@
 #include <vector>
 
 struct PanoramicImage {
-    PanoramicImage(uint32_t width, uint32_t height) : width(width), height(height), bytes(size_t{width} * height * 3)
+    PanoramicImage(uint32_t width, uint32_t height, uint32_t seed = 2024)
+        : width(width), height(height), bytes(size_t{width} * height * 3)
     {
-        uint32_t state = 2024;
+        uint32_t state = seed;
         for (uint32_t y = 0; y < height; ++y) {
             for (uint32_t x = 0; x < width; ++x) {
                 const int64_t dx = static_cast<int64_t>(x) - width / 2;
@@ -51,3 +52,6 @@ double BestMs(int rounds, Prepare prepare, Work work)
 }
 
 constexpr uint32_t kPanoramicSizes[][2] = {{3000, 1500}, {6000, 3000}};
+
+// The whole batch mode is timed on this many files of the first size.
+constexpr int kBatchFileCount = 8;

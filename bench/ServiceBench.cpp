@@ -8,7 +8,7 @@
 //   service_bench [requests]    (default 20 of each)
 // Run from the build folder's bench folder; Quillmere.exe lies one level up.
 #include "FakeAnalysisServer.h"
-#include "PanoramicImage.h"
+#include "PanoramicBitmap.h"
 #include "analysis/SocketIo.h"
 #include "analysis/SocketShim.h"
 #include "analysis/ToothDetect.h"
@@ -30,22 +30,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::unique_ptr<Gdiplus::Bitmap> ToBitmap(PanoramicImage& image)
-{
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(image.width), static_cast<INT>(image.height),
-                                                    PixelFormat24bppRGB);
-    Gdiplus::Rect whole(0, 0, static_cast<INT>(image.width), static_cast<INT>(image.height));
-    Gdiplus::BitmapData data{};
-    if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) == Gdiplus::Ok) {
-        for (uint32_t y = 0; y < image.height; ++y) {
-            std::memcpy(static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                        &image.bytes[size_t{y} * image.width * 3], size_t{image.width} * 3);
-        }
-        bitmap->UnlockBits(&data);
-    }
-    return bitmap;
-}
 
 std::string Field(const std::string& key, const std::string& value)
 {

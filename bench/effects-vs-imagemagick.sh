@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Runs batch_bench under Wine, then ImageMagick on the very same JPEG files,
-# and prints the batch step per image beside ImageMagick's nearest command.
+# Runs batch_bench under Wine, then ImageMagick on the very same JPEG files:
+# first the batch step per image beside ImageMagick's nearest command, then
+# the whole "/sharp" mode of Quillmere.exe (process start included) on the
+# panoramic files beside ImageMagick run once per file on them, with the
+# number of cores this run may use (taskset narrows it).
 # Usage: bench/effects-vs-imagemagick.sh [WINDOWS_BUILD_FOLDER]
+# QUILL_BENCH_ROUNDS (default 3) sets how often each whole run is timed; the
+# best round counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/windows}
+build=$(cd "${1:-build/windows}" && pwd)
+rounds=${QUILL_BENCH_ROUNDS:-3}
 work=$(mktemp -d /tmp/quill-batch-bench.XXXXXX)
 
 export QUILL_WINEPREFIX="$work/wineprefix"
@@ -14,16 +20,49 @@ quill_wine_start
 wine "$build/bench/batch_bench.exe" "Z:$work" > "$work/wine.txt" 2>&1
 cat "$work/wine.txt"
 
+magick() {
+  /usr/bin/convert "$1" -auto-level -unsharp 20x6.67+1.5+0 "$2"
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
 for file in "$work"/in/*.jpg; do
   name=$(basename "$file")
   best=""
   for round in 1 2 3; do
-    start=$(date +%s%N)
-    /usr/bin/convert "$file" -auto-level -unsharp 20x6.67+1.5+0 "$work/magick-$name"
-    spent=$(( ($(date +%s%N) - start) / 1000000 ))
+    start=$(now_ms)
+    magick "$file" "$work/magick-$name"
+    spent=$(( $(now_ms) - start ))
     if [[ -z "$best" || $spent -lt $best ]]; then best=$spent; fi
   done
   ours=$(awk -v n="$name" '$1 == "batch" && $2 == n { print $3 }' "$work/wine.txt")
   awk -v n="$name" -v ours="$ours" -v magick="$best" \
     'BEGIN { printf "%s  batch %.1f ms  ImageMagick %d ms  ImageMagick/batch %.1f\n", n, ours, magick, magick / ours }'
 done
+
+files=("$work"/batch/*.jpg)
+mkdir -p "$work/sharp-out" "$work/magick-out"
+sharp_best=""
+magick_best=""
+for round in $(seq "$rounds"); do
+  rm -f "$work"/sharp-out/*
+  start=$(now_ms)
+  (cd "$build" && wine ./Quillmere.exe /sharp "Z:$work/batch" "Z:$work/sharp-out")
+  sharp=$(( $(now_ms) - start ))
+  written=$(find "$work/sharp-out" -type f -name 'pano-*.jpg' | wc -l)
+  if [[ $written -ne ${#files[@]} ]]; then
+    echo "/sharp wrote $written of ${#files[@]} files" >&2
+    exit 1
+  fi
+
+  start=$(now_ms)
+  for file in "${files[@]}"; do
+    magick "$file" "$work/magick-out/$(basename "$file")"
+  done
+  spent=$(( $(now_ms) - start ))
+  echo "round $round  /sharp $sharp ms  ImageMagick $spent ms"
+  if [[ -z "$sharp_best" || $sharp -lt $sharp_best ]]; then sharp_best=$sharp; fi
+  if [[ -z "$magick_best" || $spent -lt $magick_best ]]; then magick_best=$spent; fi
+done
+awk -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" \
+  'BEGIN { printf "cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f\n", cores, n, ours, magick, magick / ours }'

@@ -1,9 +1,12 @@
 // The batch sharpen mode: every file directly in the source folder, one per
 // tick of a 50 ms timer, auto-levelled, sharpened and written as JPEG under
 // its own name into the target folder. Without a source or a target folder
-// nothing is processed.
+// nothing is processed. The files go through a pipeline that reads the
+// next files and encodes the ones before while the effects run here;
+// SharpenFile is the same work for one file alone.
 #pragma once
 
+#include "capture/BatchPipeline.h"
 #include "ui/Dialog.h"
 
 #include <string>
@@ -32,4 +35,8 @@ protected:
 private:
     void ListSourceFiles();
     void OnTimer(UINT_PTR timerId);
+    void OnDestroy();
+    void ProcessNextFile(const std::wstring& name);
+
+    CBatchPipeline pipeline;
 };

@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisServer.h"
 #include "service/RequestService.h"
+#include "ui/ExceptionGuard.h"
 
 #include <process.h>
 
@@ -23,13 +24,11 @@ unsigned __stdcall ServiceThreadProc(void* param)
         return 0;
     }
     SServiceShared& shared = **owned;
-    unsigned result = 0;
-    try {
+    const unsigned result = CallGuarded(1u, [&] {
         CRequestService service(kAnalysisServerHost, ANALYSIS_SERVER_PORT, &shared.tempFiles);
         service.RunServer();
-    } catch (...) {
-        result = 1;
-    }
+        return 0u;
+    });
     shared.serverEnded = true;
     const HWND dialog = shared.dialog.load();
     if (dialog != nullptr && IsWindow(dialog)) {

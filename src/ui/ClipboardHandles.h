@@ -21,6 +21,8 @@
 class ClipboardSession {
 public:
     explicit ClipboardSession(HWND owner) : open(OpenClipboard(owner) != FALSE) {}
+    ClipboardSession(ClipboardSession&& other) noexcept : open(std::exchange(other.open, false)) {}
+    ClipboardSession& operator=(ClipboardSession&&) = delete;
     ClipboardSession(const ClipboardSession&) = delete;
     ClipboardSession& operator=(const ClipboardSession&) = delete;
     ~ClipboardSession()
@@ -74,6 +76,11 @@ private:
 class GlobalLockScope {
 public:
     explicit GlobalLockScope(HGLOBAL block) : block(block), data(block != nullptr ? GlobalLock(block) : nullptr) {}
+    GlobalLockScope(GlobalLockScope&& other) noexcept
+        : block(std::exchange(other.block, nullptr)), data(std::exchange(other.data, nullptr))
+    {
+    }
+    GlobalLockScope& operator=(GlobalLockScope&&) = delete;
     GlobalLockScope(const GlobalLockScope&) = delete;
     GlobalLockScope& operator=(const GlobalLockScope&) = delete;
     ~GlobalLockScope()

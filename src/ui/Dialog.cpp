@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include "ui/ExceptionGuard.h"
 #include "ui/WinApp.h"
 
 namespace {
@@ -51,8 +52,10 @@ INT_PTR CDialogEx::DoModal()
     if (hwnd != nullptr) {
         DestroyWindow(hwnd);
     }
-    if (quit && modalDepth == 0) {
-        // No loop of ours is left to end; a message box shown now would close at once.
+    if (modalDepth == 0) {
+        // A quit pending now was meant for loops that have ended (this one,
+        // or loops it ended); no loop of ours is left to take it, and a
+        // message box shown now would close at once.
         TakeQuitMessage();
     }
     return modalResult;
@@ -102,7 +105,8 @@ bool CDialogEx::PumpMessage()
     if (got == -1) {
         return false;
     }
-    if (CWnd::PreTranslateChain(&msg)) {
+    // Pre-translation runs outside any window procedure, so it is guarded here.
+    if (CallGuarded(false, [&] { return CWnd::PreTranslateChain(&msg); })) {
         return true;
     }
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);

@@ -56,11 +56,7 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
 int RunApplication(CWinApp& app)
 {
     SetApplicationThread();
-    try {
-        app.InitInstance();
-    } catch (...) {
-        RecordEscapedException();
-    }
+    CallGuarded(FALSE, [&] { return app.InitInstance(); });
     if (!TakeEscapedException()) {
         return 0;
     }

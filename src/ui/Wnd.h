@@ -1,5 +1,17 @@
 // The window layer: one C++ object per window, bound to its HWND.
 //
+// What the layer offers, one header each:
+//   Wnd.h            CWnd: binding, dispatch, default processing, reflection
+//   Dialog.h         CDialogEx: dialogs from templates, our modal loop
+//   Static.h         CStatic: a static control of our own class
+//   ToolTipCtrl.h    CToolTipCtrl: the common-controls tooltip
+//   WinApp.h         CWinApp and RunApplication, the run routine
+//   ExceptionGuard.h CallGuarded, the guard of every Win32 entry point
+//   ResString.h      string-table texts and ShowMessageBox
+//   CommandLineInfo.h the walk over the program's arguments
+//   Handles.h, Sync.h, GdiHandles.h, ClipboardHandles.h, GdiplusPtr.h
+//                    owners of kernel, GDI, clipboard and GDI+ resources
+//
 // A class overrides WindowProc and switches on the message into its named
 // handlers; whatever it does not handle goes to Default(), which returns the
 // default processing's result of the kind of window the object is bound to

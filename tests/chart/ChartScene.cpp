@@ -3,7 +3,7 @@
 // the screen meanwhile. Arguments: a file to create once the chart is drawn,
 // and a file whose appearance ends the program.
 #include "ChartTestHost.h"
-#include "PanoramicImage.h"
+#include "PanoramicBitmap.h"
 
 #include "analysis/FindingKind.h"
 
@@ -20,19 +20,8 @@ constexpr uint32_t IMAGE_HEIGHT = 750;
 
 bool WritePicture(const std::wstring& path)
 {
-    PanoramicImage picture(IMAGE_WIDTH, IMAGE_HEIGHT);
-    Gdiplus::Bitmap bitmap(IMAGE_WIDTH, IMAGE_HEIGHT, PixelFormat24bppRGB);
-    Gdiplus::Rect whole(0, 0, IMAGE_WIDTH, IMAGE_HEIGHT);
-    Gdiplus::BitmapData data{};
-    if (bitmap.LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) != Gdiplus::Ok) {
-        return false;
-    }
-    for (uint32_t y = 0; y < IMAGE_HEIGHT; ++y) {
-        std::memcpy(static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                    &picture.bytes[size_t{y} * IMAGE_WIDTH * 3], size_t{IMAGE_WIDTH} * 3);
-    }
-    bitmap.UnlockBits(&data);
-    return charttest::SaveAsBmp(bitmap, path);
+    const auto bitmap = ToBitmap(PanoramicImage(IMAGE_WIDTH, IMAGE_HEIGHT));
+    return charttest::SaveAsBmp(*bitmap, path);
 }
 
 void AddTeeth(ToothInfoMap& teeth)

@@ -19,17 +19,28 @@
 namespace {
 
 constexpr UINT WM_RUN_STEP = WM_APP + 1;
+constexpr UINT WM_THROW_IN_PRETRANSLATE = WM_APP + 2;
 constexpr wchar_t kWindowClass[] = L"QuillmereLayerTest";
 constexpr RECT kRect{0, 0, 320, 200};
 constexpr UINT kBoundMs = 5000;
+constexpr WPARAM kReflectMark = 0x5150;
 
-// A dialog that runs `step` once its modal loop pumps, and answers
-// WM_NCHITTEST with the caption where the default says client area.
+// A dialog that runs `step` once its modal loop pumps, throws from its
+// pre-translation when asked, and answers WM_NCHITTEST with the caption
+// where the default says client area.
 class StepDialog : public CDialogEx {
 public:
     explicit StepDialog(std::function<void(StepDialog&)> step = {}, CWnd* parent = nullptr)
         : CDialogEx(IDD_SERVICE_DIALOG, parent), step(std::move(step))
     {
+    }
+
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_THROW_IN_PRETRANSLATE) {
+            throw std::runtime_error("pretranslate");
+        }
+        return CDialogEx::PreTranslateMessage(msg);
     }
 
 protected:
@@ -59,7 +70,7 @@ class RecordingWindow : public CWnd {
 public:
     std::vector<UINT> seen;
     bool ncDestroyed = false;
-    int notifications = 0;
+    std::vector<UINT> reflected;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -67,18 +78,15 @@ protected:
         seen.push_back(message);
         return CWnd::WindowProc(message, wParam, lParam);
     }
-    BOOL OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* result) override
+    // Takes the reflected messages that the test sends, marked by their wParam.
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* result) override
     {
-        if (message == WM_CTLCOLORBTN) {
-            *result = reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH));
-            return TRUE;
+        if (wParam != kReflectMark) {
+            return FALSE;
         }
-        if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CLICK) {
-            ++notifications;
-            *result = 5;
-            return TRUE;
-        }
-        return FALSE;
+        reflected.push_back(message);
+        *result = static_cast<LRESULT>(message) + 1;
+        return TRUE;
     }
     void PostNcDestroy() override { ncDestroyed = true; }
 };
@@ -180,6 +188,7 @@ TEST_F(WindowLayerTest, AModalDialogDisablesItsTopLevelOwnerAndEnablesItAgain)
                 childEnabled = IsWindowEnabled(child.GetSafeHwnd());
                 owner = GetWindow(self.GetSafeHwnd(), GW_OWNER);
                 dialogActive = GetActiveWindow() == self.GetSafeHwnd();
+                main.seen.clear();
                 self.EndDialog(IDOK);
             },
             c.childAsParent ? &child : nullptr);
@@ -188,10 +197,11 @@ TEST_F(WindowLayerTest, AModalDialogDisablesItsTopLevelOwnerAndEnablesItAgain)
         EXPECT_TRUE(childEnabled) << c.name;
         EXPECT_EQ(owner, main.GetSafeHwnd()) << c.name;
         EXPECT_TRUE(IsWindowEnabled(main.GetSafeHwnd())) << c.name;
-        // Whether the dialog became active depends on the display's focus,
-        // which other test programs share.
+        // Whether the dialog became active, and whether the owner stays
+        // active, depends on the display's focus, which other test programs
+        // share: the owner must have been activated when the dialog went.
         if (dialogActive) {
-            EXPECT_EQ(GetActiveWindow(), main.GetSafeHwnd()) << c.name;
+            EXPECT_NE(std::find(main.seen.begin(), main.seen.end(), WM_ACTIVATE), main.seen.end()) << c.name;
         }
     }
 }
@@ -230,6 +240,13 @@ TEST_F(WindowLayerTest, AQuitFromANestedLoopEndsEveryLoopAndLeavesAMessageBoxAft
     EXPECT_EQ(innerResult, -1);
     MSG quit;
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    // A loop that ends by EndDialog before it reaches a quit posted with it.
+    StepDialog quitAndEnd([](StepDialog& self) {
+        PostQuitMessage(0);
+        self.EndDialog(IDOK);
+    });
+    EXPECT_EQ(RunBounded(quitAndEnd), IDOK);
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     auto pressed = PressOkInMessageBox();
     EXPECT_EQ(ShowMessageBox(IDS_SAVE_SETTINGS_FAILED), IDOK);
     EXPECT_EQ(pressed.get(), LoadResString(IDS_SAVE_SETTINGS_FAILED));
@@ -263,11 +280,18 @@ TEST_F(WindowLayerTest, WindowsOfOurClassSubclassedControlsAndForeignUserDataKee
     button.SetWindowText(L"Go");
     EXPECT_EQ(button.GetWindowText(), L"Go");
     const HWND dialogWindow = dialog.GetSafeHwnd();
-    EXPECT_EQ(SendMessageW(dialogWindow, WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(button.GetSafeHwnd())),
-              reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH)));
-    NMHDR header{button.GetSafeHwnd(), IDOK, NM_CLICK};
-    EXPECT_EQ(SendMessageW(dialogWindow, WM_NOTIFY, IDOK, reinterpret_cast<LPARAM>(&header)), 5);
-    EXPECT_EQ(button.notifications, 1);
+    const HWND control = button.GetSafeHwnd();
+    NMHDR header{control, IDOK, NM_CLICK};
+    DRAWITEMSTRUCT drawItem{ODT_BUTTON, IDOK, 0, ODA_DRAWENTIRE, 0, control, nullptr, {}, 0};
+    MEASUREITEMSTRUCT measureItem{ODT_BUTTON, IDOK, 0, 0, 0, 0};
+    const std::vector<std::pair<UINT, LPARAM>> toChild{{WM_CTLCOLORBTN, reinterpret_cast<LPARAM>(control)},
+                                                       {WM_NOTIFY, reinterpret_cast<LPARAM>(&header)},
+                                                       {WM_DRAWITEM, reinterpret_cast<LPARAM>(&drawItem)},
+                                                       {WM_MEASUREITEM, reinterpret_cast<LPARAM>(&measureItem)}};
+    for (const auto& [message, lParam] : toChild) {
+        EXPECT_EQ(SendMessageW(dialogWindow, message, kReflectMark, lParam), static_cast<LRESULT>(message) + 1);
+    }
+    EXPECT_EQ(button.reflected, (std::vector<UINT>{WM_CTLCOLORBTN, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM}));
 
     // A handler takes the dialog manager's default result and changes it.
     RECT client;
@@ -287,6 +311,7 @@ TEST_F(WindowLayerTest, AnExceptionAtAnyEntryPointEndsTheLoopsAndIsKept)
     const std::vector<std::pair<std::string, std::function<void(StepDialog&)>>> cases{
         {"handler", [](StepDialog&) { throw std::runtime_error("handler"); }},
         {"timer", [](StepDialog&) { SetTimer(nullptr, 0, 1, ThrowingTimer); }},
+        {"pretranslate", [](StepDialog& self) { PostMessageW(self.GetSafeHwnd(), WM_THROW_IN_PRETRANSLATE, 0, 0); }},
         {"thread",
          [&](StepDialog&) {
              worker = std::thread([] { CallGuarded(0, []() -> int { throw std::runtime_error("thread"); }); });

@@ -1,0 +1,31 @@
+// Reading and writing the files of the batch sharpen mode, shared by the
+// one-file route and the pipelined one.
+#pragma once
+
+#include "ui/Gdiplus.h"
+
+#include <memory>
+#include <string>
+
+struct StreamRelease {
+    void operator()(IStream* stream) const { stream->Release(); }
+};
+using StreamPtr = std::unique_ptr<IStream, StreamRelease>;
+
+// A bitmap decoded from a copy of the file in memory, so that the file is not
+// held open while the result is written, possibly over it. The bitmap may
+// read from its stream as long as it lives, so it goes first.
+struct LoadedBitmap {
+    StreamPtr stream;
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+};
+
+// No bitmap when the file cannot be read whole or the GDI+ object cannot be
+// had; a bitmap whose status is not Ok when the bytes are not an image.
+LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
+
+// Writes the JPEG under a new name in `folder` (which ends in a backslash)
+// and puts it in place as `target` only once it is complete, so a failed
+// write never costs the file already there (which may be the source itself)
+// and leaves nothing behind.
+bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target);

@@ -1,0 +1,154 @@
+#include "capture/BatchPipeline.h"
+
+#include "capture/BatchFiles.h"
+#include "ui/ExceptionGuard.h"
+
+#include <process.h>
+
+#include <utility>
+
+CBatchPipeline::~CBatchPipeline()
+{
+    Finish();
+}
+
+void CBatchPipeline::Start(const std::wstring& source, const std::wstring& target, std::vector<std::wstring> files)
+{
+    Finish();
+    sourceFolder = source;
+    targetFolder = target;
+    names = std::move(files);
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        stopping = false;
+        nextFile = 0;
+    }
+    for (size_t i = 0; i < kWorkerCount; ++i) {
+        Worker& worker = workers[i];
+        worker.pipeline = this;
+        worker.firstFile = i;
+        {
+            const std::lock_guard<std::mutex> held(lock);
+            worker.running = true;
+            worker.loan = Loan::None;
+        }
+        const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &worker, 0, nullptr);
+        if (thread == 0) {
+            WorkerEnded(worker);
+        } else {
+            worker.thread.Reset(reinterpret_cast<HANDLE>(thread));
+        }
+    }
+}
+
+// The edge of every worker: nothing may unwind into the system's frames, and
+// whatever way a worker ends, the UI thread waiting for it is told.
+unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
+{
+    Worker& worker = *static_cast<Worker*>(param);
+    const unsigned result = CallGuarded(1u, [&] {
+        worker.pipeline->ProcessFiles(worker);
+        return 0u;
+    });
+    worker.pipeline->WorkerEnded(worker);
+    return result;
+}
+
+void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
+{
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        worker.running = false;
+    }
+    changed.notify_all();
+}
+
+bool CBatchPipeline::Stopping()
+{
+    const std::lock_guard<std::mutex> held(lock);
+    return stopping;
+}
+
+// The steps of the one-file route, with the effects lent to the UI thread.
+void CBatchPipeline::ProcessFiles(Worker& worker)
+{
+    for (size_t file = worker.firstFile; file < names.size() && !Stopping(); file += kWorkerCount) {
+        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[file]);
+        Gdiplus::BitmapData locked{};
+        bool isLocked = false;
+        if (loaded.bitmap) {
+            Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
+                                static_cast<INT>(loaded.bitmap->GetHeight()));
+            isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
+                                               PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
+        }
+        PixelView pixels;
+        if (isLocked) {
+            pixels = {static_cast<uint8_t*>(locked.Scan0), locked.Width, locked.Height, locked.Stride};
+        }
+        const bool processed = Lend(worker, file, pixels);
+        if (isLocked) {
+            loaded.bitmap->UnlockBits(&locked);
+        }
+        if (processed) {
+            SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[file]);
+        }
+    }
+}
+
+// Offers the file's pixels to the UI thread and waits until it gives them
+// back; whether it processed them. A file not yet taken when the batch stops
+// is dropped.
+bool CBatchPipeline::Lend(Worker& worker, size_t file, const PixelView& pixels)
+{
+    std::unique_lock<std::mutex> held(lock);
+    worker.file = file;
+    worker.pixels = pixels;
+    worker.processed = false;
+    worker.loan = Loan::Offered;
+    changed.notify_all();
+    changed.wait(held, [&] { return worker.loan == Loan::Returned || (stopping && worker.loan == Loan::Offered); });
+    const bool processed = worker.loan == Loan::Returned && worker.processed;
+    worker.loan = Loan::None;
+    return processed;
+}
+
+bool CBatchPipeline::TakeNext(PixelView& pixels)
+{
+    std::unique_lock<std::mutex> held(lock);
+    Worker& worker = workers[nextFile % kWorkerCount];
+    const size_t file = nextFile++;
+    changed.wait(held, [&] { return (worker.loan == Loan::Offered && worker.file == file) || !worker.running; });
+    if (worker.loan != Loan::Offered || worker.file != file) {
+        return false;
+    }
+    worker.loan = Loan::Taken;
+    pixels = worker.pixels;
+    return true;
+}
+
+void CBatchPipeline::GiveBack(bool processed)
+{
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        Worker& worker = workers[(nextFile - 1) % kWorkerCount];
+        worker.processed = processed;
+        worker.loan = Loan::Returned;
+    }
+    changed.notify_all();
+}
+
+void CBatchPipeline::Finish()
+{
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        stopping = true;
+    }
+    changed.notify_all();
+    for (Worker& worker : workers) {
+        if (worker.thread) {
+            WaitForSingleObject(worker.thread.Get(), INFINITE);
+            worker.thread.Reset();
+        }
+    }
+}

@@ -1,0 +1,74 @@
+// The batch's files in overlap: while the UI thread runs the effects of one
+// file, worker threads read and decode the files after it and encode the
+// ones before it and move them into place. Each worker takes every third
+// file and holds one bitmap at a time, which it makes, locks, unlocks, saves
+// and destroys itself; the UI thread only borrows the locked pixels. So no
+// more than three files' pixels are in memory at once, and each file goes
+// through exactly the steps of the one-file route.
+#pragma once
+
+#include "capture/PixelView.h"
+#include "ui/Handles.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CBatchPipeline {
+public:
+    CBatchPipeline() = default;
+    CBatchPipeline(const CBatchPipeline&) = delete;
+    CBatchPipeline& operator=(const CBatchPipeline&) = delete;
+    ~CBatchPipeline();
+
+    // Starts reading `names` from `sourceFolder`; what is encoded goes under
+    // the same names into `targetFolder`. Both folders end in a backslash.
+    void Start(const std::wstring& sourceFolder, const std::wstring& targetFolder, std::vector<std::wstring> names);
+
+    // Lends the locked pixels of the next file in list order, once read; an
+    // empty view when the file did not load or lock as an image. False when
+    // the worker for the file is gone (never started, or ended early): the
+    // caller then takes the one-file route. After true, GiveBack follows.
+    bool TakeNext(PixelView& pixels);
+    // Ends the loan; a processed file is encoded and moved into place.
+    void GiveBack(bool processed);
+
+    // Reads nothing more, and returns once every file given back processed
+    // is written and moved into place and the workers have ended.
+    void Finish();
+
+private:
+    enum class Loan { None, Offered, Taken, Returned };
+
+    struct Worker {
+        CBatchPipeline* pipeline = nullptr;
+        size_t firstFile = 0;
+        UniqueHandle thread;
+        bool running = false;
+        // The file on offer or on loan, guarded by the pipeline's lock.
+        Loan loan = Loan::None;
+        size_t file = 0;
+        PixelView pixels;
+        bool processed = false;
+    };
+
+    static constexpr size_t kWorkerCount = 3;
+
+    static unsigned __stdcall WorkerEntry(void* param);
+    void WorkerEnded(Worker& worker) noexcept;
+    void ProcessFiles(Worker& worker);
+    bool Lend(Worker& worker, size_t file, const PixelView& pixels);
+    bool Stopping();
+
+    std::wstring sourceFolder;
+    std::wstring targetFolder;
+    std::vector<std::wstring> names;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    bool stopping = false;
+    // The next file TakeNext lends.
+    size_t nextFile = 0;
+    Worker workers[kWorkerCount];
+};
