@@ -1,8 +1,10 @@
 #include "chart/ToothStatic.h"
 
 #include "analysis/ToothDetect.h"
+#include "capture/HideWindowForCapture.h"
 #include "capture/SCatpure.h"
 #include "capture/SEffect.h"
+#include "capture/ToolbarDlg.h"
 #include "chart/FindingsText.h"
 #include "chart/MultiSelMenu.h"
 #include "chart/RecordTemplate.h"
@@ -22,6 +24,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -208,8 +211,38 @@ bool CToothStatic::InitControl()
     const LOGFONTW tipFont = TipFont();
     tooltipFont.Reset(CreateFontIndirectW(&tipFont));
     toolTipCtrl.SetFont(tooltipFont.Get(), true);
-    // The capture toolbar does not exist yet, so none is shown.
-    toolbarShown = false;
+    toolbarShown = g_systemSetting.captureBar;
+    if (toolbarShown) {
+        ShowCaptureToolbar();
+    } else if (toolbar != nullptr) {
+        ShowWindow(toolbar->GetSafeHwnd(), SW_HIDE);
+        toolbarShown = false;
+    }
+    return true;
+}
+
+bool CToothStatic::ShowCaptureToolbar()
+{
+    if (toolbar == nullptr) {
+        // Kept for the rest of the run: the toolbar window lives until the
+        // process ends, whatever becomes of the chart.
+        toolbar = new (std::nothrow) CToolbarDlg;
+        if (toolbar == nullptr) {
+            return false;
+        }
+    }
+    if (toolbar->GetSafeHwnd() == nullptr) {
+        // No owner: the toolbar floats over every program, not just ours.
+        if (!toolbar->CreateToolbar(hwnd, nullptr, toolbarFullMode)) {
+            return false;
+        }
+        RECT chart;
+        GetWindowRect(hwnd, &chart);
+        SetWindowPos(toolbar->GetSafeHwnd(), nullptr, chart.left, chart.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(toolbar->GetSafeHwnd(), SW_SHOWNA);
+    toolbarShown = true;
     return true;
 }
 
@@ -819,21 +852,41 @@ void CToothStatic::OnLoadImage()
 
 LRESULT CToothStatic::OnCaptureScreen(WPARAM, LPARAM)
 {
+    const bool wasShown = toolbarShown;
+    if (wasShown) {
+        if (toolbar != nullptr) {
+            // The toolbar must not be in the picture of the region it floats over.
+            HideWindowForCapture(toolbar->GetSafeHwnd(), g_systemSetting.captureRect);
+        }
+        toolbarShown = false;
+    }
+    CaptureAndOpen();
+    if (wasShown) {
+        ShowCaptureToolbar();
+    }
+    return 0;
+}
+
+void CToothStatic::CaptureAndOpen()
+{
     GUID guid{};
     wchar_t path[TEMP_PATH_CAPACITY] = {};
     if (FAILED(CoCreateGuid(&guid)) || !MakeTempFilePath(&guid, TEMP_JPEG_EXTENSION, path)) {
-        return 0;
+        return;
     }
     CSCatpure capture;
     if (!capture.CaptureRectToFile(&g_systemSetting.captureRect, path)) {
-        return 0;
+        return;
     }
     AddTempFile(path);
     if (listener != nullptr) {
         listener->OnOpenImage(path);
     }
+    if (toolbar != nullptr) {
+        toolbar->capturedImagePath = path;
+        toolbar->findingsText = findingsText;
+    }
     SetForegroundWindow(hwnd);
-    return 0;
 }
 
 bool CToothStatic::PassesFilter(const CToothInfo& tooth) const

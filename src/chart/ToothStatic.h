@@ -91,6 +91,9 @@ public:
     void RemoveToothTips();
     // The findings menu of the hovered tooth at `point` (client coordinates).
     void ShowFindingMenu(const POINT& point);
+    // Shows the capture toolbar without activating it, creating it at the
+    // chart's top-left corner the first time; true when it is shown.
+    bool ShowCaptureToolbar();
 
     BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -163,6 +166,9 @@ private:
     BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
     void OnLoadImage();
     LRESULT OnCaptureScreen(WPARAM wParam, LPARAM lParam);
+    // Captures the stored region into a registered temporary JPEG, hands it
+    // to the listener and gives the toolbar the picture and the findings text.
+    void CaptureAndOpen();
     void OnPrepareHoverDrawings();
 
     // True when the tooth takes part in hover, click and tooltips.

@@ -111,5 +111,20 @@
 #define ID_EDIT_FINDINGS 32810
 #define ID_LOAD_IMAGE 32895
 
+// Capture toolbar and capture-region picker
+#define IDD_TOOLBAR_DIALOG 139
+#define IDD_MONITOR_DIALOG 141
+#define IDS_MONITOR 143
+#define IDS_SAVE_CAPTURE_REGION 144
+#define IDB_MONITOR 145
+#define IDD_SELECT_DISPLAY_DIALOG 146
+#define IDS_CAPTURE_REGION_SETTING 178
+#define IDC_BTN_CAPTURE 1072
+#define IDC_BTN_SETTING 1073
+#define IDC_MONITOR_LIST 1073
+#define IDC_BTN_CLOSE 1075
+#define IDC_BTN_VIEW_RESULT 1076
+#define ID_CAPTURE_REGION_SETTING 32894
+
 // The application's name: the caption of every message box
 #define IDS_APP_TITLE 57344

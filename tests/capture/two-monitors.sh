@@ -61,8 +61,11 @@ done
 export DISPLAY=":$(head -n 1 "$work/display")"
 xrandr --addmode DUMMY1 1024x768
 xrandr --output DUMMY0 --mode 1280x1024 --pos 1024x0 --primary --output DUMMY1 --mode 1024x768 --pos 0x0
+# Wine reads the layout once, when its desktop process starts: wait until the
+# server reports it in full.
 for _ in $(seq 50); do
-  [[ $(xrandr --listmonitors | head -n 1) == "Monitors: 2" ]] && break
+  [[ $(xrandr --listmonitors | head -n 1) == "Monitors: 2" ]] &&
+    xrandr --query | grep -q "DUMMY1 connected 1024x768+0+0" && break
   sleep 0.1
 done
 
