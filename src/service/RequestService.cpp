@@ -193,8 +193,8 @@ bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
     const std::unique_ptr<char[]> frame(new char[FRAME_BUFFER_SIZE]);
     int frameLen = 0;
     std::string findingsByCode;
-    if (!analysed || (accepted && !FindingsByCodeFromReply(findingsByTooth.c_str(), g_systemSetting.missEnd,
-                                                           &findingsByCode))) {
+    if (!analysed ||
+        (accepted && !FindingsByCodeFromReply(findingsByTooth.c_str(), g_systemSetting.missEnd, &findingsByCode))) {
         BuildCodeReply(false, frame.get(), &frameLen);
     } else if (accepted) {
         BuildResultReply(guid, findingsByCode, req.command == COMMAND_NEWSHARP ? &sharpPath : nullptr, frame.get(),

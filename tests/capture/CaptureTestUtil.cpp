@@ -1,5 +1,7 @@
 #include "CaptureTestUtil.h"
 
+#include "WinTestUtil.h"
+
 #include <string>
 #include <utility>
 
@@ -118,37 +120,8 @@ TimerScript::Step Drag(const CWnd& target, POINT from, POINT to)
 
 Pixels ReadPixels(HWND window)
 {
-    UpdateWindow(window);
     Pixels pixels;
-    RECT client{};
-    GetClientRect(window, &client);
-    pixels.width = client.right;
-    pixels.height = client.bottom;
-    pixels.data.assign(static_cast<size_t>(pixels.width) * pixels.height, 0);
-    HDC windowDC = GetDC(window);
-    HDC copyDC = CreateCompatibleDC(windowDC);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (copy != nullptr) {
-        HGDIOBJ old = SelectObject(copyDC, copy);
-        BitBlt(copyDC, 0, 0, pixels.width, pixels.height, windowDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < pixels.data.size(); ++i) {
-            pixels.data[i] = source[i] & 0xFFFFFF;
-        }
-        SelectObject(copyDC, old);
-        DeleteObject(copy);
-    }
-    DeleteDC(copyDC);
-    ReleaseDC(window, windowDC);
+    pixels.data = testutil::ReadClientPixels(window, &pixels.width, &pixels.height);
     return pixels;
 }
 

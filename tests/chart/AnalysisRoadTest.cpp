@@ -20,6 +20,9 @@ using namespace charttest;
 
 namespace {
 
+using testutil::ClipboardText;
+using testutil::SetClipboardText;
+
 constexpr char MACHINE_ID[] = "00-1A-2B-3C-4D-5E";
 constexpr char USER_TEMPLATE[] = "[%BODY_BGN%]C:[%ccc%] M:[%mmm%] B:[%bbb%][%BODY_END%][%NONE_BGN%]-[%NONE_END%]";
 constexpr wchar_t EMPTY_CHART_TEXT[] = L"C:- M:- B:-";
@@ -73,34 +76,6 @@ bool WriteJpeg(const std::wstring& path, int width, int height, bool contrast = 
         }
     }
     return SaveImageAsJpeg(&bitmap, path.c_str());
-}
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) {
-        return L"<not opened>";
-    }
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::wstring& text)
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    std::memcpy(GlobalLock(block), text.c_str(), bytes);
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
 }
 
 FakeScenario Reply(const std::string& retCode, const std::string& boxes, const std::string& findings)

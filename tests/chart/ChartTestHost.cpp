@@ -1,5 +1,7 @@
 #include "ChartTestHost.h"
 
+#include "WinTestUtil.h"
+
 #include <memory>
 
 namespace charttest {
@@ -54,38 +56,8 @@ bool WriteSolidImage(const std::wstring& path, int width, int height, COLORREF c
 
 Frame ReadFrame(HWND window)
 {
-    UpdateWindow(window);
     Frame frame;
-    RECT client{};
-    GetClientRect(window, &client);
-    frame.width = client.right;
-    frame.height = client.bottom;
-    frame.pixels.assign(static_cast<size_t>(frame.width) * frame.height, 0);
-
-    HDC windowDC = GetDC(window);
-    HDC copyDC = CreateCompatibleDC(windowDC);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = frame.width;
-    info.bmiHeader.biHeight = -frame.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (copy != nullptr) {
-        HGDIOBJ old = SelectObject(copyDC, copy);
-        BitBlt(copyDC, 0, 0, frame.width, frame.height, windowDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < frame.pixels.size(); ++i) {
-            frame.pixels[i] = source[i] & 0xFFFFFF;
-        }
-        SelectObject(copyDC, old);
-        DeleteObject(copy);
-    }
-    DeleteDC(copyDC);
-    ReleaseDC(window, windowDC);
+    frame.pixels = testutil::ReadClientPixels(window, &frame.width, &frame.height);
     return frame;
 }
 

@@ -20,6 +20,9 @@ using namespace charttest;
 
 namespace {
 
+using testutil::ClipboardText;
+using testutil::SetClipboardText;
+
 constexpr uint32_t GREEN = Rgb(0x00, 0xFF, 0x00);
 constexpr uint32_t KEY_11 = 11;
 constexpr uint32_t KEY_12 = 12;
@@ -31,34 +34,6 @@ struct RecordingListener : CToothStaticListener {
     std::vector<std::pair<int, int>> events;
     std::vector<std::wstring> paths;
 };
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) {
-        return L"<not opened>";
-    }
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::wstring& text)
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    std::memcpy(GlobalLock(block), text.c_str(), bytes);
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
-}
 
 void MoveTo(HWND chart, POINT point)
 {

@@ -16,6 +16,9 @@ using namespace charttest;
 
 namespace {
 
+using testutil::ClipboardText;
+using testutil::SetClipboardText;
+
 constexpr COLORREF IMAGE_COLOUR = RGB(0x20, 0x40, 0x60);
 constexpr uint32_t IMAGE_PIXEL = Rgb(0x20, 0x40, 0x60);
 constexpr uint32_t GREY = Rgb(0x80, 0x80, 0x80);
@@ -82,36 +85,6 @@ int FirstReddishColumn(const Frame& frame, const RECT& area)
         }
     }
     return -1;
-}
-
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) {
-        return L"<not opened>";
-    }
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (data != nullptr) {
-        const auto* chars = static_cast<const wchar_t*>(GlobalLock(data));
-        if (chars != nullptr) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::wstring& text)
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    std::memcpy(GlobalLock(block), text.c_str(), bytes);
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
 }
 
 class ToothStaticTest : public ::testing::Test {

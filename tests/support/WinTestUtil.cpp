@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -90,6 +91,73 @@ std::set<std::wstring> EntriesIn(const std::wstring& folder)
         FindClose(search);
     }
     return names;
+}
+
+std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height)
+{
+    UpdateWindow(window);
+    RECT client{};
+    GetClientRect(window, &client);
+    *width = client.right;
+    *height = client.bottom;
+    std::vector<uint32_t> pixels(static_cast<size_t>(*width) * *height, 0);
+
+    HDC windowDC = GetDC(window);
+    HDC copyDC = CreateCompatibleDC(windowDC);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = *width;
+    info.bmiHeader.biHeight = -*height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (copy != nullptr) {
+        HGDIOBJ old = SelectObject(copyDC, copy);
+        BitBlt(copyDC, 0, 0, *width, *height, windowDC, 0, 0, SRCCOPY);
+        GdiFlush();
+        const auto* source = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = source[i] & 0xFFFFFF;
+        }
+        SelectObject(copyDC, old);
+        DeleteObject(copy);
+    }
+    DeleteDC(copyDC);
+    ReleaseDC(window, windowDC);
+    return pixels;
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) {
+        return L"<not opened>";
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void SetClipboardText(const std::wstring& text)
+{
+    if (!OpenClipboard(nullptr)) {
+        return;
+    }
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        std::memcpy(GlobalLock(block), text.c_str(), bytes);
+        GlobalUnlock(block);
+        SetClipboardData(CF_UNICODETEXT, block);
+    }
+    CloseClipboard();
 }
 
 std::string ReadBytes(const std::wstring& path)

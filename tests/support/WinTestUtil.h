@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -37,6 +39,16 @@ void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // The names of the files and folders in `folder`, "." and ".." left out.
 std::set<std::wstring> EntriesIn(const std::wstring& folder);
+// The client area of `window` as drawn, after UpdateWindow: 0xRRGGBB values,
+// row by row from the top. Read from the window's own device context, so a
+// window that covers it does not matter (PrintWindow gives white under Wine).
+std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
+
+// The clipboard's Unicode text; "<not opened>" when the clipboard cannot be
+// opened.
+std::wstring ClipboardText();
+void SetClipboardText(const std::wstring& text);
+
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 
