@@ -75,7 +75,7 @@ def recv_frame_corpus():
         # Header and part of the value first, then the rest with bytes that
         # belong to no frame behind it: the later receives must take only
         # what the value still misses.
-        "detect-in-pieces-then-more": recv_frame_input(detect + trailing, 1, 0, 1 << 16, [24]),
+        "detect-in-chunks-then-more": recv_frame_input(detect + trailing, 1, 0, 1 << 16, [24]),
         "detect-small-buffer": recv_frame_input(detect + trailing, 2, 16, 1 << 16, [16, 5, 64, 7]),
         "test-message-one-byte-buffer": recv_frame_input(frame(REPLY_TEST) + b"x", 2, 1, 1 << 16, [13, 1, 1]),
         # The header does not come whole with the first receive.
