@@ -9,6 +9,7 @@
 #include "ChartTestHost.h"
 #include "FakeAnalysisServer.h"
 #include "PanoramicBitmap.h"
+#include "WinTestUtil.h"
 
 #include "analysis/FindingKind.h"
 #include "analysis/ToothDetect.h"
@@ -65,21 +66,6 @@ void ReplyTexts(std::string* boxes, std::string* findings)
             *findings += std::to_string(tooth) + "," + codes[tooth % 8] + "\n";
         }
     }
-}
-
-ULONG SyntheticAdapter(IP_ADAPTER_INFO* buffer, ULONG* size)
-{
-    if (buffer == nullptr || *size < sizeof(IP_ADAPTER_INFO)) {
-        *size = sizeof(IP_ADAPTER_INFO);
-        return ERROR_BUFFER_OVERFLOW;
-    }
-    *buffer = IP_ADAPTER_INFO{};
-    const BYTE mac[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-    std::memcpy(buffer->Address, mac, sizeof mac);
-    buffer->AddressLength = sizeof mac;
-    std::strcpy(buffer->GatewayList.IpAddress.String, "192.0.2.1");
-    std::strcpy(buffer->IpAddressList.IpAddress.String, "192.0.2.8");
-    return NO_ERROR;
 }
 
 std::string Narrow(const std::wstring& path)
@@ -175,9 +161,9 @@ int Run(const std::wstring& colourFile, const std::wstring& greyFile)
     }
     chart.serverHost = "127.0.0.1";
     chart.serverPort = server.Port();
-    chart.adapterTable = SyntheticAdapter;
+    chart.adapterTable = testutil::OneAdapterTable;
     std::string mac;
-    g_macAddressUtil.MacAddressString(SyntheticAdapter, &mac);
+    g_macAddressUtil.MacAddressString(testutil::OneAdapterTable, &mac);
 
     const ImageTimes colour = Measure(chart, colourFile, mac, server.Port());
     const ImageTimes grey = Measure(chart, greyFile, mac, server.Port());

@@ -31,6 +31,35 @@ bool CopyScreen(HDC screen, HDC target, const RECT& area)
                   visible.bottom - visible.top, screen, visible.left, visible.top, SCREEN_COPY) != FALSE;
 }
 
+// The screen's pixels in `area` as a new bitmap, the parts off the virtual
+// screen black; null when a step fails.
+UniqueBitmap CopyScreenArea(const RECT& area)
+{
+    // GetDC(NULL) works in screen coordinates everywhere; a "DISPLAY" context
+    // from CreateDCW has its origin at the virtual screen's corner under Wine,
+    // which would shift every capture when a monitor lies left of the primary.
+    const ClientDC screen(nullptr);
+    if (screen.Get() == nullptr) {
+        return {};
+    }
+    UniqueMemoryDC memory = UniqueMemoryDC::CompatibleWith(screen.Get());
+    if (!memory) {
+        return {};
+    }
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!bitmap) {
+        return {};
+    }
+    ObjectSelection selected(memory.Get(), bitmap.Get());
+    if (!selected || !PatBlt(memory.Get(), 0, 0, width, height, BLACKNESS) ||
+        !CopyScreen(screen.Get(), memory.Get(), area)) {
+        return {};
+    }
+    return bitmap;
+}
+
 } // namespace
 
 bool CSCatpure::CaptureRectToFile(const RECT* rect, const wchar_t* path)
@@ -38,29 +67,8 @@ bool CSCatpure::CaptureRectToFile(const RECT* rect, const wchar_t* path)
     if (path == nullptr || rect == nullptr || rect->right <= rect->left || rect->bottom <= rect->top) {
         return false;
     }
-    // GetDC(NULL) works in screen coordinates everywhere; a "DISPLAY" context
-    // from CreateDCW has its origin at the virtual screen's corner under Wine,
-    // which would shift every capture when a monitor lies left of the primary.
-    const ClientDC screen(nullptr);
-    if (screen.Get() == nullptr) {
-        return false;
-    }
-    UniqueMemoryDC memory = UniqueMemoryDC::CompatibleWith(screen.Get());
-    if (!memory) {
-        return false;
-    }
-    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.Get(), rect->right - rect->left, rect->bottom - rect->top));
+    const UniqueBitmap bitmap = CopyScreenArea(*rect);
     if (!bitmap) {
-        return false;
-    }
-    bool copied = false;
-    {
-        ObjectSelection selected(memory.Get(), bitmap.Get());
-        copied = selected &&
-                 PatBlt(memory.Get(), 0, 0, rect->right - rect->left, rect->bottom - rect->top, BLACKNESS) &&
-                 CopyScreen(screen.Get(), memory.Get(), *rect);
-    }
-    if (!copied) {
         return false;
     }
     GdiplusPtr<Gdiplus::Bitmap> image = MakeGdiplus<Gdiplus::Bitmap>(bitmap.Get(), static_cast<HPALETTE>(nullptr));
@@ -75,27 +83,7 @@ bool CSCatpure::CaptureVirtualScreen(HBITMAP* out)
     if (out == nullptr || *out != nullptr) {
         return false;
     }
-    const RECT area = VirtualScreen();
-    const ClientDC screen(nullptr);
-    if (screen.Get() == nullptr) {
-        return false;
-    }
-    UniqueMemoryDC memory = UniqueMemoryDC::CompatibleWith(screen.Get());
-    if (!memory) {
-        return false;
-    }
-    *out = CreateCompatibleBitmap(screen.Get(), area.right - area.left, area.bottom - area.top);
-    if (*out == nullptr) {
-        return false;
-    }
-    bool copied = false;
-    {
-        ObjectSelection selected(memory.Get(), *out);
-        copied = selected && CopyScreen(screen.Get(), memory.Get(), area);
-    }
-    if (!copied) {
-        DeleteObject(*out);
-        *out = nullptr;
-    }
-    return copied;
+    UniqueBitmap bitmap = CopyScreenArea(VirtualScreen());
+    *out = bitmap.Release();
+    return *out != nullptr;
 }

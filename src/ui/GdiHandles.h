@@ -34,6 +34,8 @@ public:
 
     Handle Get() const { return handle; }
     explicit operator bool() const { return handle != nullptr; }
+    // Hands the object to a caller that releases it itself.
+    Handle Release() { return std::exchange(handle, nullptr); }
     void Reset(Handle replacement = nullptr)
     {
         if (handle != nullptr) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PixelTestImage.h"
+#include "WinTestUtil.h"
 
 #include "ui/Gdiplus.h"
 
@@ -47,20 +48,7 @@ inline TestImage ReadPixels(Gdiplus::Bitmap& bitmap)
 
 inline bool SaveAs(Gdiplus::Bitmap& bitmap, const std::wstring& path, const wchar_t* mimeType)
 {
-    UINT count = 0;
-    UINT size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> block(size);
-    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.data());
-    if (size == 0 || Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok) {
-        return false;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wcscmp(encoders[i].MimeType, mimeType) == 0) {
-            return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-        }
-    }
-    return false;
+    return testutil::SaveBitmapAs(bitmap, path, mimeType);
 }
 
 // Writes a structured picture of the given size as a JPEG or PNG file.

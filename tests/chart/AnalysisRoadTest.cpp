@@ -32,22 +32,10 @@ constexpr char FINDINGS_11_18_35[] = "11,c\n18,m\n35,c\n";
 // One qualifying adapter, or none.
 AdapterTableQuery AdapterTable(bool withAdapter)
 {
-    return [withAdapter](IP_ADAPTER_INFO* buffer, ULONG* size) -> ULONG {
-        if (!withAdapter) {
-            return ERROR_NO_DATA;
-        }
-        if (buffer == nullptr || *size < sizeof(IP_ADAPTER_INFO)) {
-            *size = sizeof(IP_ADAPTER_INFO);
-            return ERROR_BUFFER_OVERFLOW;
-        }
-        *buffer = IP_ADAPTER_INFO{};
-        const BYTE mac[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        std::memcpy(buffer->Address, mac, sizeof mac);
-        buffer->AddressLength = sizeof mac;
-        std::strcpy(buffer->GatewayList.IpAddress.String, "192.0.2.1");
-        std::strcpy(buffer->IpAddressList.IpAddress.String, "192.0.2.8");
-        return NO_ERROR;
-    };
+    if (withAdapter) {
+        return testutil::OneAdapterTable;
+    }
+    return [](IP_ADAPTER_INFO*, ULONG*) -> ULONG { return ERROR_NO_DATA; };
 }
 
 // The value of the first field `key` in a request's bytes.

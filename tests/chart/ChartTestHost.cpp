@@ -27,20 +27,7 @@ ChartHost::~ChartHost()
 
 bool SaveAsBmp(Gdiplus::Bitmap& bitmap, const std::wstring& path)
 {
-    UINT count = 0;
-    UINT size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> block(size);
-    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.data());
-    if (size == 0 || Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok) {
-        return false;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(encoders[i].MimeType) == L"image/bmp") {
-            return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-        }
-    }
-    return false;
+    return testutil::SaveBitmapAs(bitmap, path, L"image/bmp");
 }
 
 bool WriteSolidImage(const std::wstring& path, int width, int height, COLORREF colour)

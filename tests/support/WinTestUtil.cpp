@@ -1,10 +1,12 @@
 #include "WinTestUtil.h"
 
 #include "ui/Dialog.h"
+#include "ui/Gdiplus.h"
 
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 
@@ -127,6 +129,39 @@ std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height)
     DeleteDC(copyDC);
     ReleaseDC(window, windowDC);
     return pixels;
+}
+
+bool SaveBitmapAs(Gdiplus::Bitmap& bitmap, const std::wstring& path, const wchar_t* mimeType)
+{
+    UINT count = 0;
+    UINT size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<unsigned char> block(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(block.data());
+    if (size == 0 || Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok) {
+        return false;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wcscmp(encoders[i].MimeType, mimeType) == 0) {
+            return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+        }
+    }
+    return false;
+}
+
+ULONG OneAdapterTable(IP_ADAPTER_INFO* buffer, ULONG* size)
+{
+    if (buffer == nullptr || *size < sizeof(IP_ADAPTER_INFO)) {
+        *size = sizeof(IP_ADAPTER_INFO);
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    *buffer = IP_ADAPTER_INFO{};
+    const BYTE mac[] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    std::memcpy(buffer->Address, mac, sizeof mac);
+    buffer->AddressLength = sizeof mac;
+    std::strcpy(buffer->GatewayList.IpAddress.String, "192.0.2.1");
+    std::strcpy(buffer->IpAddressList.IpAddress.String, "192.0.2.8");
+    return NO_ERROR;
 }
 
 std::wstring ClipboardText()

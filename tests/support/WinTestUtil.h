@@ -1,7 +1,11 @@
 // Helpers for tests that run Windows code under Wine: scratch folders,
-// message pumping with a bound, and the program's own executable.
+// message pumping with a bound, the program's own executable, the window's
+// pixels, the clipboard, image files and a made-up network adapter.
 #pragma once
 
+#include <winsock2.h>
+
+#include <iphlpapi.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -9,6 +13,10 @@
 #include <set>
 #include <string>
 #include <vector>
+
+namespace Gdiplus {
+class Bitmap;
+}
 
 namespace testutil {
 
@@ -43,6 +51,13 @@ std::set<std::wstring> EntriesIn(const std::wstring& folder);
 // row by row from the top. Read from the window's own device context, so a
 // window that covers it does not matter (PrintWindow gives white under Wine).
 std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
+
+// Saves `bitmap` with the GDI+ encoder of `mimeType` ("image/bmp", ...).
+bool SaveBitmapAs(Gdiplus::Bitmap& bitmap, const std::wstring& path, const wchar_t* mimeType);
+
+// An adapter table of one adapter that qualifies for the machine id
+// (00-1A-2B-3C-4D-5E, with a gateway), in the shape GetAdaptersInfo answers.
+ULONG OneAdapterTable(IP_ADAPTER_INFO* buffer, ULONG* size);
 
 // The clipboard's Unicode text; "<not opened>" when the clipboard cannot be
 // opened.
