@@ -28,7 +28,8 @@ std::string LosslessNarrowPath(const std::wstring& path)
 
 UniqueGlobal FilledBlock(const void* names, size_t namesBytes, size_t terminatorBytes, bool wide)
 {
-    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, FILE_DROP_HEADER_SIZE + namesBytes + terminatorBytes));
+    UniqueGlobal block(
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, FILE_DROP_HEADER_SIZE + namesBytes + terminatorBytes));
     if (!block) {
         return {};
     }

@@ -15,10 +15,10 @@ public:
     CHealthInfo& operator=(const CHealthInfo&) = default;
     virtual ~CHealthInfo() = default;
 
-    std::wstring title;     // the menu text as written
-    std::string path;       // UTF-8; a page folder ends with a backslash
-    std::string codes;      // UTF-8 finding codes; the first byte files the item
-    int32_t commandId = 0;  // 0 until numbered
+    std::wstring title;    // the menu text as written
+    std::string path;      // UTF-8; a page folder ends with a backslash
+    std::string codes;     // UTF-8 finding codes; the first byte files the item
+    int32_t commandId = 0; // 0 until numbered
     int32_t kind = HEALTH_PAGE_ITEM;
     uint32_t findingMask = 0;
 };

@@ -142,7 +142,7 @@ protected:
 TEST_F(ChartCommandsTest, TheContextMenuOffersSixItemsAndItsFifthShowsAndHidesTheToolbarWithoutTheSetting)
 {
     const std::vector<std::wstring> texts = {L"載入全口X光片", L"複製牙齒病徵資訊至剪貼簿", L"複製影像檔至剪貼簿",
-                                             L"編輯病例模板",    L"顯示擷取工作列",           L"顯示使用者設定"};
+                                             L"編輯病例模板",  L"顯示擷取工作列",           L"顯示使用者設定"};
     const std::vector<UINT> commands = {ID_LOAD_IMAGE,           ID_COPY_FINDINGS,      ID_COPY_IMAGE_FILE,
                                         ID_EDIT_RECORD_TEMPLATE, ID_TOGGLE_CAPTURE_BAR, ID_USER_SETTINGS};
     const struct {
@@ -187,9 +187,9 @@ TEST_F(ChartCommandsTest, TheCopyItemsPutTheFindingsTextAndTheImageFileOnTheClip
     } else {
         const std::string narrow(drop.c_str() + 20);
         named.resize(narrow.size());
-        named.resize(static_cast<size_t>(MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(),
-                                                             static_cast<int>(narrow.size()), named.data(),
-                                                             static_cast<int>(named.size()))));
+        named.resize(
+            static_cast<size_t>(MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
+                                                    named.data(), static_cast<int>(named.size()))));
     }
     EXPECT_EQ(named, image);
 }

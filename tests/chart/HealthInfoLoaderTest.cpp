@@ -39,9 +39,11 @@ TEST(HealthInfoLoader, LinesFollowTheFormatsRules)
         {"CR LF lines and text after the fourth separator",
          L"0;p;Gums;Health\\perio;ignored;more\r\n1;c;Caries;https://example.org/c;x\r\n",
          {L"1|c|Caries|https://example.org/c", L"0|p|Gums|Health\\perio\\"}},
-        {"LF lines give the same", L"0;p;Gums;Health\\perio;ignored;more\n1;c;Caries;https://example.org/c;x\n",
+        {"LF lines give the same",
+         L"0;p;Gums;Health\\perio;ignored;more\n1;c;Caries;https://example.org/c;x\n",
          {L"1|c|Caries|https://example.org/c", L"0|p|Gums|Health\\perio\\"}},
-        {"three separators are skipped, the next line loads", L"0;p;Gums;Health\\perio\n0;c;Caries;C;\n",
+        {"three separators are skipped, the next line loads",
+         L"0;p;Gums;Health\\perio\n0;c;Caries;C;\n",
          {L"0|c|Caries|C\\"}},
         {"three separators on the last line without a break", L"0;c;Caries;C;\n0;p;Gums;P", {L"0|c|Caries|C\\"}},
         {"a separator past the line's end does not count", L"0;p;Gums;P\n;\n", {}},
@@ -61,13 +63,15 @@ TEST(HealthInfoLoader, LinesFollowTheFormatsRules)
         {"a folder keeps its one final backslash", L"0;c;A;Health\\caries\\;", {L"0|c|A|Health\\caries\\"}},
         {"an empty folder stays empty", L"0;c;A;;", {L"0|c|A|"}},
         {"a shell target gets no backslash", L"1;c;A;C:\\Docs;", {L"1|c|A|C:\\Docs"}},
-        {"spaces around the path go, around the title stay", L"0;c;  A title  ; \t Health\\caries \t;",
+        {"spaces around the path go, around the title stay",
+         L"0;c;  A title  ; \t Health\\caries \t;",
          {L"0|c|  A title  |Health\\caries\\"}},
         {"Unicode spaces around the path go too", L"0;c;A;\x3000\x00A0Health\\齲齒\x2003;", {L"0|c|A|Health\\齲齒\\"}},
         {"b before p whatever the file order, file order within a letter",
          L"0;p;P1;p1;\n0;b;B1;b1;\n0;pc;P2;p2;\n0;b;B2;b2;\n",
          {L"0|b|B1|b1\\", L"0|b|B2|b2\\", L"0|p|P1|p1\\", L"0|pc|P2|p2\\"}},
-        {"codes from byte 0x80 on come before ASCII", L"0;a;A;a;\n0;牙;T;t;\n0;0;Z;z;\n",
+        {"codes from byte 0x80 on come before ASCII",
+         L"0;a;A;a;\n0;牙;T;t;\n0;0;Z;z;\n",
          {L"0|牙|T|t\\", L"0|0|Z|z\\", L"0|a|A|a\\"}},
     };
     for (const auto& c : cases) {
@@ -115,8 +119,7 @@ class HealthCatalogueFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() /
-                 ("quill-health-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        folder = fs::temp_directory_path() / ("quill-health-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
         fs::remove_all(folder);
         fs::create_directories(folder);
     }
@@ -135,8 +138,10 @@ protected:
 TEST_F(HealthCatalogueFileTest, TheFileIsUtf8AfterAnyByteOrderMarkAndEndsAtItsFirstZeroByte)
 {
     CHealthInfoLoader loader;
-    ASSERT_TRUE(loader.Load(Write("\xEF\xBB\xBF" "0;c;\xE8\x9B\x80\xE7\x89\x99;Health\\caries;\r\n"
-                                  "1;p;Gums;t;\n" + std::string(1, '\0') + "0;b;after zero;b;\n")));
+    ASSERT_TRUE(loader.Load(Write("\xEF\xBB\xBF"
+                                  "0;c;\xE8\x9B\x80\xE7\x89\x99;Health\\caries;\r\n"
+                                  "1;p;Gums;t;\n" +
+                                  std::string(1, '\0') + "0;b;after zero;b;\n")));
     EXPECT_EQ(ItemsOf(loader), (std::vector<std::wstring>{L"0|c|蛀牙|Health\\caries\\", L"1|p|Gums|t"}));
 }
 
