@@ -16,8 +16,10 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace charttest;
@@ -167,6 +169,31 @@ TEST_F(ChartCommandsTest, TheContextMenuOffersSixItemsAndItsFifthShowsAndHidesTh
         EXPECT_EQ(IsWindowVisible(Chart().toolbar->GetSafeHwnd()) != FALSE, s.shownAfter) << s.step;
         EXPECT_FALSE(g_systemSetting.captureBar) << s.step;
     }
+}
+
+TEST_F(ChartCommandsTest, TheFirstItemAsksForAnImageAndTheFourthRunsTheTemplateEditorModally)
+{
+    ChooseFromContextMenu(0);
+    EXPECT_EQ(listener.events, std::vector<int>{CHART_EVENT_LOAD_IMAGE});
+
+    // The editor's modal loop runs inside the command; it is closed from here.
+    std::atomic<bool> editorSeen{false};
+    std::thread closer([&] {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 10000) {
+            HWND editor = FindWindowW(L"#32770", L"病例模板編輯");
+            if (editor != nullptr && IsWindowVisible(editor)) {
+                editorSeen = true;
+                PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    ChooseFromContextMenu(3);
+    testutil::PumpUntil([&] { return editorSeen.load(); }, 10000);
+    closer.join();
+    EXPECT_TRUE(editorSeen);
 }
 
 TEST_F(ChartCommandsTest, TheCopyItemsPutTheFindingsTextAndTheImageFileOnTheClipboard)

@@ -155,6 +155,37 @@ TEST_F(HealthCatalogueFileTest, AMissingFileIsAFailureThatEmptiesTheCatalogueAnd
     EXPECT_TRUE(loader.Empty());
 }
 
+// The catalogue that ships beside the program: its page folders, written
+// with backslashes against the working directory, each hold a template that
+// shows the tooth's number and its crop.
+TEST(HealthInfoLoader, TheShippedCatalogueListsItsPagesAndAShellTarget)
+{
+    const std::string data = QUILL_HEALTH_DATA;
+    CHealthInfoLoader loader;
+    ASSERT_TRUE(loader.Load(data + "/items.dsc"));
+    int pages = 0;
+    int targets = 0;
+    loader.ForEach([&](const CHealthInfo& item) {
+        EXPECT_FALSE(item.title.empty());
+        EXPECT_NE(item.findingMask, 0u) << item.codes;
+        if (item.kind == HEALTH_SHELL_ITEM) {
+            ++targets;
+            EXPECT_EQ(item.path.rfind("https://", 0), 0u) << item.path;
+            return;
+        }
+        ++pages;
+        ASSERT_EQ(item.path.rfind("Health\\", 0), 0u) << item.path;
+        std::string folder = data + "/" + item.path.substr(7);
+        folder.back() = '/';
+        std::ifstream file(folder + "index.tpl", std::ios::binary);
+        const std::string page((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_NE(page.find("[%TOOTH_INFO%]"), std::string::npos) << folder;
+        EXPECT_NE(page.find("src=\"tooth_img01.jpg\""), std::string::npos) << folder;
+    });
+    EXPECT_EQ(pages, 3);
+    EXPECT_EQ(targets, 1);
+}
+
 TEST(HealthPage, EveryPlaceholderTakesTheToothNumber)
 {
     const struct {
