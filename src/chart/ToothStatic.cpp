@@ -455,7 +455,7 @@ int CToothStatic::OnCreate(CREATESTRUCTW*)
 
 void CToothStatic::OnDestroy()
 {
-    // The combination would otherwise stay held for a window that is gone.
+    // The watch ends with the window, and the flag with it.
     captureHotKey.Release();
     hotKeyOn = false;
     ReleaseResources();

@@ -283,15 +283,6 @@ TEST_F(ChartCommandsTest, TheSharpenedViewIsMadeOnceAndKeptWhileItIsSwitchedOffA
     EXPECT_EQ(ReadFrame(ChartWindow()).pixels, sharpened.pixels);
 }
 
-TEST_F(ChartCommandsTest, TheDualSendCommandOnlyTurnsTheFlag)
-{
-    Command(ID_TOGGLE_DUAL_SEND);
-    EXPECT_TRUE(Chart().sendBoth);
-    EXPECT_EQ(Chart().sharpenedImage, nullptr);
-    Command(ID_TOGGLE_DUAL_SEND);
-    EXPECT_FALSE(Chart().sendBoth);
-}
-
 TEST_F(ChartCommandsTest, ElevenKindsOpenTheirOwnWebPageAndUnknownHasNone)
 {
     for (UINT id = ID_OPEN_REFERENCE_FIRST - 1; id <= ID_OPEN_REFERENCE_LAST + 1; ++id) {
