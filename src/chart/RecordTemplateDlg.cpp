@@ -4,9 +4,7 @@
 #include "foundation/TextFile.h"
 #include "res/resource.h"
 #include "ui/ResString.h"
-
-#include <memory>
-#include <type_traits>
+#include "ui/UniqueMenu.h"
 
 namespace {
 
@@ -31,11 +29,6 @@ const TemplateMenuItem TemplateMenuItems[] = {
 
 constexpr int EDIT_FONT_HEIGHT = 16;
 constexpr wchar_t EDIT_FONT_FACE[] = L"標楷體";
-
-struct MenuDestroyer {
-    void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
 } // namespace
 

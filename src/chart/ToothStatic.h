@@ -6,6 +6,8 @@
 
 #include "analysis/ToothInfo.h"
 #include "analysis/ToothInfoLoader.h"
+#include "chart/CaptureHotKey.h"
+#include "chart/HealthInfoLoader.h"
 #include "chart/RecordTemplateInfo.h"
 #include "chart/ToothSprite.h"
 #include "chart/ToothStaticListener.h"
@@ -95,6 +97,19 @@ public:
     // chart's top-left corner the first time; true when it is shown.
     bool ShowCaptureToolbar();
 
+    // The context menu of the chart at `point` (client coordinates).
+    void ShowContextMenu(const POINT& point);
+    // Appends the health-education items to `menu`, reading the catalogue
+    // first while it is empty; the number of items appended.
+    int FillHealthMenu(HMENU menu);
+    // Fills the page of a page item for the hovered tooth, with its crop
+    // beside it, and opens it; false when nothing was opened.
+    bool ShowHealthPage(const CHealthInfo& item);
+    // Saves the hovered tooth's part of the image as "tooth_img01.jpg" in
+    // `folder` (UTF-8, ending with a backslash). False only when no tooth
+    // is hovered.
+    bool SaveToothImage(const std::string& folder);
+
     BOOL PreTranslateMessage(MSG* msg) override;
 
     std::vector<std::wstring> imageFiles;
@@ -118,6 +133,8 @@ public:
     bool sendBoth = false;
     std::string serverHost;
     uint16_t serverPort = 0;
+    CHealthInfoLoader healthItems;
+    CCaptureHotKey captureHotKey;
     // The adapter walk behind the machine id; empty: the system's table.
     AdapterTableQuery adapterTable;
     // Declared before the tooltip control, so that it outlives it.
@@ -170,6 +187,21 @@ private:
     // to the listener and gives the toolbar the picture and the findings text.
     void CaptureAndOpen();
     void OnPrepareHoverDrawings();
+
+    // The context menu and the chart's other commands.
+    void OnRButtonUp(UINT flags, POINT point);
+    void OnCopyImageFile();
+    void OnEditRecordTemplate();
+    void OnToggleCaptureBar();
+    void OnToggleSharpen();
+    void OnToggleDualSend();
+    void OnToggleHotKey();
+    void OnHotKey(WPARAM id);
+    void OnOpenReference(UINT id);
+    void OnShowHealthMenu();
+    void OnHealthItem(UINT id);
+    // True when a command of the block above took the id.
+    bool OnChartCommand(UINT id);
 
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;

@@ -30,7 +30,9 @@ bool GuidToString(const GUID* guid, std::string* out)
     return true;
 }
 
-bool ReadWholeFile(const char* path, std::string* out)
+namespace {
+
+template <typename PathChar> bool ReadBytesAt(const PathChar* path, std::string* out)
 {
     if (path == nullptr) {
         return false;
@@ -76,10 +78,10 @@ bool ReadWholeFile(const char* path, std::string* out)
     return true;
 }
 
-bool ReadUtf8File(const char* path, std::wstring* out)
+template <typename PathChar> bool ReadUtf8At(const PathChar* path, std::wstring* out)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) {
+    if (!ReadBytesAt(path, &bytes)) {
         return false;
     }
     if (out != nullptr) {
@@ -92,7 +94,7 @@ bool ReadUtf8File(const char* path, std::wstring* out)
     return true;
 }
 
-bool WriteUtf8File(const char* path, const std::wstring& text)
+template <typename PathChar> bool WriteUtf8At(const PathChar* path, const std::wstring& text)
 {
     if (path == nullptr) {
         return false;
@@ -111,3 +113,32 @@ bool WriteUtf8File(const char* path, const std::wstring& text)
     file.close();
     return !file.fail();
 }
+
+} // namespace
+
+bool ReadWholeFile(const char* path, std::string* out)
+{
+    return ReadBytesAt(path, out);
+}
+
+bool ReadUtf8File(const char* path, std::wstring* out)
+{
+    return ReadUtf8At(path, out);
+}
+
+bool WriteUtf8File(const char* path, const std::wstring& text)
+{
+    return WriteUtf8At(path, text);
+}
+
+#ifdef _WIN32
+bool ReadUtf8File(const wchar_t* path, std::wstring* out)
+{
+    return ReadUtf8At(path, out);
+}
+
+bool WriteUtf8File(const wchar_t* path, const std::wstring& text)
+{
+    return WriteUtf8At(path, text);
+}
+#endif

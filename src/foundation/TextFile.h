@@ -23,3 +23,10 @@ bool ReadUtf8File(const char* path, std::wstring* out);
 // UTF-8, without a byte-order mark. False when the file cannot be created or
 // not every byte reached it.
 bool WriteUtf8File(const char* path, const std::wstring& text);
+
+#ifdef _WIN32
+// The same with a wide path, for names outside the ANSI code page that the
+// narrow paths above cannot reach.
+bool ReadUtf8File(const wchar_t* path, std::wstring* out);
+bool WriteUtf8File(const wchar_t* path, const std::wstring& text);
+#endif

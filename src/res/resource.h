@@ -111,6 +111,33 @@
 #define ID_EDIT_FINDINGS 32810
 #define ID_LOAD_IMAGE 32895
 
+// The chart's context menu, its other commands and the capture hot key
+#define IDS_MENU_COPY_FINDINGS 146
+#define IDS_MENU_COPY_IMAGE_FILE 149
+#define IDS_MENU_CAPTURE_BAR 150
+#define IDS_MENU_EDIT_TEMPLATE 157
+#define IDS_MENU_USER_SETTINGS 171
+#define IDS_MENU_LOAD_IMAGE 179
+#define IDR_CAPTURE_HOTKEY 190
+// The hot key's entry in IDR_CAPTURE_HOTKEY; it arrives as WM_HOTKEY, never as
+// a command.
+#define ID_CAPTURE_HOTKEY 32890
+#define ID_OPEN_REFERENCE_FIRST 32772
+#define ID_OPEN_REFERENCE_LAST 32782
+#define ID_TOGGLE_SHARPEN 32805
+#define ID_TOGGLE_HOTKEY 32806
+#define ID_COPY_IMAGE_FILE 32807
+#define ID_TOGGLE_CAPTURE_BAR 32808
+#define ID_TOGGLE_DUAL_SEND 32809
+#define ID_EDIT_RECORD_TEMPLATE 32811
+#define ID_SYSTEM_TEST 32891
+#define ID_USER_SETTINGS 32893
+
+// The health-education pages: the catalogue's popup and its items
+#define ID_HEALTH_ITEM_FIRST 32821
+#define ID_HEALTH_ITEM_LAST 32880
+#define ID_SHOW_HEALTH_MENU 32892
+
 // Capture toolbar and capture-region picker
 #define IDD_TOOLBAR_DIALOG 139
 #define IDD_MONITOR_DIALOG 141

@@ -128,7 +128,7 @@ TEST_F(TextFileTest, WriteFailsWhenTheFileCannotBeCreated)
 {
     EXPECT_FALSE(WriteUtf8File(PathOf("no-such-folder/out.txt").c_str(), L"x"));
     EXPECT_FALSE(fs::exists(folder / "no-such-folder"));
-    EXPECT_FALSE(WriteUtf8File(nullptr, L"x"));
+    EXPECT_FALSE(WriteUtf8File(static_cast<const char*>(nullptr), L"x"));
 }
 
 #ifndef _WIN32

@@ -1,0 +1,105 @@
+#include "PopupDriver.h"
+
+#include "WinTestUtil.h"
+
+namespace charttest {
+
+namespace {
+
+constexpr DWORD MENU_WAIT_MS = 5000;
+constexpr DWORD DRIVE_BOUND_MS = 15000;
+// What the menu's modal loop needs to take an input event.
+constexpr DWORD INPUT_PAUSE_MS = 60;
+
+HWND VisibleMenuWindow(DWORD boundMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < boundMs) {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu != nullptr && IsWindowVisible(menu)) {
+            return menu;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void SendMouse(DWORD flags, POINT at)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    input.mi.dx = (at.x - left) * 65535 / (GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1);
+    input.mi.dy = (at.y - top) * 65535 / (GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    SendInput(1, &input, sizeof input);
+    Sleep(INPUT_PAUSE_MS);
+}
+
+PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, int choose)
+    : thread([this, rightClickAt, choose] { Drive(rightClickAt, choose); })
+{
+}
+
+void PopupDriver::Join()
+{
+    if (thread.joinable()) {
+        thread.join();
+    }
+}
+
+bool PopupDriver::PumpUntilDone()
+{
+    const bool finished = testutil::PumpUntil([this] { return done.load(); }, DRIVE_BOUND_MS);
+    Join();
+    // The chosen item's command is posted when the menu closes.
+    testutil::PumpFor(100);
+    return finished;
+}
+
+void PopupDriver::Drive(std::optional<POINT> rightClickAt, int choose)
+{
+    if (rightClickAt) {
+        SendMouse(0, *rightClickAt);
+        SendMouse(MOUSEEVENTF_RIGHTDOWN, *rightClickAt);
+        SendMouse(MOUSEEVENTF_RIGHTUP, *rightClickAt);
+    }
+    HWND window = VisibleMenuWindow(MENU_WAIT_MS);
+    if (window == nullptr) {
+        done = true;
+        return;
+    }
+    opened = true;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        PopupItem item;
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        item.text = text;
+        item.command = GetMenuItemID(menu, i);
+        item.checked = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0;
+        items.push_back(item);
+    }
+    if (choose == CLOSE_WITH_ESCAPE) {
+        // Into the menu's own queue: a key typed on the shared display could
+        // reach another test's window.
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else {
+        RECT r{};
+        GetMenuItemRect(nullptr, menu, static_cast<UINT>(choose), &r);
+        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        SendMouse(0, centre);
+        SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
+        SendMouse(MOUSEEVENTF_LEFTUP, centre);
+    }
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < MENU_WAIT_MS) {
+        Sleep(20);
+    }
+    done = true;
+}
+
+} // namespace charttest

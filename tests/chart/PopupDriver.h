@@ -1,0 +1,51 @@
+// Drives the next popup menu of the test's UI thread from a second thread
+// with real input: optionally a right click that opens it, then, once the
+// menu shows, a note of its items and a click on one of them (or Esc into
+// the menu's own queue). The UI thread pumps its messages meanwhile.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace charttest {
+
+struct PopupItem {
+    std::wstring text;
+    UINT command = 0;
+    bool checked = false;
+};
+
+class PopupDriver {
+public:
+    static constexpr int CLOSE_WITH_ESCAPE = -1;
+
+    // `rightClickAt` in screen coordinates; `choose` is an item's position.
+    PopupDriver(std::optional<POINT> rightClickAt, int choose);
+    PopupDriver(const PopupDriver&) = delete;
+    PopupDriver& operator=(const PopupDriver&) = delete;
+    ~PopupDriver() { Join(); }
+
+    void Join();
+    // Pumps the calling thread's messages until the driver is done and the
+    // command it chose has been dispatched; false when it never finished.
+    bool PumpUntilDone();
+
+    std::atomic<bool> opened{false};
+    std::atomic<bool> done{false};
+    std::vector<PopupItem> items; // read after Join or PumpUntilDone
+
+private:
+    void Drive(std::optional<POINT> rightClickAt, int choose);
+
+    std::thread thread;
+};
+
+// One mouse event at `at` (screen coordinates) through SendInput.
+void SendMouse(DWORD flags, POINT at);
+
+} // namespace charttest
