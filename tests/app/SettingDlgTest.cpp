@@ -14,6 +14,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -51,25 +52,8 @@ std::vector<std::wstring> StoredChoices()
 const char kDefaultsFile[] = "[CAPTURE]\r\nRECTX=0\r\nRECTY=0\r\nRECTW=0\r\nRECTH=0\r\n"
                              "[SYSTEM]\r\nUPDATENFY=0\r\nMISSEND=0\r\nCAPTUREBAR=1\r\nCLIPBOARDTOKEN=1\r\n";
 
-struct Settings {
-    int updateNotify;
-    bool missEnd;
-    bool captureBar;
-    bool clipboardToken;
-    bool dirty;
-
-    bool operator==(const Settings& o) const
-    {
-        return updateNotify == o.updateNotify && missEnd == o.missEnd && captureBar == o.captureBar &&
-               clipboardToken == o.clipboardToken && dirty == o.dirty;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const Settings& s)
-{
-    return out << "{" << s.updateNotify << ", " << s.missEnd << ", " << s.captureBar << ", " << s.clipboardToken
-               << ", dirty " << s.dirty << "}";
-}
+// updateNotify, missEnd, captureBar, clipboardToken, dirty
+using Settings = std::tuple<int, bool, bool, bool, bool>;
 
 Settings CurrentSettings()
 {
@@ -296,7 +280,7 @@ TEST_F(SettingDlgTest, ChoosingWhatIsAlreadyStoredMarksNothingAndNoSelectionRead
         EXPECT_EQ(CurrentSettings(), c.settingsAfter) << c.what;
         ASSERT_TRUE(g_systemSetting.Save()) << c.what;
         // An unchanged store leaves the file as it was.
-        if (!c.settingsAfter.dirty) {
+        if (!std::get<4>(c.settingsAfter)) {
             EXPECT_EQ(testutil::ReadBytes(UserCopy()), kDefaultsFile) << c.what;
         }
     }

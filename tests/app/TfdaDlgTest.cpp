@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -85,23 +87,6 @@ std::string Unchanged(std::string text)
     return text;
 }
 
-std::string LastCharacterChanged(std::string text)
-{
-    text.back() = text.back() == 'x' ? 'y' : 'x';
-    return text;
-}
-
-std::string OneMore(std::string text)
-{
-    return text + "x";
-}
-
-std::string OneLess(std::string text)
-{
-    text.pop_back();
-    return text;
-}
-
 FakeScenario NoReply()
 {
     FakeScenario scenario;
@@ -125,15 +110,8 @@ unsigned short RefusingPort()
 
 bool IsTestText(const std::string& text)
 {
-    if (text.size() != TEST_TEXT_LENGTH) {
-        return false;
-    }
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) {
-            return false;
-        }
-    }
-    return true;
+    return text.size() == TEST_TEXT_LENGTH &&
+           std::all_of(text.begin(), text.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 // The text of a client test's line ‹Client to Server: "text"›, or "<no text>".
@@ -183,10 +161,13 @@ TEST_F(TfdaDlgTest, ClientToServerLogsEachSentTextAndWhetherItCameBackUnchanged)
     const Case cases[] = {
         {"a faithful echo", {Echo("1", Unchanged)}, {PASSED, PASSED, PASSED}},
         {"each exchange judged alone",
-         {Echo("1", Unchanged), Echo("1", LastCharacterChanged), Echo("0", Unchanged)},
+         {Echo("1", Unchanged),
+          Echo("1", [](std::string text) { return text.substr(0, 44) + (text.substr(44) == "x" ? "y" : "x"); }),
+          Echo("0", Unchanged)},
          {PASSED, FAILED, FAILED}},
         {"an echo one longer, one shorter, then none",
-         {Echo("1", OneMore), Echo("1", OneLess), NoReply()},
+         {Echo("1", [](std::string text) { return text + "x"; }),
+          Echo("1", [](std::string text) { return text.substr(0, 44); }), NoReply()},
          {FAILED, FAILED, FAILED}},
         {"a reply without the echo", {Reply({{KEY_RETCODE, "1"}})}, {FAILED, FAILED, FAILED}},
     };
