@@ -299,19 +299,24 @@ void FakeAnalysisServer::ServeConnection(SOCKET connection)
     if (scenario.closeAtOnce || !ReadRequest(connection, index, scenario) || !Pause(scenario.delayMs)) {
         return;
     }
+    std::string reply = scenario.reply;
+    if (scenario.replyTo) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        reply = scenario.replyTo(requests[index].bytes);
+    }
     size_t sent = 0;
     for (size_t piece : scenario.pieces) {
-        if (sent >= scenario.reply.size()) {
+        if (sent >= reply.size()) {
             break;
         }
-        SendReply(connection, scenario.reply.substr(sent, piece));
+        SendReply(connection, reply.substr(sent, piece));
         sent += piece;
         if (!Pause(scenario.pieceDelayMs)) {
             return;
         }
     }
-    if (sent < scenario.reply.size()) {
-        SendReply(connection, scenario.reply.substr(sent));
+    if (sent < reply.size()) {
+        SendReply(connection, reply.substr(sent));
     }
     if (scenario.holdOpen) {
         char sink[256];

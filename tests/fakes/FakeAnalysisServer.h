@@ -31,6 +31,9 @@ struct FakeScenario {
     int delayMs = 0;
     // Sent as it stands: a frame, a truncated one, or nothing at all.
     std::string reply;
+    // When set, makes the reply from the request's bytes in place of `reply`:
+    // a server whose answer depends on what it was sent, such as an echo.
+    std::function<std::string(const std::string& request)> replyTo;
     // Sizes of the first sends of the reply; the rest goes in one more send.
     std::vector<size_t> pieces;
     int pieceDelayMs = 0;
