@@ -1,6 +1,8 @@
 #include "chart/ToothStatic.h"
 
 #include "analysis/ToothDetect.h"
+#include "app/SettingDlg.h"
+#include "app/TfdaDlg.h"
 #include "capture/HideWindowForCapture.h"
 #include "capture/SCatpure.h"
 #include "capture/SEffect.h"
@@ -1116,6 +1118,12 @@ bool CToothStatic::OnChartCommand(UINT id)
     case ID_TOGGLE_DUAL_SEND:
         OnToggleDualSend();
         return true;
+    case ID_USER_SETTINGS:
+        OnUserSettings();
+        return true;
+    case ID_SYSTEM_TEST:
+        OnSystemTest();
+        return true;
     case ID_TOGGLE_HOTKEY:
         OnToggleHotKey();
         return true;
@@ -1205,6 +1213,20 @@ void CToothStatic::OnToggleSharpen()
 void CToothStatic::OnToggleDualSend()
 {
     sendBoth = !sendBoth;
+}
+
+void CToothStatic::OnUserSettings()
+{
+    CSettingDlg dialog;
+    dialog.DoModal();
+}
+
+void CToothStatic::OnSystemTest()
+{
+    CTfdaDlg dialog;
+    dialog.serverHost = serverHost;
+    dialog.serverPort = serverPort;
+    dialog.DoModal();
 }
 
 void CToothStatic::OnToggleHotKey()

@@ -195,6 +195,8 @@ private:
     void OnToggleCaptureBar();
     void OnToggleSharpen();
     void OnToggleDualSend();
+    void OnUserSettings();
+    void OnSystemTest();
     void OnToggleHotKey();
     void OnHotKey(WPARAM id);
     void OnOpenReference(UINT id);

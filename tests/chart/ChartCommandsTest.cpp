@@ -171,29 +171,45 @@ TEST_F(ChartCommandsTest, TheContextMenuOffersSixItemsAndItsFifthShowsAndHidesTh
     }
 }
 
-TEST_F(ChartCommandsTest, TheFirstItemAsksForAnImageAndTheFourthRunsTheTemplateEditorModally)
+TEST_F(ChartCommandsTest, TheFirstItemAsksForAnImageAndTheDialogCommandsRunTheirDialogsModally)
 {
     ChooseFromContextMenu(0);
     EXPECT_EQ(listener.events, std::vector<int>{CHART_EVENT_LOAD_IMAGE});
 
-    // The editor's modal loop runs inside the command; it is closed from here.
-    std::atomic<bool> editorSeen{false};
-    std::thread closer([&] {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < 10000) {
-            HWND editor = FindWindowW(L"#32770", L"病例模板編輯");
-            if (editor != nullptr && IsWindowVisible(editor)) {
-                editorSeen = true;
-                PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
-                return;
+    const struct {
+        const char* name;
+        const wchar_t* caption;
+        int menuItem; // -1: the command has no menu item and is sent
+        UINT command;
+    } dialogs[] = {
+        {"template editor", L"病例模板編輯", 3, 0},
+        {"settings", L"設定", 5, 0},
+        {"system test", L"系統測試", -1, ID_SYSTEM_TEST},
+    };
+    for (const auto& d : dialogs) {
+        // The dialog's modal loop runs inside the command; it is closed from here.
+        std::atomic<bool> dialogSeen{false};
+        std::thread closer([&] {
+            const DWORD start = GetTickCount();
+            while (GetTickCount() - start < 10000) {
+                HWND dialog = FindWindowW(L"#32770", d.caption);
+                if (dialog != nullptr && IsWindowVisible(dialog)) {
+                    dialogSeen = true;
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                    return;
+                }
+                Sleep(20);
             }
-            Sleep(20);
+        });
+        if (d.menuItem >= 0) {
+            ChooseFromContextMenu(d.menuItem);
+        } else {
+            Command(d.command);
         }
-    });
-    ChooseFromContextMenu(3);
-    testutil::PumpUntil([&] { return editorSeen.load(); }, 10000);
-    closer.join();
-    EXPECT_TRUE(editorSeen);
+        testutil::PumpUntil([&] { return dialogSeen.load(); }, 10000);
+        closer.join();
+        EXPECT_TRUE(dialogSeen) << d.name;
+    }
 }
 
 TEST_F(ChartCommandsTest, TheCopyItemsPutTheFindingsTextAndTheImageFileOnTheClipboard)
