@@ -10,7 +10,7 @@
 namespace {
 
 // A few findings of most kinds, on teeth spread over both arches.
-constexpr char kDemoFindings[] = "11,c\n14,j\n16,cf\n24,r\n26,f\n36,be\n38,i\n45,et\n46,a\n47,p\n";
+constexpr char kDemoFindings[] = "11,c\n14,j\n16,cf\n24,r\n26,f\n36,be\n38,i\n45,eft\n46,a\n47,p\n";
 
 // The table's places are thousandths of the picture's width and height.
 constexpr long kScale = 1000;
