@@ -76,7 +76,7 @@ FakeScenario Reply(const FieldList& fields)
 FakeScenario Echo(const char* retcode, std::string (*change)(std::string))
 {
     FakeScenario scenario;
-    scenario.replyTo = [retcode, change](const std::string& request) {
+    scenario.replyFor = [retcode, change](const std::string& request) {
         return ReportFrame({{KEY_RETCODE, retcode}, {KEY_EXTINFO, change(SentText(request))}});
     };
     return scenario;

@@ -33,7 +33,7 @@ struct FakeScenario {
     std::string reply;
     // When set, makes the reply from the request's bytes in place of `reply`:
     // a server whose answer depends on what it was sent, such as an echo.
-    std::function<std::string(const std::string& request)> replyTo;
+    std::function<std::string(const std::string& request)> replyFor;
     // Sizes of the first sends of the reply; the rest goes in one more send.
     std::vector<size_t> pieces;
     int pieceDelayMs = 0;
@@ -56,6 +56,7 @@ struct FakeScenario {
 //   noreply           send nothing
 //   hold              keep the connection open until the client closes it
 //   closeearly        close right after accepting, reading nothing
+//   demo              answer as the demo does (DemoReply.h)
 bool ParseScenario(const std::string& text, FakeScenario* scenario);
 
 // What one connection sent.
@@ -93,7 +94,8 @@ public:
 private:
     void Serve();
     void ServeConnection(SOCKET connection);
-    bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario);
+    // Reads one request; its bytes go to `received` when that is given.
+    bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario, std::string* received);
     FakeScenario NextScenario();
     bool Pause(int milliseconds) const;
 
