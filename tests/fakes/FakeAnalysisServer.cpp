@@ -72,15 +72,17 @@ private:
     bool lastField = false;
 };
 
-void SendReply(SOCKET s, const std::string& bytes)
+// How long one send may wait for a client that does not read before the
+// server looks whether it is being stopped.
+constexpr int SEND_SLICE_MS = 100;
+
+bool SendTimedOut()
 {
-    for (size_t sent = 0; sent < bytes.size();) {
-        const int result = SendSome(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-        if (result <= 0) {
-            return;
-        }
-        sent += static_cast<size_t>(result);
-    }
+#ifdef _WIN32
+    return WSAGetLastError() == WSAETIMEDOUT;
+#else
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
 }
 
 std::string Unescape(const std::string& text)
@@ -269,6 +271,18 @@ FakeScenario FakeAnalysisServer::NextScenario()
     return next;
 }
 
+void FakeAnalysisServer::SendReply(SOCKET connection, const std::string& bytes) const
+{
+    for (size_t sent = 0; sent < bytes.size() && !stopping;) {
+        const int result = SendSome(connection, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
+        if (result > 0) {
+            sent += static_cast<size_t>(result);
+        } else if (!SendTimedOut()) {
+            return;
+        }
+    }
+}
+
 bool FakeAnalysisServer::Pause(int milliseconds) const
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -286,6 +300,7 @@ void FakeAnalysisServer::Serve()
         }
         OwnedSocket connection(accept(listener, nullptr, nullptr));
         if (connection.Get() != INVALID_SOCKET) {
+            SetSendTimeout(connection.Get(), SEND_SLICE_MS);
             ServeConnection(connection.Get());
         }
     }

@@ -97,6 +97,9 @@ private:
     // Reads one request; its bytes go to `received` when that is given.
     bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario, std::string* received);
     FakeScenario NextScenario();
+    // Sends all of `bytes` unless the client goes or the server is stopped:
+    // a client that stops reading never holds the server's thread.
+    void SendReply(SOCKET connection, const std::string& bytes) const;
     bool Pause(int milliseconds) const;
 
     const bool keepBytes;
