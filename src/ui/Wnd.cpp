@@ -168,7 +168,11 @@ bool CWnd::SubclassWindow(HWND window)
     if (window == nullptr || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
         return false;
     }
-    return Bind(window, Binding::Subclass, nullptr);
+    if (!Bind(window, Binding::Subclass, nullptr)) {
+        return false;
+    }
+    PreSubclassWindow();
+    return true;
 }
 
 bool CWnd::SubclassDlgItem(UINT id, CWnd* parent)
@@ -199,6 +203,8 @@ LRESULT CWnd::Default()
 {
     return DefaultProc(current.message, current.wParam, current.lParam);
 }
+
+void CWnd::PreSubclassWindow() {}
 
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
 {

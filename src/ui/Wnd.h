@@ -4,6 +4,7 @@
 //   Wnd.h            CWnd: binding, dispatch, default processing, reflection
 //   Dialog.h         CDialogEx: dialogs from templates, our modal loop
 //   Static.h         CStatic: a static control of our own class
+//   Button.h         CButton: a button or check box of a template
 //   ToolTipCtrl.h    CToolTipCtrl: the common-controls tooltip
 //   WinApp.h         CWinApp and RunApplication, the run routine
 //   ExceptionGuard.h CallGuarded, the guard of every Win32 entry point
@@ -86,6 +87,10 @@ protected:
 
     // Default processing of the message being dispatched, and its result.
     LRESULT Default();
+
+    // Runs when SubclassWindow has bound the object to an existing window,
+    // before the window's next message reaches it.
+    virtual void PreSubclassWindow();
 
     // A message the parent reflects to this child control's object; true
     // when handled, with the parent's answer in `result`.

@@ -1,0 +1,47 @@
+#include "app/TransCheckBox.h"
+
+#include <uxtheme.h>
+
+namespace {
+
+constexpr COLORREF kLabelColour = RGB(255, 255, 255);
+
+} // namespace
+
+LRESULT CTransCheckBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        return TRUE;
+    default:
+        return CButton::WindowProc(message, wParam, lParam);
+    }
+}
+
+BOOL CTransCheckBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
+{
+    switch (message) {
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        *result = reinterpret_cast<LRESULT>(CtlColor(reinterpret_cast<HDC>(wParam), message));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CTransCheckBox::PreSubclassWindow()
+{
+    SetWindowTheme(hwnd, L"", L"");
+    CButton::PreSubclassWindow();
+}
+
+HBRUSH CTransCheckBox::CtlColor(HDC dc, UINT)
+{
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kLabelColour);
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
