@@ -82,6 +82,37 @@ std::wstring FileDialogFilter(UINT id)
     return filter;
 }
 
+// The finding list is used through its handle alone: every message to a
+// subclassed control costs a look-up of its subclass under Wine, and the
+// list takes dozens of them on every refresh.
+void InsertListColumn(HWND list, int column, std::wstring title, int width)
+{
+    LVCOLUMNW info{};
+    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    info.fmt = LVCFMT_LEFT;
+    info.cx = width;
+    info.pszText = title.data();
+    info.iSubItem = column;
+    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+}
+
+void InsertListRow(HWND list, int row, std::wstring text)
+{
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = text.data();
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void SetListText(HWND list, int row, int column, std::wstring text)
+{
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text.data();
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
 int32_t ToothIndexOf(uint32_t key)
 {
     // Keys are image index x 256 + tooth number; the shift is arithmetic.
@@ -190,9 +221,7 @@ BOOL CTarnwickDlg::OnInitDialog()
     if (!LoadButtonImages()) {
         return FALSE;
     }
-    if (findingListCtrl.SubclassDlgItem(IDC_FINDING_LIST, this)) {
-        findingList = &findingListCtrl;
-    }
+    findingList = GetDlgItem(IDC_FINDING_LIST);
     pageLabel = GetDlgItem(IDC_PAGE_LABEL);
     LayoutControls();
     UpdateNavigation();
@@ -246,14 +275,14 @@ void CTarnwickDlg::SetupFindingList(RECT& rect)
     if (findingList == nullptr) {
         return;
     }
-    const HWND list = findingList->GetSafeHwnd();
+    const HWND list = findingList;
     SetWindowPos(list, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     ListView_SetExtendedListViewStyle(list, ListView_GetExtendedListViewStyle(list) | LVS_EX_FULLROWSELECT);
     GetClientRect(list, &rect);
     const int tenth = (rect.right - rect.left) / 10;
-    findingList->InsertColumn(0, L"ID", LVCFMT_LEFT, kIdColumnTenths * tenth);
-    findingList->InsertColumn(1, L"Information", LVCFMT_LEFT, kInformationColumnTenths * tenth);
+    InsertListColumn(list, 0, L"ID", kIdColumnTenths * tenth);
+    InsertListColumn(list, 1, L"Information", kInformationColumnTenths * tenth);
 }
 
 void CTarnwickDlg::LayoutButtons(const RECT&)
@@ -570,7 +599,10 @@ void CTarnwickDlg::RefreshFindingList()
     if (findingList == nullptr) {
         return;
     }
-    findingList->DeleteAllItems();
+    // The list is rebuilt row by row; it repaints once, afterwards.
+    const HWND list = findingList;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(list);
     currentTeeth.clear();
     for (const auto& [key, tooth] : toothChart.displayedTeeth) {
         if (ToothIndexOf(key) == toothChart.currentIndex) {
@@ -583,7 +615,7 @@ void CTarnwickDlg::RefreshFindingList()
         if (listed == 0) {
             continue;
         }
-        findingList->InsertItem(row, std::to_wstring(tooth.toothNumber), 0);
+        InsertListRow(list, row, std::to_wstring(tooth.toothNumber));
         bool first = true;
         for (const FindingKindInfo& kind : FindingKindsInBitOrder) {
             if ((listed & kind.kind) == 0) {
@@ -591,13 +623,14 @@ void CTarnwickDlg::RefreshFindingList()
             }
             if (!first) {
                 ++row;
-                findingList->InsertItem(row, L"", 0);
+                InsertListRow(list, row, L"");
             }
             first = false;
-            findingList->SetItemText(row, 1, LoadResString(kind.stringId));
+            SetListText(list, row, 1, LoadResString(kind.stringId));
         }
         ++row;
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     HandFilterToChart();
     LayoutFilterChecks();
 }

@@ -14,7 +14,6 @@
 #include "ui/Dialog.h"
 #include "ui/GdiHandles.h"
 #include "ui/GdiplusPtr.h"
-#include "ui/ListCtrl.h"
 
 #include <array>
 #include <cstdint>
@@ -70,7 +69,7 @@ public:
     RECT clientRect{};
     HICON hIcon;
     GdiplusPtr<Gdiplus::Image> background;
-    CListCtrl* findingList = nullptr;
+    HWND findingList = nullptr;
     HWND pageLabel = nullptr;
     uint32_t filterMask = 0;
     bool backgroundDrawn = false;
@@ -108,6 +107,5 @@ private:
     // through, and repaints.
     void HandFilterToChart();
 
-    CListCtrl findingListCtrl;
     UINT_PTR openFileTimerId = 0;
 };

@@ -6,6 +6,8 @@
 #include "analysis/FindingKind.h"
 #include "res/resource.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,11 +23,18 @@ using Rows = std::vector<std::pair<std::wstring, std::wstring>>;
 
 constexpr uint32_t NUMBER_RED = 0xFF0000;
 
-Rows ListRows(const CListCtrl& list)
+std::wstring ItemText(HWND list, int row, int column)
+{
+    wchar_t text[128] = {};
+    ListView_GetItemText(list, row, column, text, 128);
+    return text;
+}
+
+Rows ListRows(HWND list)
 {
     Rows rows;
-    for (int row = 0; row < list.GetItemCount(); ++row) {
-        rows.emplace_back(list.GetItemText(row, 0), list.GetItemText(row, 1));
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        rows.emplace_back(ItemText(list, row, 0), ItemText(list, row, 1));
     }
     return rows;
 }
@@ -102,7 +111,7 @@ TEST_F(FindingListTest, EachListedFindingTakesARowUnderItsToothInAscendingOrder)
     };
     for (const auto& c : cases) {
         ShowTeeth(c.teeth);
-        EXPECT_EQ(ListRows(*dialog.findingList), c.rows) << c.name;
+        EXPECT_EQ(ListRows(dialog.findingList), c.rows) << c.name;
         ASSERT_EQ(dialog.currentTeeth.size(), c.teeth.size()) << c.name;
     }
 }
@@ -114,7 +123,7 @@ TEST_F(FindingListTest, OnlyTheCurrentImagesTeethAreListedButEveryImageShowsItsK
     dialog.toothChart.displayedTeeth[ToothKey(0, 11)] = Tooth(11, FINDING_CAVITY);
     dialog.toothChart.displayedTeeth[ToothKey(1, 21)] = Tooth(21, FINDING_FILLING);
     dialog.RefreshFindingList();
-    EXPECT_EQ(ListRows(*dialog.findingList), (Rows{{L"21", L"Filling"}}));
+    EXPECT_EQ(ListRows(dialog.findingList), (Rows{{L"21", L"Filling"}}));
     EXPECT_TRUE(Visible(IDC_CHECK_CAVITY));
     EXPECT_TRUE(Visible(IDC_CHECK_FILLING));
 }
@@ -175,7 +184,7 @@ TEST_F(FindingListTest, AnImageWithoutTeethHidesEveryBox)
     for (int id = IDC_CHECK_OTHERS; id <= IDC_CHECK_UNKNOWN; ++id) {
         EXPECT_FALSE(Visible(id)) << id;
     }
-    EXPECT_EQ(dialog.findingList->GetItemCount(), 0);
+    EXPECT_EQ(ListView_GetItemCount(dialog.findingList), 0);
 }
 
 TEST_F(FindingListTest, AfterAnAnalysisTeethWithoutFindingsAreHiddenUntilOthersIsChecked)
@@ -201,7 +210,7 @@ TEST_F(FindingListTest, UncheckingAKindHidesItsTeethAndTheirTipsAtOnceAndKeepsTh
 {
     Analyse("50,50,40,40,11\n150,50,40,40,21\n250,50,40,40,31\n", "11,c\n21,cf\n31,f\n");
     ASSERT_EQ(dialog.toothChart.toolTipCtrl.GetToolCount(), 3);
-    const Rows rows = ListRows(*dialog.findingList);
+    const Rows rows = ListRows(dialog.findingList);
     ASSERT_EQ(rows.size(), 4u);
 
     Click(IDC_CHECK_CAVITY);
@@ -214,7 +223,7 @@ TEST_F(FindingListTest, UncheckingAKindHidesItsTeethAndTheirTipsAtOnceAndKeepsTh
     EXPECT_EQ(PixelsIn(chart, ScreenBoxOf(11), NUMBER_RED), 0);
     EXPECT_GT(PixelsIn(chart, ScreenBoxOf(21), NUMBER_RED), 0);
     EXPECT_GT(PixelsIn(chart, ScreenBoxOf(31), NUMBER_RED), 0);
-    EXPECT_EQ(ListRows(*dialog.findingList), rows);
+    EXPECT_EQ(ListRows(dialog.findingList), rows);
 
     Click(IDC_CHECK_CAVITY);
     EXPECT_EQ(dialog.filterMask, FILTER_ALL_FINDINGS);

@@ -292,7 +292,7 @@ TEST_F(MainWindowTest, TwoHandOffsWithinTheTimerOpenAndAnalyseOnlyTheSecond)
     EXPECT_EQ(dialog.toothChart.imageFiles, std::vector<std::wstring>{second});
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - " + second);
-    EXPECT_EQ(dialog.findingList->GetItemCount(), 1);
+    EXPECT_EQ(ListView_GetItemCount(dialog.findingList), 1);
 }
 
 // Start-up without a program folder: the dialog runs, but its
