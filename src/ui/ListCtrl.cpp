@@ -31,20 +31,6 @@ int CListCtrl::InsertItem(int row, const std::wstring& text, int image)
     return static_cast<int>(SendMessageW(hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-bool CListCtrl::SetItemText(int row, int column, const std::wstring& text)
-{
-    LVITEMW item{};
-    item.iSubItem = column;
-    std::wstring copy = text;
-    item.pszText = copy.data();
-    return SendMessageW(hwnd, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)) != FALSE;
-}
-
-bool CListCtrl::DeleteAllItems()
-{
-    return ListView_DeleteAllItems(hwnd) != FALSE;
-}
-
 int CListCtrl::GetItemCount() const
 {
     return ListView_GetItemCount(hwnd);

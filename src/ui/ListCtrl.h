@@ -14,8 +14,6 @@ public:
     bool InsertColumn(int column, const std::wstring& title, int format, int width);
     // The index of the new row, or -1.
     int InsertItem(int row, const std::wstring& text, int image);
-    bool SetItemText(int row, int column, const std::wstring& text);
-    bool DeleteAllItems();
     int GetItemCount() const;
     std::wstring GetItemText(int row, int column) const;
     void SetItemState(int row, UINT state, UINT mask);

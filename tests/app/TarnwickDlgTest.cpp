@@ -1,7 +1,7 @@
 // The receiving side of the hand-off on the real main dialog: WM_COPYDATA
 // makes a path pending, and the open-file timer opens it once.
-#include "app/TarnwickDlg.h"
 #include "app/TarnwickApp.h"
+#include "app/TarnwickDlg.h"
 
 #include "WinTestUtil.h"
 
