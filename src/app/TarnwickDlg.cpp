@@ -130,11 +130,7 @@ LRESULT CTarnwickDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-            OnSysCommand(static_cast<UINT>(wParam));
-            return 0;
-        }
-        return Default();
+        return OnSysCommand(static_cast<UINT>(wParam));
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -246,7 +242,7 @@ void CTarnwickDlg::LayoutControls()
     LayoutForClient(FitToScreen());
     RECT listRect{-1, -1, 0, 0};
     SetupFindingList(listRect);
-    LayoutButtons(RECT{});
+    LayoutButtons();
 }
 
 RECT CTarnwickDlg::FitToScreen()
@@ -285,7 +281,7 @@ void CTarnwickDlg::SetupFindingList(RECT& rect)
     InsertListColumn(list, 1, L"Information", kInformationColumnTenths * tenth);
 }
 
-void CTarnwickDlg::LayoutButtons(const RECT&)
+void CTarnwickDlg::LayoutButtons()
 {
     // Parked as one-pixel controls outside the client area: out of sight, yet
     // the buttons keep their tab stops and take Enter.
@@ -302,10 +298,16 @@ bool CTarnwickDlg::LoadButtonImages()
 {
     const DWORD length =
         moduleFileName ? moduleFileName(programFolder, MAX_PATH) : GetModuleFileNameW(nullptr, programFolder, MAX_PATH);
-    // A path that fills the buffer was cut: its folder is not ours.
-    if (length == 0 || length >= MAX_PATH) {
+    if (length == 0) {
         programFolder[0] = L'\0';
         return false;
+    }
+    // A path that fills the buffer was cut, and its folder may be another's:
+    // no image is loaded from it, as if none were there.
+    if (length >= MAX_PATH) {
+        programFolder[0] = L'\0';
+        background.reset();
+        return true;
     }
     programFolder[length] = L'\0';
     wchar_t* lastSeparator = std::wcsrchr(programFolder, L'\\');
@@ -501,10 +503,14 @@ void CTarnwickDlg::OnOK()
     }
 }
 
-void CTarnwickDlg::OnSysCommand(UINT)
+LRESULT CTarnwickDlg::OnSysCommand(UINT command)
 {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX) {
+        return Default();
+    }
     CAboutDlg about(this);
     about.DoModal();
+    return 0;
 }
 
 void CTarnwickDlg::OnToothChartEvent(int event, int)

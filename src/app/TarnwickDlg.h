@@ -88,7 +88,7 @@ protected:
     virtual bool AskForImageFile(std::wstring* path);
 
 private:
-    void OnSysCommand(UINT command);
+    LRESULT OnSysCommand(UINT command);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     void OnClose();
@@ -98,7 +98,7 @@ private:
     void LayoutControls();
     RECT FitToScreen();
     void SetupFindingList(RECT& rect);
-    void LayoutButtons(const RECT& rect);
+    void LayoutButtons();
     bool LoadButtonImages();
     void DrawBackground(HDC dc);
     // Shows the error of an analysis that could not start.

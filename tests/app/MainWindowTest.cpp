@@ -304,7 +304,6 @@ protected:
 
 TEST_F(NoProgramFolderTest, TheInitialisationEndsEarly)
 {
-    const std::wstring tooLong = L"C:\\" + std::wstring(MAX_PATH, L'x');
     const struct {
         const char* name;
         std::wstring path;
@@ -312,8 +311,6 @@ TEST_F(NoProgramFolderTest, TheInitialisationEndsEarly)
     } cases[] = {
         {"failed", L"", 0},
         {"no backslash", L"Quillmere.exe", 13},
-        // A path that fills the buffer was cut.
-        {"fills the buffer", tooLong, MAX_PATH},
     };
     for (const auto& c : cases) {
         TestMainDlg local;
@@ -400,6 +397,16 @@ TEST_F(ProgramFolderImagesTest, WithoutImagesTheDialogRunsOnAnEmptyBackground)
     EXPECT_EQ(dialog.background->GetWidth(), 0u);
     EXPECT_EQ(StripPixel(), 0u);
     EXPECT_EQ(dialog.GetWindowText(), L"Quillmere");
+}
+
+TEST_F(ProgramFolderImagesTest, AProgramPathThatFillsTheBufferLoadsNoImagesYetTheDialogRuns)
+{
+    // Cut at the buffer's end, the path still has a backslash in it.
+    StartIn(L"C:\\" + std::wstring(MAX_PATH, L'x'));
+    EXPECT_STREQ(dialog.programFolder, L"");
+    EXPECT_EQ(dialog.background, nullptr);
+    EXPECT_NE(dialog.findingList, nullptr);
+    EXPECT_EQ(dialog.filterMask, FILTER_ALL_FINDINGS);
 }
 
 TEST_F(ProgramFolderImagesTest, AnImagePathThatWouldNotFitIsNotLoaded)
