@@ -17,9 +17,9 @@ constexpr wchar_t kParentClass[] = L"QuillmereOwnerDrawnTest";
 constexpr UINT kControlId = 4;
 constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 32;
-// Well away from where other window tests put theirs, so that the pointer
-// moved by the hover test meets only this window.
-constexpr RECT kParentRect{300, 200, 500, 300};
+// In a corner, away from the dialogs that other window tests centre on the
+// screen, so that the pointer moved by the hover test meets only this window.
+constexpr RECT kParentRect{20, 740, 220, 840};
 
 // The colours of the four state images.
 constexpr uint32_t kNormal = 0xC00000;

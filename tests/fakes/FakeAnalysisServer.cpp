@@ -1,5 +1,7 @@
 #include "FakeAnalysisServer.h"
 
+#include "DemoReply.h"
+
 #include "analysis/SocketShim.h"
 #include "analysis/TextField.h"
 
@@ -197,6 +199,8 @@ bool ParseScenario(const std::string& text, FakeScenario* scenario)
             result.holdOpen = true;
         } else if (directive == "closeearly") {
             result.closeAtOnce = true;
+        } else if (directive == "demo") {
+            result.replyFor = DemoReply;
         } else {
             return false;
         }
@@ -295,9 +299,14 @@ void FakeAnalysisServer::ServeConnection(SOCKET connection)
         index = requests.size();
         requests.emplace_back();
     }
-    const FakeScenario scenario = NextScenario();
-    if (scenario.closeAtOnce || !ReadRequest(connection, index, scenario) || !Pause(scenario.delayMs)) {
+    FakeScenario scenario = NextScenario();
+    std::string received;
+    if (scenario.closeAtOnce || !ReadRequest(connection, index, scenario, scenario.replyFor ? &received : nullptr) ||
+        !Pause(scenario.delayMs)) {
         return;
+    }
+    if (scenario.replyFor) {
+        scenario.reply = scenario.replyFor(received);
     }
     size_t sent = 0;
     for (size_t piece : scenario.pieces) {
@@ -323,7 +332,8 @@ void FakeAnalysisServer::ServeConnection(SOCKET connection)
     }
 }
 
-bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario)
+bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario,
+                                     std::string* received)
 {
     FieldFollower follower;
     std::vector<char> buffer(64 * 1024);
@@ -332,8 +342,8 @@ bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const Fake
         if (!WaitReadable(connection, 50)) {
             continue;
         }
-        const int received = ReceiveSome(connection, buffer.data(), static_cast<int>(buffer.size()));
-        if (received <= 0) {
+        const int count = ReceiveSome(connection, buffer.data(), static_cast<int>(buffer.size()));
+        if (count <= 0) {
             return true;
         }
         if (first && scenario.onFirstBytes) {
@@ -342,11 +352,14 @@ bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const Fake
         first = false;
         const std::lock_guard<std::mutex> lock(mutex);
         FakeRequest& request = requests[index];
-        request.byteCount += static_cast<uint64_t>(received);
+        request.byteCount += static_cast<uint64_t>(count);
         if (keepBytes) {
-            request.bytes.append(buffer.data(), static_cast<size_t>(received));
+            request.bytes.append(buffer.data(), static_cast<size_t>(count));
         }
-        const auto state = follower.Feed(buffer.data(), static_cast<size_t>(received), &request.keys);
+        if (received != nullptr) {
+            received->append(buffer.data(), static_cast<size_t>(count));
+        }
+        const auto state = follower.Feed(buffer.data(), static_cast<size_t>(count), &request.keys);
         if (state != FieldFollower::State::More) {
             request.complete = state == FieldFollower::State::Complete;
             return true;

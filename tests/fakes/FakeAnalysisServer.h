@@ -31,6 +31,8 @@ struct FakeScenario {
     int delayMs = 0;
     // Sent as it stands: a frame, a truncated one, or nothing at all.
     std::string reply;
+    // When set, makes the reply from the request's bytes instead.
+    std::function<std::string(const std::string& request)> replyFor;
     // Sizes of the first sends of the reply; the rest goes in one more send.
     std::vector<size_t> pieces;
     int pieceDelayMs = 0;
@@ -53,6 +55,7 @@ struct FakeScenario {
 //   noreply           send nothing
 //   hold              keep the connection open until the client closes it
 //   closeearly        close right after accepting, reading nothing
+//   demo              answer as the demo does (DemoReply.h)
 bool ParseScenario(const std::string& text, FakeScenario* scenario);
 
 // What one connection sent.
@@ -90,7 +93,8 @@ public:
 private:
     void Serve();
     void ServeConnection(SOCKET connection);
-    bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario);
+    // Reads one request; its bytes go to `received` when that is given.
+    bool ReadRequest(SOCKET connection, size_t index, const FakeScenario& scenario, std::string* received);
     FakeScenario NextScenario();
     bool Pause(int milliseconds) const;
 

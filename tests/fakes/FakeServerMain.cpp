@@ -30,7 +30,8 @@ int main(int argc, char** argv)
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
 #endif
-    FakeAnalysisServer server;
+    // The summaries need no bytes, and a long demo must not hold every upload.
+    FakeAnalysisServer server(false);
     server.AddScenario(scenario);
     if (!server.Start(static_cast<unsigned short>(std::atoi(argv[1])))) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%s\n", argv[1]);
