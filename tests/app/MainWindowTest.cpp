@@ -150,12 +150,6 @@ TEST_F(MainWindowTest, WithoutAFocusNavigationFocusesPreviousThenNextThenLoad)
     EXPECT_EQ(GetFocus(), dialog.GetDlgItem(IDC_BTN_ANALYSE));
 }
 
-TEST_F(MainWindowTest, WithNoImageLoadHasTheFocusAndTheTitleIsThePlainName)
-{
-    EXPECT_EQ(GetFocus(), dialog.GetDlgItem(IDC_BTN_LOAD));
-    EXPECT_EQ(dialog.GetWindowText(), L"Quillmere");
-}
-
 TEST_F(MainWindowTest, EnterRunsTheFocusedButtonAndNeverEndsTheDialog)
 {
     const std::wstring a = Image(L"a.jpg");
