@@ -163,6 +163,15 @@ LRESULT CTarnwickDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return CDialogEx::WindowProc(message, wParam, lParam);
     case WM_ERASEBKGND:
         return TRUE;
+    case WM_NOTIFY: {
+        // Nothing here wants a notice per row when the finding list is
+        // emptied; under Wine each costs the dialog a look-up of its subclass.
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header != nullptr && header->hwndFrom == findingList && header->code == LVN_DELETEALLITEMS) {
+            return TRUE;
+        }
+        return CDialogEx::WindowProc(message, wParam, lParam);
+    }
     case WM_TIMER:
         OnTimer(wParam);
         return Default();
@@ -354,10 +363,10 @@ void CTarnwickDlg::OnPaint()
         DrawBackground(backgroundDC.Get());
         backgroundDrawn = true;
     }
-    RECT client{};
-    GetClientRect(hwnd, &client);
-    BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top,
-           backgroundDC.Get(), client.left, client.top, SRCCOPY);
+    // Only what needs painting: the strip's check boxes ask for small parts.
+    const RECT& area = paint.PaintRect();
+    BitBlt(paint.Get(), area.left, area.top, area.right - area.left, area.bottom - area.top, backgroundDC.Get(),
+           area.left, area.top, SRCCOPY);
 }
 
 void CTarnwickDlg::DrawBackground(HDC dc)
