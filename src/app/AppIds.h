@@ -20,3 +20,19 @@ constexpr DWORD kRunningWindowPollMs = 50;
 // Timer of the main dialog that opens a pending path.
 constexpr UINT_PTR TIMER_OPEN_FILE = 101;
 constexpr UINT kOpenFileDelayMs = 50;
+
+// Posted by the main dialog to itself once its initialisation is done.
+constexpr UINT WM_POSTINIT = WM_USER + 1;
+
+// The system-menu command of the about box.
+constexpr UINT IDM_ABOUTBOX = 0x10;
+
+// The main dialog's layout: the client area is cut into hundredths (units);
+// the chart takes 99 x 96 units from (1, 1), the filter strip begins at 98
+// units, and each filter check box takes a slot of 6 x 2 units.
+constexpr int kLayoutUnitsPerSide = 100;
+constexpr int kChartWidthUnits = 99;
+constexpr int kChartHeightUnits = 96;
+constexpr int kFilterRowTopUnits = 98;
+constexpr int kFilterSlotWidthUnits = 6;
+constexpr int kFilterSlotHeightUnits = 2;

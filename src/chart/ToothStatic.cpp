@@ -7,6 +7,7 @@
 #include "capture/SCatpure.h"
 #include "capture/SEffect.h"
 #include "capture/ToolbarDlg.h"
+#include "chart/AreaShrink.h"
 #include "chart/FileDropBlock.h"
 #include "chart/FindingsText.h"
 #include "chart/HealthPage.h"
@@ -546,6 +547,43 @@ void CToothStatic::DrawBackground(const RECT& client)
     GdiFlush();
 }
 
+namespace {
+
+// The picture shrunk by block averages into a new 32-bit bitmap of `width` x
+// `height`: a new picture's first frame would otherwise wait for GDI+ to
+// resample it, which takes a good part of a second for a panoramic picture.
+// Null when the picture is not larger in both directions or cannot be read;
+// GDI+ stretches it then.
+UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height)
+{
+    auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(source);
+    if (bitmap == nullptr || width > static_cast<int32_t>(bitmap->GetWidth()) ||
+        height > static_cast<int32_t>(bitmap->GetHeight())) {
+        return {};
+    }
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()));
+    Gdiplus::BitmapData pixels{};
+    if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat24bppRGB, &pixels) != Gdiplus::Ok) {
+        return {};
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap shrunk(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool done =
+        shrunk && ShrinkByAreaAverage(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
+                                      pixels.Stride, static_cast<uint32_t*>(bits), width, height);
+    bitmap->UnlockBits(&pixels);
+    return done ? std::move(shrunk) : UniqueBitmap();
+}
+
+} // namespace
+
 HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
 {
     if (stretched && stretchedSource == source && stretchedSize.cx == drawWidth && stretchedSize.cy == drawHeight) {
@@ -557,11 +595,12 @@ HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
     }
     // Stretching the whole image on every erase costs far more than a frame;
     // the stretched copy is drawn 1:1 instead.
-    UniqueBitmap picture(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
+    UniqueBitmap picture = ShrunkPicture(source, drawWidth, drawHeight);
     if (!picture) {
-        return nullptr;
-    }
-    {
+        picture.Reset(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
+        if (!picture) {
+            return nullptr;
+        }
         UniqueMemoryDC pictureDC = UniqueMemoryDC::CompatibleWith(memoryDC.Get());
         ObjectSelection selected(pictureDC.Get(), picture.Get());
         Gdiplus::Graphics graphics(pictureDC.Get());

@@ -63,8 +63,15 @@
 // The report of an error that ended the program
 #define IDS_UNEXPECTED_ERROR 250
 
-// Main window
+// Main window and its about box
+#define IDS_CANNOT_START_ANALYSIS 167
 #define IDS_MAIN_TITLE 181
+#define IDS_ABOUT_MENU 184
+#define IDS_ABOUT_CAPTION 187
+#define IDS_ABOUT_VERSION 190
+#define IDS_ABOUT_PLATFORM 193
+#define IDS_JPEG_FILTER 196
+#define IDC_ABOUT_ICON IDR_MAINFRAME
 
 // Record template editor and the findings text
 #define IDD_RECORD_TEMPLATE_DIALOG 148

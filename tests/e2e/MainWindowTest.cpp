@@ -1,0 +1,297 @@
+// The real Quillmere.exe under Wine with the fake analysis server on the
+// program's own port: a start with a file shows the image with the boxes of
+// the server's teeth, the filter check boxes of the kinds found and the
+// findings text on the clipboard; a second start replaces image and boxes.
+// The screen is read back as the user would see it, and kept as a picture.
+#include "FakeAnalysisServer.h"
+#include "WinTestUtil.h"
+
+#include "analysis/AnalysisServer.h"
+#include "analysis/FindingKind.h"
+#include "chart/FindingsText.h"
+#include "chart/RecordTemplate.h"
+#include "foundation/JpegFile.h"
+#include "foundation/SystemSetting.h"
+#include "ui/Gdiplus.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"TARNWICKDLG_CLASS";
+constexpr UINT kChartId = 0xFFFF;
+constexpr DWORD kBoundMs = 30000;
+constexpr uint32_t BOX_GREY = 0x808080;
+constexpr uint32_t NUMBER_RED = 0xFF0000;
+constexpr uint32_t LABEL_WHITE = 0xFFFFFF;
+constexpr int kImageWidth = 1000;
+constexpr int kImageHeight = 500;
+
+struct ScenarioTooth {
+    int number;
+    uint32_t mask;
+    RECT box; // in image pixels
+};
+
+struct Scenario {
+    std::vector<ScenarioTooth> teeth;
+    std::string findings;
+    std::vector<int> checkBoxes; // the filter check boxes shown
+
+    // The server names a box by its centre, width and height.
+    std::string Boxes() const
+    {
+        std::string text;
+        for (const auto& t : teeth) {
+            const LONG width = t.box.right - t.box.left;
+            const LONG height = t.box.bottom - t.box.top;
+            text += std::to_string(t.box.left + width / 2) + "," + std::to_string(t.box.top + height / 2) + "," +
+                    std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(t.number) + "\n";
+        }
+        return text;
+    }
+
+    FakeScenario Reply() const
+    {
+        FakeScenario reply;
+        reply.reply = ReportFrame({{"#@RETCODE@#", "1"}, {"#@POSINFO@#", Boxes()}, {"#@DISINFO@#", findings}});
+        return reply;
+    }
+
+    ToothInfoMap Teeth() const
+    {
+        ToothInfoMap map;
+        for (const auto& t : teeth) {
+            CToothInfo tooth;
+            tooth.toothNumber = t.number;
+            tooth.findingMask = t.mask;
+            tooth.imageBox = t.box;
+            map[static_cast<uint32_t>(t.number)] = tooth;
+        }
+        return map;
+    }
+};
+
+// Away from the top-left corner, where the capture toolbar may float.
+const Scenario kFirst{{{11, FINDING_CAVITY, {200, 200, 280, 320}},
+                       {21, FINDING_FILLING, {400, 200, 480, 320}},
+                       {31, FINDING_HEALTHY, {600, 250, 680, 370}},
+                       {36, FINDING_CAVITY | FINDING_PERIO, {800, 250, 880, 370}}},
+                      "11,c\n21,f\n36,cp\n",
+                      {1006, 1010, 1012, 1015}};
+const Scenario kSecond{{{12, FINDING_CROWN_BRIDGE, {300, 150, 400, 300}}}, "12,b\n", {1007}};
+
+// The whole screen, 0xRRGGBB row by row.
+struct Screen {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    int Count(RECT area, uint32_t colour) const
+    {
+        int count = 0;
+        for (int y = std::max(0L, area.top); y < std::min<LONG>(height, area.bottom); ++y) {
+            for (int x = std::max(0L, area.left); x < std::min<LONG>(width, area.right); ++x) {
+                count += At(x, y) == colour ? 1 : 0;
+            }
+        }
+        return count;
+    }
+};
+
+Screen ReadScreen()
+{
+    Screen screen;
+    screen.width = GetSystemMetrics(SM_CXSCREEN);
+    screen.height = GetSystemMetrics(SM_CYSCREEN);
+    HDC display = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(display);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), screen.width, -screen.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, screen.width, screen.height, display, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* words = static_cast<const uint32_t*>(bits);
+    screen.pixels.assign(words, words + static_cast<size_t>(screen.width) * screen.height);
+    for (auto& p : screen.pixels) {
+        p &= 0xFFFFFF;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, display);
+    return screen;
+}
+
+// What ImageMagick's import sees of the X display, into `path` on Z:. Wine
+// gives no process to wait for, so the picture is renamed once complete.
+bool SaveScreenshot(const std::wstring& path)
+{
+    DeleteFileW(path.c_str());
+    std::wstring unixPath = path.substr(2);
+    for (auto& c : unixPath) {
+        c = c == L'\\' ? L'/' : c;
+    }
+    const std::wstring partial = unixPath + L".part.png";
+    std::wstring commandLine =
+        L"/bin/sh -c \"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    return testutil::PumpUntil([&] { return testutil::FileExists(path); }, 20000);
+}
+
+std::wstring TitleOf(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// A dark picture with a lighter band, of the scenario's size.
+std::wstring WriteImage(const std::wstring& path, BYTE shade)
+{
+    Gdiplus::Bitmap bitmap(kImageWidth, kImageHeight, PixelFormat24bppRGB);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(0xFF, 0x20, 0x30, shade));
+        Gdiplus::SolidBrush band(Gdiplus::Color(0xFF, 0x50, 0x60, 0x70));
+        graphics.FillRectangle(&band, 0, kImageHeight / 3, kImageWidth, kImageHeight / 3);
+    }
+    EXPECT_TRUE(SaveImageAsJpeg(&bitmap, path.c_str()));
+    return path;
+}
+
+class MainWindowEndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(ANALYSIS_SERVER_PORT));
+        // The pointer over a tooth would draw it in the hover colour.
+        SetCursorPos(0, 0);
+        SetCurrentDirectoryW(testutil::ProgramFolder().c_str());
+        ASSERT_TRUE(LoadUserTemplate(&userTemplate));
+        ASSERT_TRUE(g_systemSetting.Load());
+    }
+
+    // The running window once it shows `path`, has asked the server
+    // `requests` times and has put the findings text of `scenario` on the
+    // clipboard; null when that does not happen in time.
+    HWND WaitForAnalysed(const std::wstring& path, size_t requests, const Scenario& scenario)
+    {
+        const std::wstring title = L"Quillmere - " + path;
+        const std::wstring text = BuildFindingsText(scenario.Teeth(), userTemplate, g_systemSetting.clipboardToken);
+        HWND window = nullptr;
+        const bool done = testutil::PumpUntil(
+            [&] {
+                window = FindWindowW(kMainClass, nullptr);
+                return window != nullptr && TitleOf(window) == title && server.Requests().size() == requests &&
+                       testutil::ClipboardText() == text;
+            },
+            kBoundMs);
+        EXPECT_EQ(testutil::ClipboardText(), text);
+        EXPECT_EQ(server.Requests().size(), requests);
+        return done ? window : nullptr;
+    }
+
+    // Checks the screen against the scenario: a box and its number on each
+    // tooth that passes the start filter, none where a tooth of `gone` was,
+    // and the white labels of the check boxes of the kinds found.
+    void ExpectOnScreen(HWND window, const Scenario& scenario, const Scenario* gone, const wchar_t* picture)
+    {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        testutil::PumpFor(500);
+        EXPECT_TRUE(SaveScreenshot(testutil::ProgramFolder() + L"\\" + picture));
+        const Screen screen = ReadScreen();
+
+        const HWND chart = GetDlgItem(window, kChartId);
+        ASSERT_NE(chart, nullptr);
+        RECT chartRect{};
+        GetClientRect(chart, &chartRect);
+        POINT chartOrigin{0, 0};
+        ClientToScreen(chart, &chartOrigin);
+
+        const auto onScreen = [&](const RECT& box) {
+            return RECT{chartOrigin.x + box.left * chartRect.right / kImageWidth,
+                        chartOrigin.y + box.top * chartRect.bottom / kImageHeight,
+                        chartOrigin.x + box.right * chartRect.right / kImageWidth,
+                        chartOrigin.y + box.bottom * chartRect.bottom / kImageHeight};
+        };
+        for (const auto& tooth : scenario.teeth) {
+            const RECT box = onScreen(tooth.box);
+            const RECT topEdge{box.left, box.top - 2, box.right, box.top + 3};
+            RECT inside = box;
+            InflateRect(&inside, 3, 3);
+            const bool shown = (tooth.mask & FILTER_ALL_FINDINGS) != 0;
+            const int grey = screen.Count(topEdge, BOX_GREY);
+            const int red = screen.Count(inside, NUMBER_RED);
+            if (shown) {
+                EXPECT_GE(grey, (box.right - box.left) / 3) << "tooth " << tooth.number;
+                EXPECT_GT(red, 0) << "tooth " << tooth.number;
+            } else {
+                EXPECT_EQ(grey, 0) << "tooth " << tooth.number;
+                EXPECT_EQ(red, 0) << "tooth " << tooth.number;
+            }
+        }
+        if (gone != nullptr) {
+            for (const auto& tooth : gone->teeth) {
+                RECT inside = onScreen(tooth.box);
+                InflateRect(&inside, 3, 3);
+                EXPECT_EQ(screen.Count(inside, NUMBER_RED), 0) << "gone tooth " << tooth.number;
+            }
+        }
+        for (int id = 1006; id <= 1018; ++id) {
+            const HWND box = GetDlgItem(window, id);
+            const bool expected =
+                std::find(scenario.checkBoxes.begin(), scenario.checkBoxes.end(), id) != scenario.checkBoxes.end();
+            EXPECT_EQ(IsWindowVisible(box) != FALSE, expected) << id;
+            if (expected) {
+                RECT rect{};
+                GetWindowRect(box, &rect);
+                EXPECT_GT(screen.Count(rect, LABEL_WHITE), 10) << id;
+            }
+        }
+    }
+
+    FakeAnalysisServer server;
+    CRecordTemplateInfo userTemplate;
+    testutil::ScratchFolder folder;
+};
+
+TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondStartReplacesThem)
+{
+    const std::wstring first = WriteImage(folder.File(L"first pano.jpg"), 0x50);
+    const std::wstring second = WriteImage(folder.File(L"second pano.jpg"), 0x40);
+    server.AddScenario(kFirst.Reply());
+    server.AddScenario(kSecond.Reply());
+
+    testutil::ProgramProcess running(L"/file \"" + first + L"\"");
+    ASSERT_TRUE(running.Started());
+    HWND window = WaitForAnalysed(first, 1, kFirst);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsZoomed(window));
+    ExpectOnScreen(window, kFirst, nullptr, L"main-window-e2e-first.png");
+
+    testutil::ProgramProcess later(L"/file \"" + second + L"\"");
+    ASSERT_TRUE(later.WaitForEnd(kBoundMs));
+    EXPECT_EQ(later.ExitCode(), 0u);
+    window = WaitForAnalysed(second, 2, kSecond);
+    ASSERT_NE(window, nullptr);
+    ExpectOnScreen(window, kSecond, &kFirst, L"main-window-e2e-second.png");
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(running.WaitForEnd(kBoundMs));
+    EXPECT_EQ(running.ExitCode(), 0u);
+}
+
+} // namespace
