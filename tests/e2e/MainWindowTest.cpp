@@ -1,8 +1,10 @@
 // The real Quillmere.exe under Wine with the fake analysis server on the
 // program's own port: a start with a file shows the image with the boxes of
 // the server's teeth, the filter check boxes of the kinds found and the
-// findings text on the clipboard; a second start replaces image and boxes.
-// The screen is read back as the user would see it, and kept as a picture.
+// findings text on the clipboard; a second start replaces image and boxes;
+// the capture toolbar's button sends the stored region of the screen to the
+// server. The screen is read back as the user would see it, and kept as a
+// picture.
 #include "FakeAnalysisServer.h"
 #include "WinTestUtil.h"
 
@@ -13,6 +15,9 @@
 #include "foundation/JpegFile.h"
 #include "foundation/SystemSetting.h"
 #include "ui/Gdiplus.h"
+#include "ui/GdiplusPtr.h"
+
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -292,6 +297,161 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(running.WaitForEnd(kBoundMs));
     EXPECT_EQ(running.ExitCode(), 0u);
+}
+
+// A top-most window over `area` that shows two known colours side by side,
+// as the program a dentist reads X-rays in would show its picture.
+class KnownContentWindow {
+public:
+    static constexpr COLORREF LEFT = RGB(0xE0, 0x40, 0x20);
+    static constexpr COLORREF RIGHT = RGB(0x20, 0x40, 0xE0);
+
+    explicit KnownContentWindow(const RECT& area)
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"QuillKnownContent";
+        RegisterClassW(&windowClass);
+        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP,
+                                 area.left, area.top, area.right - area.left, area.bottom - area.top, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        UpdateWindow(window);
+    }
+    ~KnownContentWindow() { DestroyWindow(window); }
+    KnownContentWindow(const KnownContentWindow&) = delete;
+    KnownContentWindow& operator=(const KnownContentWindow&) = delete;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != WM_PAINT) {
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd, &paint);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        RECT left = client;
+        left.right = client.right / 2;
+        RECT right = client;
+        right.left = left.right;
+        for (const auto& [half, colour] : {std::pair{left, LEFT}, std::pair{right, RIGHT}}) {
+            HBRUSH brush = CreateSolidBrush(colour);
+            FillRect(dc, &half, brush);
+            DeleteObject(brush);
+        }
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindCaptureButtonProc(HWND top, LPARAM found)
+{
+    HWND candidate = FindWindowExW(top, nullptr, L"Button", L"擷取X光");
+    if (candidate != nullptr && IsWindowVisible(top)) {
+        *reinterpret_cast<HWND*>(found) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The capture button of the program's floating toolbar, or null.
+HWND FindCaptureButton()
+{
+    HWND button = nullptr;
+    EnumWindows(FindCaptureButtonProc, reinterpret_cast<LPARAM>(&button));
+    return button;
+}
+
+void ClickAt(POINT screen)
+{
+    const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = ((screen.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) * 65535 + (width - 1) / 2) / (width - 1);
+    input.mi.dy = ((screen.y - GetSystemMetrics(SM_YVIRTUALSCREEN)) * 65535 + (height - 1) / 2) / (height - 1);
+    for (DWORD flags : {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+        input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+        SendInput(1, &input, sizeof input);
+        testutil::PumpFor(50);
+    }
+}
+
+// The uploaded JPEG data as a picture.
+GdiplusPtr<Gdiplus::Bitmap> DecodeJpeg(const std::string& bytes)
+{
+    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+    if (stream == nullptr) {
+        return nullptr;
+    }
+    GdiplusPtr<Gdiplus::Bitmap> picture(Gdiplus::Bitmap::FromStream(stream));
+    stream->Release();
+    return picture;
+}
+
+bool Near(const Gdiplus::Color& seen, COLORREF wanted)
+{
+    const auto close = [](int a, int b) { return a - b < 24 && b - a < 24; };
+    return close(seen.GetR(), GetRValue(wanted)) && close(seen.GetG(), GetGValue(wanted)) &&
+           close(seen.GetB(), GetBValue(wanted));
+}
+
+TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServerAndTheToolbarComesBack)
+{
+    const RECT region{600, 300, 1000, 600};
+    const RECT savedRegion = g_systemSetting.captureRect;
+    const bool savedCaptureBar = g_systemSetting.captureBar;
+    g_systemSetting.captureRect = region;
+    g_systemSetting.captureBar = true;
+    g_systemSetting.dirty = true;
+    ASSERT_TRUE(g_systemSetting.Save());
+    server.AddScenario(kSecond.Reply());
+
+    testutil::ProgramProcess running(L"");
+    ASSERT_TRUE(running.Started());
+    HWND button = nullptr;
+    ASSERT_TRUE(testutil::PumpUntil([&] { return (button = FindCaptureButton()) != nullptr; }, kBoundMs));
+    HWND toolbar = GetAncestor(button, GA_ROOT);
+    HWND window = nullptr;
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] { return (window = FindWindowW(kMainClass, nullptr)) != nullptr && IsWindowVisible(window); }, kBoundMs));
+    // Shown once the program's window is up, as the viewer a dentist
+    // captures from would be in front of it.
+    testutil::PumpFor(500);
+    KnownContentWindow content(region);
+    testutil::PumpFor(300);
+    RECT buttonRect{};
+    GetWindowRect(button, &buttonRect);
+    ClickAt({(buttonRect.left + buttonRect.right) / 2, (buttonRect.top + buttonRect.bottom) / 2});
+
+    ASSERT_TRUE(testutil::PumpUntil([&] { return server.Requests().size() == 1; }, kBoundMs));
+    const std::string jpeg = FieldValue(server.Requests()[0].bytes, "#@JPG@#");
+    const GdiplusPtr<Gdiplus::Bitmap> picture = DecodeJpeg(jpeg);
+    ASSERT_TRUE(picture && picture->GetLastStatus() == Gdiplus::Ok);
+    EXPECT_EQ(picture->GetWidth(), static_cast<UINT>(region.right - region.left));
+    EXPECT_EQ(picture->GetHeight(), static_cast<UINT>(region.bottom - region.top));
+    Gdiplus::Color left;
+    Gdiplus::Color right;
+    picture->GetPixel(100, 150, &left);
+    picture->GetPixel(300, 150, &right);
+    EXPECT_TRUE(Near(left, KnownContentWindow::LEFT)) << std::hex << left.GetValue();
+    EXPECT_TRUE(Near(right, KnownContentWindow::RIGHT)) << std::hex << right.GetValue();
+    EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(toolbar) != FALSE; }, kBoundMs));
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    testutil::PumpFor(500);
+    EXPECT_TRUE(SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(running.WaitForEnd(kBoundMs));
+    g_systemSetting.captureRect = savedRegion;
+    g_systemSetting.captureBar = savedCaptureBar;
+    g_systemSetting.dirty = true;
+    EXPECT_TRUE(g_systemSetting.Save());
 }
 
 } // namespace

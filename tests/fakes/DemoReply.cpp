@@ -4,7 +4,6 @@
 #include "FakeAnalysisServer.h"
 #include "analysis/TextField.h"
 
-#include <climits>
 #include <sstream>
 
 namespace {
@@ -14,24 +13,6 @@ constexpr char kDemoFindings[] = "11,c\n14,j\n16,cf\n24,r\n26,f\n36,be\n38,i\n45
 
 // The table's places are thousandths of the picture's width and height.
 constexpr long kScale = 1000;
-
-// The value of the first field `wanted` of a request, or empty.
-std::string FieldValue(const std::string& request, const std::string& wanted)
-{
-    size_t at = 0;
-    while (at < request.size()) {
-        const size_t rest = request.size() - at;
-        TextField field;
-        if (!ReadField(request.data() + at, rest > INT_MAX ? INT_MAX : static_cast<int>(rest), &field)) {
-            return {};
-        }
-        if (field.key == wanted) {
-            return std::string(field.value, static_cast<size_t>(field.valueLen));
-        }
-        at += static_cast<size_t>(field.size);
-    }
-    return {};
-}
 
 // "centre-x,centre-y,width,height,tooth" lines for a picture of width × height.
 std::string ToothBoxes(long width, long height)

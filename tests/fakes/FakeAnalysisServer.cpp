@@ -6,6 +6,7 @@
 #include "analysis/TextField.h"
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <sstream>
 
@@ -131,6 +132,24 @@ sockaddr_in LoopbackAddress(unsigned short port)
 }
 
 } // namespace
+
+std::string FieldValue(const std::string& request, const std::string& wanted)
+{
+    size_t at = 0;
+    while (at < request.size()) {
+        const size_t rest = request.size() - at;
+        TextField field;
+        if (!ReadField(request.data() + at, rest > INT_MAX ? INT_MAX : static_cast<int>(rest), &field)) {
+            return {};
+        }
+        if (field.key == wanted) {
+            return std::string(field.value, static_cast<size_t>(field.valueLen));
+        }
+        at += static_cast<size_t>(field.size);
+    }
+    return {};
+}
+
 
 std::string Field(const std::string& key, const std::string& value)
 {

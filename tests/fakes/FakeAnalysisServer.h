@@ -19,6 +19,8 @@ using FieldList = std::vector<std::pair<std::string, std::string>>;
 
 // One field, KEY;LEN;VALUE.
 std::string Field(const std::string& key, const std::string& value);
+// The value of the first field `wanted` in a request's bytes, or empty.
+std::string FieldValue(const std::string& request, const std::string& wanted);
 // A reply frame holding `fields` in the order given, under `key`.
 std::string ReportFrame(const FieldList& fields, const std::string& key = KEY_REPORT);
 

@@ -33,21 +33,6 @@ std::wstring Widen(const std::string& asciiPath)
     return std::wstring(asciiPath.begin(), asciiPath.end());
 }
 
-std::string FieldValue(const std::string& fields, const std::string& key)
-{
-    TextField field;
-    const char* at = fields.data();
-    for (int rest = static_cast<int>(fields.size()); rest >= 1; at += field.size, rest -= field.size) {
-        if (!ReadField(at, rest, &field)) {
-            return "";
-        }
-        if (field.key == key) {
-            return std::string(field.value, static_cast<size_t>(field.valueLen));
-        }
-    }
-    return "";
-}
-
 std::string FrameValue(const std::string& frame)
 {
     TextField field;

@@ -14,9 +14,6 @@ bool WriteTestJpeg(const std::wstring& path, int seed);
 std::string Narrow(const std::wstring& asciiPath);
 std::wstring Widen(const std::string& asciiPath);
 
-// The value of the first field `key` in a run of fields, or "" when absent.
-std::string FieldValue(const std::string& fields, const std::string& key);
-
 // The value of the frame `frame` (a reply), or "" when it is no whole field.
 std::string FrameValue(const std::string& frame);
 
