@@ -7,7 +7,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <thread>
 
 namespace {
 
@@ -29,6 +31,15 @@ std::wstring TrimSpace(const std::wstring& text)
         --end;
     }
     return text.substr(begin, end - begin);
+}
+
+// The effects of a file share the machine's cores with the decoders and
+// encoders of its neighbours; their strips are many enough to even that out.
+unsigned EffectHelperThreads()
+{
+    constexpr unsigned kMaxHelpers = 15;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::min(cores > 1 ? cores - 1 : 0, kMaxHelpers);
 }
 
 void EndWithBackslash(std::wstring& folder)
@@ -95,6 +106,7 @@ bool CProgressDlg::ScanSourceFolder()
     }
     if (fileCount > 0) {
         pipeline.Start(sourceFolder, targetFolder, files);
+        effects = std::make_unique<CEffectWorkspace>(EffectHelperThreads());
     }
     SetTimer(hwnd, kBatchTimer, kBatchTickMs, nullptr);
     return true;
@@ -146,8 +158,8 @@ void CProgressDlg::ProcessNextFile(const std::wstring& name)
         return;
     }
     // An empty view (a file that is no image) fails the first effect.
-    pipeline.GiveBack(AutoLevelPixels(pixels, kLowFraction, kHighClipFraction) &&
-                      SharpenPixels(pixels, kSharpenAmount, kSharpenRadius));
+    pipeline.GiveBack(AutoLevelPixels(pixels, kLowFraction, kHighClipFraction, *effects) &&
+                      SharpenPixels(pixels, kSharpenAmount, kSharpenRadius, *effects));
 }
 
 bool CProgressDlg::SharpenFile(const std::wstring& name)
