@@ -38,6 +38,9 @@ public:
     // is written and moved into place and the workers have ended.
     void Finish();
 
+    // Each worker holds one file's image at a time.
+    static constexpr size_t kWorkerCount = 3;
+
 private:
     enum class Loan { None, Offered, Taken, Returned };
 
@@ -52,8 +55,6 @@ private:
         PixelView pixels;
         bool processed = false;
     };
-
-    static constexpr size_t kWorkerCount = 3;
 
     static unsigned __stdcall WorkerEntry(void* param);
     void WorkerEnded(Worker& worker) noexcept;

@@ -34,12 +34,14 @@ std::wstring TrimSpace(const std::wstring& text)
 }
 
 // The effects of a file share the machine's cores with the decoders and
-// encoders of its neighbours; their strips are many enough to even that out.
+// encoders of its neighbours, which lie on the batch's longest road: the
+// effects take the cores those leave, and at least one more thread.
 unsigned EffectHelperThreads()
 {
     constexpr unsigned kMaxHelpers = 15;
     const unsigned cores = std::thread::hardware_concurrency();
-    return std::min(cores > 1 ? cores - 1 : 0, kMaxHelpers);
+    const unsigned spare = cores > CBatchPipeline::kWorkerCount + 1 ? cores - CBatchPipeline::kWorkerCount - 1 : 1;
+    return cores > 1 ? std::min(spare, kMaxHelpers) : 0;
 }
 
 void EndWithBackslash(std::wstring& folder)
