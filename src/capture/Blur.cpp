@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kBoxes = 3;
-constexpr size_t kTransposeBlock = 64;
+constexpr size_t kTransposeBlock = 128;
 // Image rows blurred along together; their transposed band stays in the cache.
 constexpr uint32_t kBandRows = 64;
 // Column strips start on cache lines, and are wide enough that the strip's
@@ -206,7 +206,11 @@ bool BlurColumns(ByteRows in, uint32_t rows, size_t rowBytes, const BoxRadii& bo
 }
 
 // Pixel (x, y) of `source` becomes pixel (y, x) of `target`, in tiles that
-// stay in the cache: each target row of a tile is written in one run.
+// stay in the cache: each target row of a tile is written in one run. A pixel
+// moves as four bytes, one load and one store, where the fourth byte is still
+// in its own row: read from the next pixel of the source row, and written
+// where the next pixel of the run lands at its turn. The last pixel of a
+// source row and of a run move as three bytes.
 void Transpose(const PixelView& source, const PixelView& target)
 {
     for (uint32_t y0 = 0; y0 < source.height; y0 += kTransposeBlock) {
@@ -216,7 +220,15 @@ void Transpose(const PixelView& source, const PixelView& target)
             for (uint32_t x = x0; x < x1; ++x) {
                 uint8_t* to = target.Row(x) + static_cast<size_t>(y0) * 3;
                 const uint8_t* from = source.Row(y0) + static_cast<size_t>(x) * 3;
-                for (uint32_t y = y0; y < y1; ++y, to += 3, from += source.stride) {
+                uint32_t y = y0;
+                if (x + 1 < source.width) {
+                    for (; y + 1 < y1; ++y, to += 3, from += source.stride) {
+                        uint32_t pixel;
+                        std::memcpy(&pixel, from, sizeof pixel);
+                        std::memcpy(to, &pixel, sizeof pixel);
+                    }
+                }
+                for (; y < y1; ++y, to += 3, from += source.stride) {
                     to[0] = from[0];
                     to[1] = from[1];
                     to[2] = from[2];
