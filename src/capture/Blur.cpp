@@ -56,7 +56,8 @@ BoxRadii SplitReach(float radius)
     return boxes;
 }
 
-template <typename T> std::unique_ptr<T[]> TryAllocate(size_t count)
+template <typename T>
+std::unique_ptr<T[]> TryAllocate(size_t count)
 {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
@@ -74,7 +75,8 @@ struct ByteRows {
 // rings stay in the cache. Each finished row goes to `sink`; the input rows
 // are copied into the first ring before that, so the sink may write over
 // the input row it is given the blur of.
-template <typename Sum> class ColumnBlur {
+template <typename Sum>
+class ColumnBlur {
 public:
     // (sum + width / 2) * multiplier >> kShift is the rounded quotient for
     // every sum of bytes over a box of the widths each sum type is used for

@@ -1,6 +1,6 @@
 #include "capture/StripRunner.h"
 
-#include <system_error>
+#include <exception>
 
 CStripRunner::CStripRunner(unsigned helperThreads)
 {
@@ -8,8 +8,9 @@ CStripRunner::CStripRunner(unsigned helperThreads)
     for (unsigned i = 0; i < helperThreads; ++i) {
         try {
             helpers.emplace_back([this, slot = helpers.size() + 1] { HelperLoop(slot); });
-        } catch (const std::system_error&) {
-            // Fewer helpers only means fewer strips at once.
+        } catch (const std::exception&) {
+            // A thread the system does not give (or the memory for it) only
+            // means fewer strips at once.
             break;
         }
     }
