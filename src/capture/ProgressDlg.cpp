@@ -35,13 +35,14 @@ std::wstring TrimSpace(const std::wstring& text)
 
 // The effects of a file share the machine's cores with the decoders and
 // encoders of its neighbours, which lie on the batch's longest road: the
-// effects take the cores those leave, and at least one more thread.
+// effects take only the cores those leave. Where they leave none, helpers
+// would only take turns with them.
 unsigned EffectHelperThreads()
 {
     constexpr unsigned kMaxHelpers = 15;
-    const unsigned cores = std::thread::hardware_concurrency();
-    const unsigned spare = cores > CBatchPipeline::kWorkerCount + 1 ? cores - CBatchPipeline::kWorkerCount - 1 : 1;
-    return cores > 1 ? std::min(spare, kMaxHelpers) : 0;
+    const size_t cores = std::thread::hardware_concurrency();
+    const size_t busy = CBatchPipeline::kWorkerCount + 1;
+    return cores > busy ? static_cast<unsigned>(std::min<size_t>(cores - busy, kMaxHelpers)) : 0;
 }
 
 void EndWithBackslash(std::wstring& folder)
