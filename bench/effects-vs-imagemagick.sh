@@ -3,7 +3,8 @@
 # first the batch step per image beside ImageMagick's nearest command, then
 # the whole "/sharp" mode of Quillmere.exe (process start included) on the
 # panoramic files beside ImageMagick run once per file on them, with the
-# number of cores this run may use (taskset narrows it).
+# number of cores this run may use (taskset narrows it), and last what the
+# mode costs with no file at all.
 # Usage: bench/effects-vs-imagemagick.sh [WINDOWS_BUILD_FOLDER]
 # QUILL_BENCH_ROUNDS (default 3) sets how often each whole run is timed; the
 # best round counts.
@@ -64,5 +65,19 @@ for round in $(seq "$rounds"); do
   if [[ -z "$sharp_best" || $sharp -lt $sharp_best ]]; then sharp_best=$sharp; fi
   if [[ -z "$magick_best" || $spent -lt $magick_best ]]; then magick_best=$spent; fi
 done
+
+# The part of the whole run that no file costs: Wine starting the process
+# (and, after a pause like the one ImageMagick's turn leaves, its desktop),
+# the dialog's first tick, and the end.
+mkdir -p "$work/empty"
+floor_best=""
+for round in $(seq "$rounds"); do
+  sleep 2
+  start=$(now_ms)
+  (cd "$build" && wine ./Quillmere.exe /sharp "Z:$work/empty" "Z:$work/sharp-out")
+  spent=$(( $(now_ms) - start ))
+  if [[ -z "$floor_best" || $spent -lt $floor_best ]]; then floor_best=$spent; fi
+done
+echo "/sharp on an empty folder $floor_best ms"
 awk -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" \
   'BEGIN { printf "cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f\n", cores, n, ours, magick, magick / ours }'

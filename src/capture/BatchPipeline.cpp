@@ -21,15 +21,16 @@ void CBatchPipeline::Start(const std::wstring& source, const std::wstring& targe
     {
         const std::lock_guard<std::mutex> held(lock);
         stopping = false;
+        nextToRead = 0;
         nextFile = 0;
+        onLoan = nullptr;
     }
-    for (size_t i = 0; i < kWorkerCount; ++i) {
-        Worker& worker = workers[i];
+    for (Worker& worker : workers) {
         worker.pipeline = this;
-        worker.firstFile = i;
         {
             const std::lock_guard<std::mutex> held(lock);
             worker.running = true;
+            worker.holding = false;
             worker.loan = Loan::None;
         }
         const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &worker, 0, nullptr);
@@ -63,17 +64,28 @@ void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
     changed.notify_all();
 }
 
-bool CBatchPipeline::Stopping()
+bool CBatchPipeline::TakeFile(Worker& worker)
 {
     const std::lock_guard<std::mutex> held(lock);
-    return stopping;
+    if (stopping || nextToRead >= names.size()) {
+        return false;
+    }
+    worker.file = nextToRead++;
+    worker.holding = true;
+    return true;
+}
+
+void CBatchPipeline::Release(Worker& worker)
+{
+    const std::lock_guard<std::mutex> held(lock);
+    worker.holding = false;
 }
 
 // The steps of the one-file route, with the effects lent to the UI thread.
 void CBatchPipeline::ProcessFiles(Worker& worker)
 {
-    for (size_t file = worker.firstFile; file < names.size() && !Stopping(); file += kWorkerCount) {
-        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[file]);
+    while (TakeFile(worker)) {
+        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
         Gdiplus::BitmapData locked{};
         bool isLocked = false;
         if (loaded.bitmap) {
@@ -86,23 +98,23 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
         if (isLocked) {
             pixels = {static_cast<uint8_t*>(locked.Scan0), locked.Width, locked.Height, locked.Stride};
         }
-        const bool processed = Lend(worker, file, pixels);
+        const bool processed = Lend(worker, pixels);
         if (isLocked) {
             loaded.bitmap->UnlockBits(&locked);
         }
         if (processed) {
-            SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[file]);
+            SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[worker.file]);
         }
+        Release(worker);
     }
 }
 
 // Offers the file's pixels to the UI thread and waits until it gives them
 // back; whether it processed them. A file not yet taken when the batch stops
 // is dropped.
-bool CBatchPipeline::Lend(Worker& worker, size_t file, const PixelView& pixels)
+bool CBatchPipeline::Lend(Worker& worker, const PixelView& pixels)
 {
     std::unique_lock<std::mutex> held(lock);
-    worker.file = file;
     worker.pixels = pixels;
     worker.processed = false;
     worker.loan = Loan::Offered;
@@ -113,17 +125,39 @@ bool CBatchPipeline::Lend(Worker& worker, size_t file, const PixelView& pixels)
     return processed;
 }
 
+CBatchPipeline::Worker* CBatchPipeline::OfferOf(size_t file)
+{
+    for (Worker& worker : workers) {
+        if (worker.holding && worker.file == file && worker.loan == Loan::Offered) {
+            return &worker;
+        }
+    }
+    return nullptr;
+}
+
 bool CBatchPipeline::TakeNext(PixelView& pixels)
 {
     std::unique_lock<std::mutex> held(lock);
-    Worker& worker = workers[nextFile % kWorkerCount];
     const size_t file = nextFile++;
-    changed.wait(held, [&] { return (worker.loan == Loan::Offered && worker.file == file) || !worker.running; });
-    if (worker.loan != Loan::Offered || worker.file != file) {
+    // The file is still coming while a worker that runs holds it, or while
+    // it is not taken yet and some worker runs to take it.
+    const auto coming = [&] {
+        bool anyRunning = false;
+        for (const Worker& worker : workers) {
+            if (worker.running && worker.holding && worker.file == file) {
+                return true;
+            }
+            anyRunning = anyRunning || worker.running;
+        }
+        return anyRunning && file >= nextToRead;
+    };
+    changed.wait(held, [&] { return OfferOf(file) != nullptr || !coming(); });
+    onLoan = OfferOf(file);
+    if (onLoan == nullptr) {
         return false;
     }
-    worker.loan = Loan::Taken;
-    pixels = worker.pixels;
+    onLoan->loan = Loan::Taken;
+    pixels = onLoan->pixels;
     return true;
 }
 
@@ -131,9 +165,12 @@ void CBatchPipeline::GiveBack(bool processed)
 {
     {
         const std::lock_guard<std::mutex> held(lock);
-        Worker& worker = workers[(nextFile - 1) % kWorkerCount];
-        worker.processed = processed;
-        worker.loan = Loan::Returned;
+        if (onLoan == nullptr) {
+            return;
+        }
+        onLoan->processed = processed;
+        onLoan->loan = Loan::Returned;
+        onLoan = nullptr;
     }
     changed.notify_all();
 }

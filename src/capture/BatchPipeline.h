@@ -1,10 +1,11 @@
 // The batch's files in overlap: while the UI thread runs the effects of one
 // file, worker threads read and decode the files after it and encode the
-// ones before it and move them into place. Each worker takes every third
-// file and holds one bitmap at a time, which it makes, locks, unlocks, saves
-// and destroys itself; the UI thread only borrows the locked pixels. So no
-// more than three files' pixels are in memory at once, and each file goes
-// through exactly the steps of the one-file route.
+// ones before it and move them into place. A free worker takes the next file
+// in list order, so the file the effects need next is the one read first,
+// and holds one bitmap at a time, which it makes, locks, unlocks, saves and
+// destroys itself; the UI thread only borrows the locked pixels. So no more
+// than three files' pixels are in memory at once, and each file goes through
+// exactly the steps of the one-file route.
 #pragma once
 
 #include "capture/PixelView.h"
@@ -38,28 +39,37 @@ public:
     // is written and moved into place and the workers have ended.
     void Finish();
 
+    // Each worker holds one file's image at a time.
+    static constexpr size_t kWorkerCount = 3;
+
 private:
     enum class Loan { None, Offered, Taken, Returned };
 
     struct Worker {
         CBatchPipeline* pipeline = nullptr;
-        size_t firstFile = 0;
         UniqueHandle thread;
+        // Guarded by the pipeline's lock from here on.
         bool running = false;
-        // The file on offer or on loan, guarded by the pipeline's lock.
-        Loan loan = Loan::None;
+        // The file taken, until it is written or dropped.
+        bool holding = false;
         size_t file = 0;
+        // The file's pixels on offer or on loan.
+        Loan loan = Loan::None;
         PixelView pixels;
         bool processed = false;
     };
 
-    static constexpr size_t kWorkerCount = 3;
-
     static unsigned __stdcall WorkerEntry(void* param);
     void WorkerEnded(Worker& worker) noexcept;
     void ProcessFiles(Worker& worker);
-    bool Lend(Worker& worker, size_t file, const PixelView& pixels);
-    bool Stopping();
+    // Takes the next file for the worker; false when there is none or the
+    // batch stops.
+    bool TakeFile(Worker& worker);
+    bool Lend(Worker& worker, const PixelView& pixels);
+    void Release(Worker& worker);
+    // The worker the file is on offer from, once it is; null when no worker
+    // will offer it.
+    Worker* OfferOf(size_t file);
 
     std::wstring sourceFolder;
     std::wstring targetFolder;
@@ -68,7 +78,10 @@ private:
     std::mutex lock;
     std::condition_variable changed;
     bool stopping = false;
-    // The next file TakeNext lends.
+    // The next file a free worker takes.
+    size_t nextToRead = 0;
+    // The next file TakeNext lends, and the worker of the file on loan.
     size_t nextFile = 0;
+    Worker* onLoan = nullptr;
     Worker workers[kWorkerCount];
 };

@@ -13,19 +13,31 @@
 #include "capture/Blur.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
 constexpr int kBoxes = 3;
-constexpr size_t kTransposeBlock = 64;
+constexpr size_t kTransposeBlock = 128;
 // Image rows blurred along together; their transposed band stays in the cache.
 constexpr uint32_t kBandRows = 64;
+// Column strips start on cache lines, and are wide enough that the strip's
+// own set-up costs little beside the bytes it blurs.
+constexpr size_t kStripAlign = 64;
+constexpr size_t kMinStripBytes = 256;
+// More strips than threads, so that a thread the system holds back (the
+// codec of other files runs beside the effects) does not hold back the step.
+constexpr size_t kStripsPerThread = 4;
+
+// Receives row `y` of what a column pass blurred (its width of bytes).
+using BlurredRowSink = std::function<void(uint32_t y, const uint8_t* row)>;
 
 struct BoxRadii {
     uint32_t radius[kBoxes];
@@ -196,7 +208,11 @@ bool BlurColumns(ByteRows in, uint32_t rows, size_t rowBytes, const BoxRadii& bo
 }
 
 // Pixel (x, y) of `source` becomes pixel (y, x) of `target`, in tiles that
-// stay in the cache: each target row of a tile is written in one run.
+// stay in the cache: each target row of a tile is written in one run. A pixel
+// moves as four bytes, one load and one store, where the fourth byte is still
+// in its own row: read from the next pixel of the source row, and written
+// where the next pixel of the run lands at its turn. The last pixel of a
+// source row and of a run move as three bytes.
 void Transpose(const PixelView& source, const PixelView& target)
 {
     for (uint32_t y0 = 0; y0 < source.height; y0 += kTransposeBlock) {
@@ -206,7 +222,15 @@ void Transpose(const PixelView& source, const PixelView& target)
             for (uint32_t x = x0; x < x1; ++x) {
                 uint8_t* to = target.Row(x) + static_cast<size_t>(y0) * 3;
                 const uint8_t* from = source.Row(y0) + static_cast<size_t>(x) * 3;
-                for (uint32_t y = y0; y < y1; ++y, to += 3, from += source.stride) {
+                uint32_t y = y0;
+                if (x + 1 < source.width) {
+                    for (; y + 1 < y1; ++y, to += 3, from += source.stride) {
+                        uint32_t pixel;
+                        std::memcpy(&pixel, from, sizeof pixel);
+                        std::memcpy(to, &pixel, sizeof pixel);
+                    }
+                }
+                for (; y < y1; ++y, to += 3, from += source.stride) {
                     to[0] = from[0];
                     to[1] = from[1];
                     to[2] = from[2];
@@ -218,15 +242,24 @@ void Transpose(const PixelView& source, const PixelView& target)
 
 // The row passes, band by band: a band of rows is transposed into a buffer
 // that stays in the cache, its rows (the band's columns) blurred by the
-// column passes, and transposed back into `target`.
-bool BlurRows(const PixelView& source, const PixelView& target, const BoxRadii& boxes)
+// column passes, and transposed back into `target`. Bands are independent, so
+// each thread takes whole bands, in a buffer of its own.
+bool BlurRows(const PixelView& source, const PixelView& target, const BoxRadii& boxes, CStripRunner& runner)
 {
     const size_t bandRowBytes = kBandRows * 3;
-    auto band = TryAllocate<uint8_t>(bandRowBytes * source.width);
-    if (!band) {
-        return false;
-    }
-    for (uint32_t top = 0; top < source.height; top += kBandRows) {
+    std::vector<std::unique_ptr<uint8_t[]>> bands(runner.Threads());
+    std::atomic<bool> failed{false};
+    const uint32_t bandCount = (source.height + kBandRows - 1) / kBandRows;
+    runner.Run(bandCount, [&](size_t index, size_t slot) {
+        std::unique_ptr<uint8_t[]>& band = bands[slot];
+        if (!band) {
+            band = TryAllocate<uint8_t>(bandRowBytes * source.width);
+        }
+        if (!band) {
+            failed = true;
+            return;
+        }
+        const uint32_t top = static_cast<uint32_t>(index) * kBandRows;
         const uint32_t rows = std::min(kBandRows, source.height - top);
         const PixelView from{source.Row(top), source.width, rows, source.stride};
         const PixelView across{band.get(), rows, source.width, static_cast<ptrdiff_t>(bandRowBytes)};
@@ -236,29 +269,56 @@ bool BlurRows(const PixelView& source, const PixelView& target, const BoxRadii& 
             std::memcpy(across.Row(y), row, across.RowBytes());
         };
         if (!BlurColumns({across.firstRow, across.stride}, across.height, across.RowBytes(), boxes, writeBack)) {
-            return false;
+            failed = true;
+            return;
         }
         Transpose(across, to);
-    }
-    return true;
+    });
+    return !failed;
+}
+
+// The column passes, in strips of byte columns side by side: each byte
+// column is blurred on its own, so the strips are independent.
+bool BlurColumnStrips(ByteRows in, uint32_t rows, size_t rowBytes, const BoxRadii& boxes, CStripRunner& runner,
+                      const BlurredSpanSink& sink)
+{
+    const size_t wanted = runner.Threads() == 1 ? 1 : runner.Threads() * kStripsPerThread;
+    const size_t strips = std::max<size_t>(1, std::min(wanted, rowBytes / kMinStripBytes));
+    // Each boundary lies at least kMinStripBytes past the one before, so
+    // rounding down to a cache line keeps every strip non-empty.
+    const auto boundary = [&](size_t index) {
+        return index == strips ? rowBytes : rowBytes / strips * index / kStripAlign * kStripAlign;
+    };
+    std::atomic<bool> failed{false};
+    runner.Run(strips, [&](size_t index, size_t) {
+        const size_t begin = boundary(index);
+        const size_t count = boundary(index + 1) - begin;
+        const BlurredRowSink part = [&](uint32_t y, const uint8_t* row) { sink(y, begin, count, row); };
+        if (!BlurColumns({in.first + begin, in.stride}, rows, count, boxes, part)) {
+            failed = true;
+        }
+    });
+    return !failed;
 }
 
 } // namespace
 
-bool BlurPixelsByRow(const PixelView& source, const PixelView& scratch, float radius, const BlurredRowSink& sink)
+bool BlurPixelsInStrips(const PixelView& source, const PixelView& scratch, float radius, CStripRunner& runner,
+                        const BlurredSpanSink& sink)
 {
     if (source.width == 0 || source.height == 0) {
         return true;
     }
     const BoxRadii boxes = SplitReach(radius);
-    return BlurRows(source, scratch, boxes) &&
-           BlurColumns({scratch.firstRow, scratch.stride}, source.height, source.RowBytes(), boxes, sink);
+    return BlurRows(source, scratch, boxes, runner) &&
+           BlurColumnStrips({scratch.firstRow, scratch.stride}, source.height, source.RowBytes(), boxes, runner, sink);
 }
 
 bool BlurPixels(const PixelView& source, const PixelView& target, float radius)
 {
-    const BlurredRowSink store = [&](uint32_t y, const uint8_t* row) {
-        std::memcpy(target.Row(y), row, target.RowBytes());
+    CStripRunner callerOnly;
+    const BlurredSpanSink store = [&](uint32_t y, size_t offset, size_t count, const uint8_t* bytes) {
+        std::memcpy(target.Row(y) + offset, bytes, count);
     };
-    return BlurPixelsByRow(source, target, radius, store);
+    return BlurPixelsInStrips(source, target, radius, callerOnly, store);
 }

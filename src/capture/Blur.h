@@ -2,19 +2,25 @@
 #pragma once
 
 #include "capture/PixelView.h"
+#include "capture/StripRunner.h"
 
 #include <functional>
 
 // The farthest a pixel may reach; the box arithmetic stays exact up to here.
 constexpr uint32_t kMaxBlurReach = 381;
 
-// Receives row `y` of the blurred image (width * 3 bytes), top to bottom.
-using BlurredRowSink = std::function<void(uint32_t y, const uint8_t* row)>;
+// Receives bytes `offset` to `offset + count` of row `y` of the blurred
+// image. Each part of a row arrives once, the rows of a part top to bottom;
+// with helper threads, parts arrive on several threads at once.
+using BlurredSpanSink = std::function<void(uint32_t y, size_t offset, size_t count, const uint8_t* bytes)>;
 
 // Blurs along the rows of `source` into `scratch` (same size), then down the
-// columns, handing each finished row to `sink`, which may write into
-// `source` at and above that row. False when working memory cannot be had.
-bool BlurPixelsByRow(const PixelView& source, const PixelView& scratch, float radius, const BlurredRowSink& sink);
+// columns, handing the finished parts of rows to `sink`, which may write
+// into `source` where a part it was given lies. The work is split into strips
+// for `runner`; every byte comes out the same however many threads run it.
+// False when working memory cannot be had.
+bool BlurPixelsInStrips(const PixelView& source, const PixelView& scratch, float radius, CStripRunner& runner,
+                        const BlurredSpanSink& sink);
 
 // Blurs `source` into `target` (same width and height, separate memory),
 // each output pixel drawing on the pixels up to `radius` pixels away in each

@@ -3,9 +3,9 @@
 #include "capture/Blur.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <memory>
-#include <new>
+#include <vector>
 
 namespace {
 
@@ -99,20 +99,15 @@ constexpr bool TermsWithinMargin()
 }
 static_assert(TermsWithinMargin(), "a chroma term reaches past the margin of the clamp table");
 
-} // namespace
+using Histogram = std::array<uint32_t, kLevels>;
 
-// Right shifts of negative values are arithmetic here (as in every compiler
-// we build with); the arithmetic is defined on that.
-bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highClipFraction)
+// Counts the luma levels of rows `top` to `bottom` - 1 into `histogram`.
+// Neighbouring pixels count into separate tables, so that a run of equal
+// levels does not wait on one counter; the tables are added up after.
+void CountLevels(const PixelView& pixels, uint32_t top, uint32_t bottom, Histogram& histogram)
 {
-    const uint64_t count = static_cast<uint64_t>(pixels.width) * pixels.height;
-    if (count == 0) {
-        return false;
-    }
-    // Neighbouring pixels count into separate tables, so that a run of equal
-    // levels does not wait on one counter; the tables are added up after.
     uint32_t partial[kPartialTables][kLevels] = {};
-    for (uint32_t y = 0; y < pixels.height; ++y) {
+    for (uint32_t y = top; y < bottom; ++y) {
         const uint8_t* p = pixels.Row(y);
         uint32_t x = 0;
         static_assert(kPartialTables == 4, "one line per table below");
@@ -126,13 +121,92 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
             ++partial[0][Luma(p[0], p[1], p[2])];
         }
     }
+    for (size_t level = 0; level < histogram.size(); ++level) {
+        histogram[level] = 0;
+        for (const auto& table : partial) {
+            histogram[level] += table[level];
+        }
+    }
+}
+
+// Every stretched level, pulled into the range where adding a chroma term
+// can still land inside 0..255 (outside it the clamp gives the same byte),
+// and moved up by the bias of the clamp table.
+struct StretchTable {
+    int32_t index[kLevels];
+};
+
+void StretchRows(const PixelView& pixels, uint32_t top, uint32_t bottom, const StretchTable& stretch)
+{
+    const int16_t* const blueTerm = kChroma.blue + kMaxLevel;
+    const int16_t* const redTerm = kChroma.red + kMaxLevel;
+    const int32_t* const greenFromBlue = kChroma.greenFromBlue + kMaxLevel;
+    const int32_t* const greenFromRed = kChroma.greenFromRed + kMaxLevel;
+    const uint8_t* const clamp = kChroma.clamp;
+    const int32_t* const stretchedIndex = stretch.index;
+    for (uint32_t y = top; y < bottom; ++y) {
+        uint8_t* const end = pixels.Row(y) + pixels.RowBytes();
+        for (uint8_t* p = pixels.Row(y); p != end; p += 3) {
+            const int32_t blue = p[0];
+            const int32_t red = p[2];
+            const int32_t luma = Luma(blue, p[1], red);
+            const int32_t index = stretchedIndex[luma];
+            const int32_t blueDelta = blue - luma;
+            const int32_t redDelta = red - luma;
+            p[0] = clamp[index + blueTerm[blueDelta]];
+            p[1] = clamp[index - ((greenFromRed[redDelta] + greenFromBlue[blueDelta]) >> 8)];
+            p[2] = clamp[index + redTerm[redDelta]];
+        }
+    }
+}
+
+// Row strips for the level steps: a few per thread, so that a thread the
+// system holds back does not hold back the step, but none of fewer rows than
+// this, where starting a strip would cost more than it saves.
+constexpr size_t kRowStripsPerThread = 4;
+constexpr uint32_t kMinStripRows = 16;
+
+uint32_t RowStripCount(const PixelView& pixels, const CStripRunner& runner)
+{
+    const size_t wanted = runner.Threads() == 1 ? 1 : runner.Threads() * kRowStripsPerThread;
+    const uint32_t byRows = std::max<uint32_t>(1, pixels.height / kMinStripRows);
+    return static_cast<uint32_t>(std::min<size_t>(wanted, byRows));
+}
+
+uint32_t StripTop(const PixelView& pixels, uint32_t strips, size_t index)
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(pixels.height) * index / strips);
+}
+
+} // namespace
+
+bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highClipFraction)
+{
+    CEffectWorkspace callerOnly;
+    return AutoLevelPixels(pixels, lowFraction, highClipFraction, callerOnly);
+}
+
+// Right shifts of negative values are arithmetic here (as in every compiler
+// we build with); the arithmetic is defined on that.
+bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highClipFraction, CEffectWorkspace& workspace)
+{
+    const uint64_t count = static_cast<uint64_t>(pixels.width) * pixels.height;
+    if (count == 0) {
+        return false;
+    }
+    CStripRunner& runner = workspace.Runner();
+    const uint32_t strips = RowStripCount(pixels, runner);
+    std::vector<Histogram> counted(strips);
+    runner.Run(strips, [&](size_t index, size_t) {
+        CountLevels(pixels, StripTop(pixels, strips, index), StripTop(pixels, strips, index + 1), counted[index]);
+    });
     // The luma sum comes from the histogram rather than a running 64-bit sum
     // per pixel, which costs two additions on a 32-bit build.
     uint32_t histogram[kLevels] = {};
     uint64_t lumaSum = 0;
     for (int level = 0; level < kLevels; ++level) {
-        for (const auto& table : partial) {
-            histogram[level] += table[level];
+        for (const auto& strip : counted) {
+            histogram[level] += strip[static_cast<size_t>(level)];
         }
         lumaSum += static_cast<uint64_t>(histogram[level]) * static_cast<uint64_t>(level);
     }
@@ -160,34 +234,15 @@ bool AutoLevelPixels(const PixelView& pixels, double lowFraction, double highCli
     const int32_t scale = kFullScale / (high - low);
     const int32_t base = scale * low;
 
-    // Every stretched level, pulled into the range where adding a chroma term
-    // can still land inside 0..255 (outside it the clamp gives the same byte),
-    // and moved up by the bias of the clamp table.
-    int32_t stretchedIndex[kLevels];
+    StretchTable stretch;
     for (int32_t luma = 0; luma < kLevels; ++luma) {
         const int32_t stretched = ((scale * luma - base) >> kScaleShift) + offset;
         const int32_t pulled = std::min(std::max(stretched, -kMargin), kMaxLevel + kMargin);
-        stretchedIndex[luma] = pulled + kClampBias;
+        stretch.index[luma] = pulled + kClampBias;
     }
-    const int16_t* const blueTerm = kChroma.blue + kMaxLevel;
-    const int16_t* const redTerm = kChroma.red + kMaxLevel;
-    const int32_t* const greenFromBlue = kChroma.greenFromBlue + kMaxLevel;
-    const int32_t* const greenFromRed = kChroma.greenFromRed + kMaxLevel;
-    const uint8_t* const clamp = kChroma.clamp;
-    for (uint32_t y = 0; y < pixels.height; ++y) {
-        uint8_t* const end = pixels.Row(y) + pixels.RowBytes();
-        for (uint8_t* p = pixels.Row(y); p != end; p += 3) {
-            const int32_t blue = p[0];
-            const int32_t red = p[2];
-            const int32_t luma = Luma(blue, p[1], red);
-            const int32_t index = stretchedIndex[luma];
-            const int32_t blueDelta = blue - luma;
-            const int32_t redDelta = red - luma;
-            p[0] = clamp[index + blueTerm[blueDelta]];
-            p[1] = clamp[index - ((greenFromRed[redDelta] + greenFromBlue[blueDelta]) >> 8)];
-            p[2] = clamp[index + redTerm[redDelta]];
-        }
-    }
+    runner.Run(strips, [&](size_t index, size_t) {
+        StretchRows(pixels, StripTop(pixels, strips, index), StripTop(pixels, strips, index + 1), stretch);
+    });
     return true;
 }
 
@@ -212,6 +267,12 @@ void UnsharpPixels(const PixelView& pixels, const PixelView& blurred, int32_t k)
 
 bool SharpenPixels(const PixelView& pixels, float amount, float radius)
 {
+    CEffectWorkspace callerOnly;
+    return SharpenPixels(pixels, amount, radius, callerOnly);
+}
+
+bool SharpenPixels(const PixelView& pixels, float amount, float radius, CEffectWorkspace& workspace)
+{
     // The factor is the single-precision product truncated toward zero.
     const float factor = amount * 1024.0f;
     if (!(std::fabs(factor) < kMaxAmountFactor)) {
@@ -222,14 +283,15 @@ bool SharpenPixels(const PixelView& pixels, float amount, float radius)
     if (bytes > PTRDIFF_MAX) {
         return false;
     }
-    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[bytes == 0 ? 1 : static_cast<size_t>(bytes)]);
-    if (!copy) {
+    uint8_t* copy = workspace.Scratch(static_cast<size_t>(bytes));
+    if (copy == nullptr) {
         return false;
     }
-    // Each blurred row arrives once the pixels above and at it are no longer
-    // read by the blur, so it is applied at once.
-    const PixelView scratch{copy.get(), pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.RowBytes())};
-    return BlurPixelsByRow(pixels, scratch, radius, [&](uint32_t y, const uint8_t* blurredRow) {
-        UnsharpRow(pixels.Row(y), blurredRow, pixels.RowBytes(), k);
-    });
+    // Each blurred part of a row arrives once the pixels above and at it are
+    // no longer read by the blur, so it is applied at once.
+    const PixelView scratch{copy, pixels.width, pixels.height, static_cast<ptrdiff_t>(pixels.RowBytes())};
+    return BlurPixelsInStrips(pixels, scratch, radius, workspace.Runner(),
+                              [&](uint32_t y, size_t offset, size_t count, const uint8_t* blurred) {
+                                  UnsharpRow(pixels.Row(y) + offset, blurred, count, k);
+                              });
 }

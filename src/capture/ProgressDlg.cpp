@@ -7,7 +7,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <thread>
 
 namespace {
 
@@ -29,6 +31,18 @@ std::wstring TrimSpace(const std::wstring& text)
         --end;
     }
     return text.substr(begin, end - begin);
+}
+
+// The effects of a file share the machine's cores with the decoders and
+// encoders of its neighbours, which lie on the batch's longest road: the
+// effects take only the cores those leave. Where they leave none, helpers
+// would only take turns with them.
+unsigned EffectHelperThreads()
+{
+    constexpr unsigned kMaxHelpers = 15;
+    const size_t cores = std::thread::hardware_concurrency();
+    const size_t busy = CBatchPipeline::kWorkerCount + 1;
+    return cores > busy ? static_cast<unsigned>(std::min<size_t>(cores - busy, kMaxHelpers)) : 0;
 }
 
 void EndWithBackslash(std::wstring& folder)
@@ -95,6 +109,7 @@ bool CProgressDlg::ScanSourceFolder()
     }
     if (fileCount > 0) {
         pipeline.Start(sourceFolder, targetFolder, files);
+        effects = std::make_unique<CEffectWorkspace>(EffectHelperThreads());
     }
     SetTimer(hwnd, kBatchTimer, kBatchTickMs, nullptr);
     return true;
@@ -146,8 +161,8 @@ void CProgressDlg::ProcessNextFile(const std::wstring& name)
         return;
     }
     // An empty view (a file that is no image) fails the first effect.
-    pipeline.GiveBack(AutoLevelPixels(pixels, kLowFraction, kHighClipFraction) &&
-                      SharpenPixels(pixels, kSharpenAmount, kSharpenRadius));
+    pipeline.GiveBack(AutoLevelPixels(pixels, kLowFraction, kHighClipFraction, *effects) &&
+                      SharpenPixels(pixels, kSharpenAmount, kSharpenRadius, *effects));
 }
 
 bool CProgressDlg::SharpenFile(const std::wstring& name)

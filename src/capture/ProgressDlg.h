@@ -7,8 +7,10 @@
 #pragma once
 
 #include "capture/BatchPipeline.h"
+#include "capture/EffectWorkspace.h"
 #include "ui/Dialog.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,4 +41,6 @@ private:
     void ProcessNextFile(const std::wstring& name);
 
     CBatchPipeline pipeline;
+    // The effects' threads and memory, for as long as a batch runs.
+    std::unique_ptr<CEffectWorkspace> effects;
 };
