@@ -77,37 +77,6 @@ size_t DistinctGlyphPictures(HFONT font, const std::wstring& text)
     return pictures.size();
 }
 
-// The whole X display, as ImageMagick's import sees it, into `path` on Z:.
-// Wine starts a Unix program without giving back a process to wait for, so
-// the picture is written under another name and renamed once complete.
-bool SaveScreenshot(const std::wstring& path)
-{
-    std::wstring unixPath = path.substr(2);
-    for (auto& c : unixPath) {
-        if (c == L'\\') {
-            c = L'/';
-        }
-    }
-    const std::wstring partial = unixPath + L".part.png";
-    std::wstring commandLine =
-        L"/bin/sh -c \"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    const ULONGLONG deadline = GetTickCount64() + 20000;
-    while (!testutil::FileExists(path)) {
-        if (GetTickCount64() >= deadline) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
-}
-
 TEST(ChineseText, AMessageBoxDrawsEachCharacterOfItsTextAsItsOwnGlyph)
 {
     const std::wstring text = LoadResString(IDS_SAVE_SETTINGS_FAILED);
@@ -137,7 +106,7 @@ TEST(ChineseText, AMessageBoxDrawsEachCharacterOfItsTextAsItsOwnGlyph)
         // Other tests' windows share the display: keep the box in front.
         SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        screenshotTaken = SaveScreenshot(screenshot);
+        screenshotTaken = testutil::SaveScreenshot(screenshot);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(ShowMessageBox(IDS_SAVE_SETTINGS_FAILED), IDOK);

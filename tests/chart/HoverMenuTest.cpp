@@ -1,6 +1,7 @@
 // The chart's pointer interaction: the hover rules, the tooltip texts and
 // tools, and the findings menu driven with real clicks.
 #include "ChartTestHost.h"
+#include "PopupDriver.h"
 #include "WinTestUtil.h"
 
 #include "analysis/FindingKind.h"
@@ -57,32 +58,6 @@ bool AskTipText(HWND chart, TipRequest& request, UINT_PTR toolId)
     request.info.lpszText = untouched;
     SendMessageW(chart, WM_NOTIFY, toolId, reinterpret_cast<LPARAM>(&request.info));
     return request.info.lpszText != untouched;
-}
-
-HWND VisibleMenuWindow(DWORD boundMs)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < boundMs) {
-        HWND menu = FindWindowW(L"#32768", nullptr);
-        if (menu != nullptr && IsWindowVisible(menu)) {
-            return menu;
-        }
-        Sleep(20);
-    }
-    return nullptr;
-}
-
-void SendMouse(DWORD flags, POINT at)
-{
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    input.mi.dx = (at.x - left) * 65535 / (GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1);
-    input.mi.dy = (at.y - top) * 65535 / (GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-    SendInput(1, &input, sizeof input);
-    Sleep(60);
 }
 
 // Drives the findings menu from a second thread: notes which items were

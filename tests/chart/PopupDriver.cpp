@@ -11,6 +11,8 @@ constexpr DWORD DRIVE_BOUND_MS = 15000;
 // What the menu's modal loop needs to take an input event.
 constexpr DWORD INPUT_PAUSE_MS = 60;
 
+} // namespace
+
 HWND VisibleMenuWindow(DWORD boundMs)
 {
     const DWORD start = GetTickCount();
@@ -23,8 +25,6 @@ HWND VisibleMenuWindow(DWORD boundMs)
     }
     return nullptr;
 }
-
-} // namespace
 
 void SendMouse(DWORD flags, POINT at)
 {

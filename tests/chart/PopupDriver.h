@@ -45,6 +45,9 @@ private:
     std::thread thread;
 };
 
+// The popup menu window once one shows, or null after `boundMs`.
+HWND VisibleMenuWindow(DWORD boundMs);
+
 // One mouse event at `at` (screen coordinates) through SendInput.
 void SendMouse(DWORD flags, POINT at);
 

@@ -134,28 +134,6 @@ Screen ReadScreen()
     return screen;
 }
 
-// What ImageMagick's import sees of the X display, into `path` on Z:. Wine
-// gives no process to wait for, so the picture is renamed once complete.
-bool SaveScreenshot(const std::wstring& path)
-{
-    DeleteFileW(path.c_str());
-    std::wstring unixPath = path.substr(2);
-    for (auto& c : unixPath) {
-        c = c == L'\\' ? L'/' : c;
-    }
-    const std::wstring partial = unixPath + L".part.png";
-    std::wstring commandLine =
-        L"/bin/sh -c \"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    return testutil::PumpUntil([&] { return testutil::FileExists(path); }, 20000);
-}
-
 std::wstring TitleOf(HWND window)
 {
     wchar_t text[512] = {};
@@ -216,7 +194,7 @@ protected:
     {
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         testutil::PumpFor(500);
-        EXPECT_TRUE(SaveScreenshot(testutil::ProgramFolder() + L"\\" + picture));
+        EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\" + picture));
         const Screen screen = ReadScreen();
 
         const HWND chart = GetDlgItem(window, kChartId);
@@ -313,9 +291,9 @@ public:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"QuillKnownContent";
         RegisterClassW(&windowClass);
-        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP,
-                                 area.left, area.top, area.right - area.left, area.bottom - area.top, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, area.left,
+                                 area.top, area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
     }
@@ -444,7 +422,7 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(toolbar) != FALSE; }, kBoundMs));
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     testutil::PumpFor(500);
-    EXPECT_TRUE(SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(running.WaitForEnd(kBoundMs));

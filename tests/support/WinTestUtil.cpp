@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <fstream>
@@ -76,6 +77,28 @@ void RemoveTree(const std::wstring& path)
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Wine starts a Unix program without giving back a process to wait for, so
+// the picture is written under another name and renamed once complete.
+bool SaveScreenshot(const std::wstring& path)
+{
+    DeleteFileW(path.c_str());
+    std::wstring unixPath = path.substr(2);
+    std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
+    const std::wstring partial = unixPath + L".part.png";
+    std::wstring commandLine =
+        L"/bin/sh -c \"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return PumpUntil([&] { return FileExists(path); }, 20000);
 }
 
 std::set<std::wstring> EntriesIn(const std::wstring& folder)

@@ -52,6 +52,10 @@ std::set<std::wstring> EntriesIn(const std::wstring& folder);
 // window that covers it does not matter (PrintWindow gives white under Wine).
 std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
 
+// The whole X display, as ImageMagick's import sees it (what a person would
+// see), into `path` on Z:; false when no picture came within 20 s.
+bool SaveScreenshot(const std::wstring& path);
+
 // Saves `bitmap` with the GDI+ encoder of `mimeType` ("image/bmp", ...).
 bool SaveBitmapAs(Gdiplus::Bitmap& bitmap, const std::wstring& path, const wchar_t* mimeType);
 
