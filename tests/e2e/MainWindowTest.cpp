@@ -301,6 +301,25 @@ public:
     KnownContentWindow(const KnownContentWindow&) = delete;
     KnownContentWindow& operator=(const KnownContentWindow&) = delete;
 
+    // True when the screen, as a capture reads it, shows the window's left
+    // half; otherwise the window is shown anew, which puts it back on top.
+    bool OnScreenOrShownAgain()
+    {
+        RECT area{};
+        GetWindowRect(window, &area);
+        HDC screen = GetDC(nullptr);
+        const COLORREF seen = GetPixel(screen, area.left + 10, (area.top + area.bottom) / 2);
+        ReleaseDC(nullptr, screen);
+        if (seen == LEFT) {
+            return true;
+        }
+        ShowWindow(window, SW_HIDE);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        UpdateWindow(window);
+        testutil::PumpFor(200);
+        return false;
+    }
+
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
@@ -397,12 +416,15 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     HWND toolbar = GetAncestor(button, GA_ROOT);
     HWND window = nullptr;
     ASSERT_TRUE(testutil::PumpUntil(
-        [&] { return (window = FindWindowW(kMainClass, nullptr)) != nullptr && IsWindowVisible(window); }, kBoundMs));
-    // Shown once the program's window is up, as the viewer a dentist
-    // captures from would be in front of it.
-    testutil::PumpFor(500);
-    KnownContentWindow content(region);
+        [&] { return (window = FindWindowW(kMainClass, nullptr)) != nullptr && GetForegroundWindow() == window; },
+        kBoundMs));
+    // Shown once the program's window is up and active, as the viewer a
+    // dentist captures from would be in front of it. Without a window
+    // manager the display server stacks the window activated last on top,
+    // whatever its top-most flag; the activation may reach it a moment later.
     testutil::PumpFor(300);
+    KnownContentWindow content(region);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return content.OnScreenOrShownAgain(); }, kBoundMs));
     RECT buttonRect{};
     GetWindowRect(button, &buttonRect);
     ClickAt({(buttonRect.left + buttonRect.right) / 2, (buttonRect.top + buttonRect.bottom) / 2});
