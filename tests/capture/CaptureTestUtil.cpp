@@ -107,6 +107,24 @@ TimerScript::Step Answer(int button)
     };
 }
 
+TimerScript::Step Asked()
+{
+    return [] { return FindMessageBox() != nullptr; };
+}
+
+TimerScript::Step OverlayShown(const CMonitorDlg& picker)
+{
+    return [&picker] { return picker.GetSafeHwnd() != nullptr && IsWindowVisible(picker.GetSafeHwnd()); };
+}
+
+TimerScript::Step Check(std::function<void()> check)
+{
+    return [check] {
+        check();
+        return true;
+    };
+}
+
 TimerScript::Step Drag(const CWnd& target, POINT from, POINT to)
 {
     return [&target, from, to] {

@@ -3,6 +3,7 @@
 // found and answered, and a window's pixels read back.
 #pragma once
 
+#include "capture/MonitorDlg.h"
 #include "ui/Wnd.h"
 
 #include <windows.h>
@@ -46,6 +47,12 @@ private:
 HWND FindMessageBox();
 // A step: answers the open message box with `button` (IDYES, IDNO...).
 TimerScript::Step Answer(int button);
+// A step that waits until the question is open.
+TimerScript::Step Asked();
+// A step that waits until the picker's overlay shows.
+TimerScript::Step OverlayShown(const CMonitorDlg& picker);
+// A step that runs `check` once.
+TimerScript::Step Check(std::function<void()> check);
 // A step: a press at `from`, a move and a release at `to`, posted in client
 // coordinates to the window that `window` has when the step runs.
 TimerScript::Step Drag(const CWnd& window, POINT from, POINT to);

@@ -22,7 +22,10 @@
 namespace {
 
 using capturetest::Answer;
+using capturetest::Asked;
+using capturetest::Check;
 using capturetest::Drag;
+using capturetest::OverlayShown;
 using capturetest::TimerScript;
 
 RECT PrimaryWorkArea()
@@ -37,27 +40,6 @@ RECT Offset(RECT rect, const RECT& by)
 {
     OffsetRect(&rect, by.left, by.top);
     return rect;
-}
-
-// A step that waits until the picker's overlay shows.
-TimerScript::Step OverlayShown(const CMonitorDlg& picker)
-{
-    return [&picker] { return picker.GetSafeHwnd() != nullptr && IsWindowVisible(picker.GetSafeHwnd()); };
-}
-
-// A step that waits until the question is open.
-TimerScript::Step Asked()
-{
-    return [] { return capturetest::FindMessageBox() != nullptr; };
-}
-
-// A step that runs `check` once.
-TimerScript::Step Check(std::function<void()> check)
-{
-    return [check] {
-        check();
-        return true;
-    };
 }
 
 bool SameRect(const RECT& a, const RECT& b)

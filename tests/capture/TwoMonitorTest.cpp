@@ -19,7 +19,10 @@
 namespace {
 
 using capturetest::Answer;
+using capturetest::Asked;
+using capturetest::Check;
 using capturetest::Drag;
+using capturetest::OverlayShown;
 using capturetest::TimerScript;
 
 constexpr RECT LEFT_MONITOR{-1024, 0, 0, 768};
@@ -50,24 +53,6 @@ TimerScript::Step Choose(int row)
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_SetSelectionMark(list, row);
         PostMessageW(FindChooser(), WM_COMMAND, IDOK, 0);
-        return true;
-    };
-}
-
-TimerScript::Step OverlayShown(const CMonitorDlg& picker)
-{
-    return [&picker] { return picker.GetSafeHwnd() != nullptr && IsWindowVisible(picker.GetSafeHwnd()); };
-}
-
-TimerScript::Step Asked()
-{
-    return [] { return capturetest::FindMessageBox() != nullptr; };
-}
-
-TimerScript::Step Check(std::function<void()> check)
-{
-    return [check] {
-        check();
         return true;
     };
 }
