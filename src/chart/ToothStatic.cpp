@@ -1,8 +1,8 @@
 #include "chart/ToothStatic.h"
 
 #include "analysis/ToothDetect.h"
-#include "app/SettingDlg.h"
-#include "app/TfdaDlg.h"
+#include "settings/SettingDlg.h"
+#include "settings/TfdaDlg.h"
 #include "capture/HideWindowForCapture.h"
 #include "capture/SCatpure.h"
 #include "capture/SEffect.h"
