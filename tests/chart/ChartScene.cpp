@@ -64,21 +64,19 @@ int Count(Gdiplus::Bitmap& shot, RECT area, uint32_t colour)
     return count;
 }
 
-// What the screenshot shows of each tooth of the chart; every mismatch is
-// told on the standard error. True when none was found.
-bool ScreenshotShowsTheLayout(const std::wstring& path, const CToothStatic& chart)
+// What the screenshot shows of each tooth of `teeth` (boxes in screen
+// coordinates); every mismatch is told on the standard error. True when none
+// was found.
+bool ScreenshotShowsTheLayout(const std::wstring& path, const ToothInfoMap& teeth)
 {
     Gdiplus::Bitmap shot(path.c_str());
     if (shot.GetLastStatus() != Gdiplus::Ok) {
         std::fprintf(stderr, "the screenshot cannot be read\n");
         return false;
     }
-    POINT origin{0, 0};
-    ClientToScreen(chart.GetSafeHwnd(), &origin);
     bool shows = true;
-    for (const auto& [key, tooth] : chart.displayedTeeth) {
-        RECT box = tooth.screenBox;
-        OffsetRect(&box, origin.x, origin.y);
+    for (const auto& [key, tooth] : teeth) {
+        const RECT& box = tooth.screenBox;
         const bool hovered = (tooth.flags & TOOTH_HOVER) != 0;
         const uint32_t outline = hovered ? HOVER_GREEN : BOX_GREY;
         const uint32_t number = hovered ? HOVER_GREEN : NUMBER_RED;
@@ -129,6 +127,8 @@ int wmain(int argc, wchar_t** argv)
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         const std::wstring picture = std::wstring(temp) + L"quill-chart-scene.bmp";
+        // The pointer away from every tooth: over one, it would take the hover.
+        SetCursorPos(0, 0);
         charttest::ChartHost host({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
         if (WritePicture(picture) && host.created && host.chart.SetImageFiles({picture})) {
             SetWindowPos(host.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -137,6 +137,14 @@ int wmain(int argc, wchar_t** argv)
             // The new teeth repaint the chart as an analysis has it repainted.
             InvalidateRect(host.chart.GetSafeHwnd(), nullptr, TRUE);
             UpdateWindow(host.chart.GetSafeHwnd());
+            // The layout as the screenshot will show it: a move of the
+            // pointer afterwards may change the hover.
+            ToothInfoMap shown = host.chart.displayedTeeth;
+            POINT origin{0, 0};
+            ClientToScreen(host.chart.GetSafeHwnd(), &origin);
+            for (auto& entry : shown) {
+                OffsetRect(&entry.second.screenBox, origin.x, origin.y);
+            }
             CloseHandle(CreateFileW(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
             const ULONGLONG deadline = GetTickCount64() + WAIT_LIMIT_MS;
             while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
@@ -146,7 +154,7 @@ int wmain(int argc, wchar_t** argv)
                 }
                 Sleep(20);
             }
-            result = ScreenshotShowsTheLayout(argv[3], host.chart) ? 0 : 1;
+            result = ScreenshotShowsTheLayout(argv[3], shown) ? 0 : 1;
         }
         DeleteFileW(picture.c_str());
     }
