@@ -25,8 +25,7 @@ bool ShellOpen(const std::wstring& target)
     if (const ShellOpener& opener = ReplacedOpener()) {
         return opener(call);
     }
-    const HINSTANCE result =
-        ShellExecuteW(nullptr, call.verb, call.target.c_str(), nullptr, nullptr, call.showCommand);
+    const HINSTANCE result = ShellExecuteW(nullptr, call.verb, call.target.c_str(), nullptr, nullptr, call.showCommand);
     return reinterpret_cast<INT_PTR>(result) > SHELL_EXECUTE_FAILURE_LIMIT;
 }
 

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 
 using namespace mainwindowtest;
 
@@ -38,10 +37,7 @@ protected:
         return count;
     }
 
-    bool ChartHasNothingToPaint()
-    {
-        return GetUpdateRect(dialog.toothChart.GetSafeHwnd(), nullptr, FALSE) == FALSE;
-    }
+    bool ChartHasNothingToPaint() { return GetUpdateRect(dialog.toothChart.GetSafeHwnd(), nullptr, FALSE) == FALSE; }
 };
 
 TEST_F(FilterRepaintTest, UncheckingAKindOnAPaintedChartTakesItsTeethsBoxesOffTheScreen)

@@ -63,11 +63,13 @@ protected:
         POINT screen = client;
         ClientToScreen(chart.GetSafeHwnd(), &screen);
         SetCursorPos(screen.x, screen.y);
-        testutil::PumpUntil([&] {
-            POINT at{};
-            GetCursorPos(&at);
-            return at.x == screen.x && at.y == screen.y;
-        }, 1000);
+        testutil::PumpUntil(
+            [&] {
+                POINT at{};
+                GetCursorPos(&at);
+                return at.x == screen.x && at.y == screen.y;
+            },
+            1000);
         testutil::PumpFor(50);
     }
 
