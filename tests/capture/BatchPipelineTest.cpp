@@ -205,7 +205,7 @@ TEST(BatchPipelineLoanTest, LendsEveryFileInOrderAndWritesOnlyWhatComesBackProce
     CBatchPipeline pipeline;
     PixelView pixels;
     EXPECT_FALSE(pipeline.TakeNext(pixels)) << "nothing started";
-    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names);
+    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 3, size_t{64} << 20);
     // The last file is never taken: stopping drops it.
     for (size_t i = 0; i + 1 < std::size(files); ++i) {
         ASSERT_TRUE(pipeline.TakeNext(pixels)) << files[i].name;
