@@ -292,6 +292,12 @@ TEST_F(ProgressDlgTest, ShowsTheCountOnTheBarAndIgnoresEnterAndEsc)
 
     ASSERT_TRUE(testutil::PumpUntil([&] { return dialog.nextIndex == 1; }, 10000));
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 1);
+    // Held at the first file for a picture of what the user sees.
+    KillTimer(dialog.GetSafeHwnd(), 1);
+    ShowWindow(dialog.GetSafeHwnd(), SW_SHOWNOACTIVATE);
+    UpdateWindow(dialog.GetSafeHwnd());
+    testutil::PumpFor(200);
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\batch-progress.png"));
 }
 
 } // namespace
