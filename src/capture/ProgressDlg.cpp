@@ -43,12 +43,13 @@ size_t BatchWorkers()
 }
 
 // The effects lie on the batch's one serial road, the UI thread's: their
-// strips go to every core, beside the codec of the files around them.
+// strips go to every core, beside the codec of the files around them. On two
+// cores a helper only takes turns with the codec, and the batch is slower.
 unsigned EffectHelperThreads()
 {
     constexpr unsigned kMaxHelpers = 15;
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 1 ? std::min(cores - 1, kMaxHelpers) : 0;
+    return cores > 2 ? std::min(cores - 1, kMaxHelpers) : 0;
 }
 
 // The files in flight; with the process itself (about 10 MB), the effects'
