@@ -674,6 +674,14 @@ void CTarnwickDlg::LayoutFilterChecks()
         const uint32_t bit = uint32_t{1} << bitIndex;
         CTransCheckBox* check = FilterCheck(FilterCheckId(bitIndex));
         const HWND box = check->GetSafeHwnd();
+        // The boxes move without redrawing: the place a box leaves must be
+        // painted again too, or its old label stays there.
+        if ((GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0) {
+            RECT left{};
+            GetWindowRect(box, &left);
+            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&left), 2);
+            UnionRect(&repaint, &repaint, &left);
+        }
         if ((shown & bit) == 0) {
             ShowWindow(box, SW_HIDE);
             continue;
