@@ -192,7 +192,8 @@ protected:
     // and the white labels of the check boxes of the kinds found.
     void ExpectOnScreen(HWND window, const Scenario& scenario, const Scenario* gone, const wchar_t* picture)
     {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // As the screen shows it: a forced repaint would hide what the
+        // program's own repaints leave behind.
         testutil::PumpFor(500);
         EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\" + picture));
         const Screen screen = ReadScreen();
@@ -263,6 +264,8 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     HWND window = WaitForAnalysed(first, 1, kFirst);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsZoomed(window));
+    RECT fullClient{};
+    GetClientRect(window, &fullClient);
     ExpectOnScreen(window, kFirst, nullptr, L"main-window-e2e-first.png");
 
     testutil::ProgramProcess later(L"/file \"" + second + L"\"");
@@ -270,7 +273,22 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     EXPECT_EQ(later.ExitCode(), 0u);
     window = WaitForAnalysed(second, 2, kSecond);
     ASSERT_NE(window, nullptr);
+    // Still full-screen: the hand-off only brings a window that is not
+    // minimised to the front.
+    EXPECT_TRUE(IsZoomed(window));
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_TRUE(EqualRect(&client, &fullClient)) << client.right << "x" << client.bottom;
     ExpectOnScreen(window, kSecond, &kFirst, L"main-window-e2e-second.png");
+
+    // A minimised window comes back as it was, maximised.
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return IsIconic(window) != FALSE; }, kBoundMs));
+    testutil::ProgramProcess third(L"");
+    ASSERT_TRUE(third.WaitForEnd(kBoundMs));
+    EXPECT_TRUE(testutil::PumpUntil([&] { return IsZoomed(window) != FALSE; }, kBoundMs));
+    GetClientRect(window, &client);
+    EXPECT_TRUE(EqualRect(&client, &fullClient)) << client.right << "x" << client.bottom;
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(running.WaitForEnd(kBoundMs));
@@ -442,7 +460,6 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     EXPECT_TRUE(Near(left, KnownContentWindow::LEFT)) << std::hex << left.GetValue();
     EXPECT_TRUE(Near(right, KnownContentWindow::RIGHT)) << std::hex << right.GetValue();
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(toolbar) != FALSE; }, kBoundMs));
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     testutil::PumpFor(500);
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
 
