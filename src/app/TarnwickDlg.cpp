@@ -675,12 +675,13 @@ void CTarnwickDlg::LayoutFilterChecks()
         CTransCheckBox* check = FilterCheck(FilterCheckId(bitIndex));
         const HWND box = check->GetSafeHwnd();
         // The boxes move without redrawing: the place a box leaves must be
-        // painted again too, or its old label stays there.
+        // painted again too, or its old label stays there. Erased, so that
+        // the chart, where the place lies over it, draws its picture again.
         if ((GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0) {
             RECT left{};
             GetWindowRect(box, &left);
             MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&left), 2);
-            UnionRect(&repaint, &repaint, &left);
+            InvalidateRect(hwnd, &left, TRUE);
         }
         if ((shown & bit) == 0) {
             ShowWindow(box, SW_HIDE);
