@@ -674,7 +674,11 @@ void CTarnwickDlg::LayoutFilterChecks()
         const uint32_t bit = uint32_t{1} << bitIndex;
         CTransCheckBox* check = FilterCheck(FilterCheckId(bitIndex));
         const HWND box = check->GetSafeHwnd();
-        // The boxes move without redrawing: the place a box leaves must be
+        if ((shown & bit) == 0) {
+            ShowWindow(box, SW_HIDE);
+            continue;
+        }
+        // A shown box moves without redrawing: the place it leaves must be
         // painted again too, or its old label stays there. Erased, so that
         // the chart, where the place lies over it, draws its picture again.
         if ((GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0) {
@@ -682,10 +686,6 @@ void CTarnwickDlg::LayoutFilterChecks()
             GetWindowRect(box, &left);
             MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&left), 2);
             InvalidateRect(hwnd, &left, TRUE);
-        }
-        if ((shown & bit) == 0) {
-            ShowWindow(box, SW_HIDE);
-            continue;
         }
         SetWindowPos(box, nullptr, slot.left, slot.top, slot.right - slot.left, slot.bottom - slot.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
