@@ -247,8 +247,7 @@ TEST_F(FindingListTest, TabAcrossTheStripLeavesNoFocusRectangleOnTheLabels)
     }
     ASSERT_EQ(GetParent(GetFocus()), dialog.GetSafeHwnd());
     const int focused = GetDlgCtrlID(GetFocus());
-    ASSERT_TRUE(focused != IDC_CHECK_CAVITY && focused != IDC_CHECK_FILLING && focused != IDC_CHECK_OTHERS)
-        << focused;
+    ASSERT_TRUE(focused != IDC_CHECK_CAVITY && focused != IDC_CHECK_FILLING && focused != IDC_CHECK_OTHERS) << focused;
     EXPECT_EQ(Differing(Strip(), neverFocused), 0u);
 }
 

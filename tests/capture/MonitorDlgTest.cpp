@@ -298,9 +298,9 @@ TEST_F(PickerTest, WhileTheButtonIsHeldTheOverlayShowsTheOutlineOnTheSelectionsO
         int x;
         int y;
         bool outline;
-    } points[] = {{100, 80, true},   {299, 80, true},   {100, 199, true},  {299, 199, true}, {200, 80, true},
-                  {100, 140, true},  {99, 80, false},   {100, 79, false},  {99, 79, false},  {300, 199, false},
-                  {299, 200, false}, {300, 200, false}, {101, 81, false},  {200, 140, false}};
+    } points[] = {{100, 80, true},   {299, 80, true},   {100, 199, true}, {299, 199, true}, {200, 80, true},
+                  {100, 140, true},  {99, 80, false},   {100, 79, false}, {99, 79, false},  {300, 199, false},
+                  {299, 200, false}, {300, 200, false}, {101, 81, false}, {200, 140, false}};
     for (const auto& point : points) {
         const uint32_t photo =
             SnapshotPixel(*picker.snapshot, work.left - picker.originX + point.x, work.top - picker.originY + point.y);

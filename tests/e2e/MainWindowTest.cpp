@@ -262,7 +262,8 @@ protected:
             const HWND box = GetDlgItem(window, id);
             const bool expected =
                 std::find(scenario.checkBoxes.begin(), scenario.checkBoxes.end(), id) != scenario.checkBoxes.end();
-            differ((IsWindowVisible(box) != FALSE) == expected, "check box " + std::to_string(id) + " shown wrongly", 0);
+            differ((IsWindowVisible(box) != FALSE) == expected, "check box " + std::to_string(id) + " shown wrongly",
+                   0);
             if (expected) {
                 RECT rect{};
                 GetWindowRect(box, &rect);
