@@ -194,8 +194,9 @@ INT_PTR CALLBACK CDialogEx::StaticDialogProc(HWND window, UINT message, WPARAM w
 void CDialogEx::PlaceAfterInit(const RECT& before)
 {
     // A dialog that moved or showed itself during its initialisation has
-    // chosen its place (the toolbar, the region picker's overlay, the
-    // off-screen service window, the full-screen main window).
+    // chosen its place (the region picker's overlay, the off-screen service
+    // window, the full-screen main window). The capture toolbar is placed
+    // by the chart after its creation, so centring it first changes nothing.
     RECT after{};
     GetWindowRect(hwnd, &after);
     if ((GetWindowLongW(hwnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)) != 0 || after.left != before.left ||
