@@ -18,7 +18,6 @@ namespace {
 
 using capturetest::Check;
 
-constexpr wchar_t EDITOR_CAPTION[] = L"病例模板編輯";
 // Unassigned in Unicode: no font has it, so every font draws its box.
 constexpr wchar_t CERTAINLY_MISSING[] = L"\u0378";
 
@@ -60,7 +59,7 @@ TEST_F(TemplateEditorFontTest, TheBoxesDrawFullWidthPunctuationAsGlyphs)
         });
     };
     const auto run = dialogtest::RunDialog(
-        editor, {[] { return IsWindowVisible(FindWindowW(L"#32770", EDITOR_CAPTION)) != FALSE; }, draw(L"："),
+        editor, {[&editor] { return IsWindowVisible(editor.GetSafeHwnd()) != FALSE; }, draw(L"："),
                  draw(L"，"), draw(CERTAINLY_MISSING), Check([&editor] {
                      SetWindowTextW(editor.GetDlgItem(IDC_TEMPLATE_BODY), L"牙位：11，齲齒。根管治療／填補。");
                      SaveWindowPicture(editor.GetSafeHwnd(),
