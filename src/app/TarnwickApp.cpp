@@ -197,7 +197,11 @@ BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
         COPYDATASTRUCT data{0, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), buffer.data()};
         SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
-    ShowWindow(running, SW_RESTORE);
+    // Restoring a window that is not minimised would take the full-screen
+    // window out of its maximised state; a minimised one comes back as it was.
+    if (IsIconic(running)) {
+        ShowWindow(running, SW_RESTORE);
+    }
     SetForegroundWindow(running);
     return TRUE;
 }

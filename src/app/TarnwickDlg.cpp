@@ -678,6 +678,15 @@ void CTarnwickDlg::LayoutFilterChecks()
             ShowWindow(box, SW_HIDE);
             continue;
         }
+        // A shown box moves without redrawing: the place it leaves must be
+        // painted again too, or its old label stays there. Erased, so that
+        // the chart, where the place lies over it, draws its picture again.
+        if ((GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0) {
+            RECT left{};
+            GetWindowRect(box, &left);
+            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&left), 2);
+            InvalidateRect(hwnd, &left, TRUE);
+        }
         SetWindowPos(box, nullptr, slot.left, slot.top, slot.right - slot.left, slot.bottom - slot.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
         check->SetCheck((filterMask & bit) != 0 ? BST_CHECKED : BST_UNCHECKED);

@@ -14,4 +14,6 @@ protected:
 
 private:
     HBRUSH CtlColor(HDC dc, UINT kind);
+    // Has the parent paint its background under the box, then the box.
+    void RepaintOverParent();
 };

@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include "ui/DialogPlacement.h"
 #include "ui/ExceptionGuard.h"
 #include "ui/WinApp.h"
 
@@ -181,5 +182,28 @@ INT_PTR CALLBACK CDialogEx::StaticDialogProc(HWND window, UINT message, WPARAM w
     if (dialog == nullptr || !dialog->Bind(window, Binding::Subclass, nullptr)) {
         return FALSE;
     }
-    return static_cast<INT_PTR>(dialog->Receive(message, wParam, lParam));
+    RECT before{};
+    GetWindowRect(window, &before);
+    const auto result = static_cast<INT_PTR>(dialog->Receive(message, wParam, lParam));
+    if (FromHandle(window) == dialog) {
+        dialog->PlaceAfterInit(before);
+    }
+    return result;
+}
+
+void CDialogEx::PlaceAfterInit(const RECT& before)
+{
+    // A dialog that moved or showed itself during its initialisation has
+    // chosen its place (the region picker's overlay, the off-screen service
+    // window, the full-screen main window). The capture toolbar is placed
+    // by the chart after its creation, so centring it first changes nothing.
+    RECT after{};
+    GetWindowRect(hwnd, &after);
+    if ((GetWindowLongW(hwnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)) != 0 || after.left != before.left ||
+        after.top != before.top) {
+        return;
+    }
+    if (TemplateLeavesPlaceOpen(GetModuleHandleW(nullptr), templateId)) {
+        CentreOnOwner(hwnd);
+    }
 }

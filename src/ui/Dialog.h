@@ -2,6 +2,9 @@
 // every message first passes PreTranslateMessage of its window and that
 // window's parents, then IsDialogMessage.
 //
+// A dialog whose template leaves its place open opens centred on its owner
+// (ui/DialogPlacement.h).
+//
 // A dialog is bound at WM_INITDIALOG and from then on its messages reach
 // WindowProc as those of any window (results are returned, not put in
 // DWLP_MSGRESULT); Default() runs the dialog manager's own processing.
@@ -47,6 +50,10 @@ protected:
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Centres the dialog after WM_INITDIALOG when neither its template nor
+    // its initialisation gave it a place (ui/DialogPlacement.h); `before` is
+    // where the dialog manager had put it.
+    void PlaceAfterInit(const RECT& before);
     HWND FindModalOwner() const;
     bool CreateOwnedBy(HWND owner);
 

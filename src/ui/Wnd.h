@@ -3,6 +3,7 @@
 // What the layer offers, one header each:
 //   Wnd.h            CWnd: binding, dispatch, default processing, reflection
 //   Dialog.h         CDialogEx: dialogs from templates, our modal loop
+//   DialogPlacement.h where a dialog opens when its template leaves it open
 //   Static.h         CStatic: a static control of our own class
 //   Button.h         CButton: a button or check box of a template
 //   ToolTipCtrl.h    CToolTipCtrl: the common-controls tooltip

@@ -85,6 +85,32 @@ protected:
 
     void Click(int id) { SendMessageW(dialog.GetDlgItem(id), BM_CLICK, 0, 0); }
 
+    // The filter strip as the screen shows it, once the paints due are done.
+    std::vector<uint32_t> Strip()
+    {
+        testutil::PumpFor(150);
+        int width = 0;
+        int height = 0;
+        const auto pixels = testutil::ReadClientPixels(dialog.GetSafeHwnd(), &width, &height);
+        return std::vector<uint32_t>(pixels.begin() + static_cast<ptrdiff_t>(dialog.filterRowTop) * width,
+                                     pixels.end());
+    }
+
+    // Tab as the dialog's modal loop hands it over.
+    void PressTab()
+    {
+        MSG msg{GetFocus(), WM_KEYDOWN, VK_TAB, 0, GetTickCount(), {}};
+        if (!IsDialogMessageW(dialog.GetSafeHwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        msg.message = WM_KEYUP;
+        if (!IsDialogMessageW(dialog.GetSafeHwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
     int images = 0;
 };
 
@@ -185,6 +211,44 @@ TEST_F(FindingListTest, AnImageWithoutTeethHidesEveryBox)
         EXPECT_FALSE(Visible(id)) << id;
     }
     EXPECT_EQ(ListView_GetItemCount(dialog.findingList), 0);
+}
+
+size_t Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    size_t count = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        count += a[i] != b[i] ? 1 : 0;
+    }
+    return count;
+}
+
+TEST_F(FindingListTest, ABoxThatMovesLeavesNoCopyOfItselfBehind)
+{
+    const std::vector<CToothInfo> onlyFilling{Tooth(13, FINDING_FILLING)};
+    ShowTeeth(onlyFilling);
+    const std::vector<uint32_t> fresh = Strip();
+
+    ShowTeeth({Tooth(11, FINDING_HEALTHY), Tooth(12, FINDING_CAVITY), Tooth(13, FINDING_FILLING)});
+    Strip();
+    ShowTeeth(onlyFilling);
+    EXPECT_EQ(Differing(Strip(), fresh), 0u);
+}
+
+TEST_F(FindingListTest, TabAcrossTheStripLeavesNoFocusRectangleOnTheLabels)
+{
+    ShowTeeth({Tooth(11, FINDING_HEALTHY), Tooth(12, FINDING_CAVITY), Tooth(13, FINDING_FILLING)});
+    const std::vector<uint32_t> neverFocused = Strip();
+
+    // Cavity, Filling and Others in tab order, then on past the strip.
+    SetFocus(dialog.GetDlgItem(IDC_CHECK_CAVITY));
+    for (int box = 0; box < 3; ++box) {
+        PressTab();
+        testutil::PumpFor(50);
+    }
+    ASSERT_EQ(GetParent(GetFocus()), dialog.GetSafeHwnd());
+    const int focused = GetDlgCtrlID(GetFocus());
+    ASSERT_TRUE(focused != IDC_CHECK_CAVITY && focused != IDC_CHECK_FILLING && focused != IDC_CHECK_OTHERS) << focused;
+    EXPECT_EQ(Differing(Strip(), neverFocused), 0u);
 }
 
 TEST_F(FindingListTest, AfterAnAnalysisTeethWithoutFindingsAreHiddenUntilOthersIsChecked)

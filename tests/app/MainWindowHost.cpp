@@ -77,6 +77,7 @@ void ModalWatcher::Watch()
             }
             SeenWindow window_seen;
             window_seen.caption = TextOf(window);
+            GetWindowRect(window, &window_seen.place);
             EnumChildWindows(window, CollectText, reinterpret_cast<LPARAM>(&window_seen.texts));
             {
                 std::lock_guard<std::mutex> lock(mutex);

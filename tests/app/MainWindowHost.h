@@ -19,11 +19,12 @@
 
 namespace mainwindowtest {
 
-// A modal window seen by the watcher: its caption and the texts of its
-// controls, read before it was closed.
+// A modal window seen by the watcher: its caption, the texts of its
+// controls and its window rectangle, read before it was closed.
 struct SeenWindow {
     std::wstring caption;
     std::vector<std::wstring> texts;
+    RECT place{};
 
     bool HasText(const std::wstring& text) const;
 };

@@ -272,6 +272,43 @@ TEST_F(PickerTest, TheOverlayIsTintedOutsideTheSelectionAndUntouchedInsideIt)
     }
 }
 
+TEST_F(PickerTest, WhileTheButtonIsHeldTheOverlayShowsTheOutlineOnTheSelectionsOwnEdge)
+{
+    CMonitorDlg picker;
+    capturetest::Pixels held;
+    TimerScript script({OverlayShown(picker),
+                        [&picker] {
+                            PostMessageW(picker.GetSafeHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 80));
+                            PostMessageW(picker.GetSafeHwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 200));
+                            return true;
+                        },
+                        Check([&] { held = capturetest::ReadPixels(picker.GetSafeHwnd()); }),
+                        [&picker] {
+                            PostMessageW(picker.GetSafeHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 200));
+                            return true;
+                        },
+                        Asked(), Answer(IDNO)});
+    RECT out{};
+    EXPECT_FALSE(picker.SelectCaptureRegion(&out));
+    ASSERT_TRUE(picker.snapshot);
+    ASSERT_EQ(held.width, work.right - work.left);
+    // The outline runs on the selection's first and last rows and columns;
+    // everything else, inside too, stays tinted until the release.
+    const struct {
+        int x;
+        int y;
+        bool outline;
+    } points[] = {{100, 80, true},   {299, 80, true},   {100, 199, true}, {299, 199, true}, {200, 80, true},
+                  {100, 140, true},  {99, 80, false},   {100, 79, false}, {99, 79, false},  {300, 199, false},
+                  {299, 200, false}, {300, 200, false}, {101, 81, false}, {200, 140, false}};
+    for (const auto& point : points) {
+        const uint32_t photo =
+            SnapshotPixel(*picker.snapshot, work.left - picker.originX + point.x, work.top - picker.originY + point.y);
+        EXPECT_TRUE(NearColor(held.At(point.x, point.y), point.outline ? 0xFFFFFF : Tinted(photo)))
+            << point.x << "," << point.y;
+    }
+}
+
 TEST_F(PickerTest, WithoutAPhotographTheDragAndTheQuestionStillWork)
 {
     const FaultCounter counter;

@@ -27,6 +27,8 @@ using capturetest::TimerScript;
 
 constexpr RECT LEFT_MONITOR{-1024, 0, 0, 768};
 constexpr RECT PRIMARY_MONITOR{0, 0, 1280, 1024};
+// The display's work area leaves a task bar of 40 pixels out of the primary.
+constexpr RECT PRIMARY_WORK{0, 0, 1280, 984};
 constexpr COLORREF GREEN = RGB(0, 200, 0);
 
 bool SameRect(const RECT& a, const RECT& b)
@@ -79,13 +81,16 @@ protected:
     }
 };
 
-TEST_F(TwoMonitors, WineReportsTheLeftMonitorBesideThePrimary)
+TEST_F(TwoMonitors, WineReportsTheLeftMonitorBesideThePrimaryAndThePrimarysWorkArea)
 {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint(POINT{-500, 300}, MONITOR_DEFAULTTONULL), &info));
     EXPECT_TRUE(SameRect(info.rcMonitor, LEFT_MONITOR));
     EXPECT_TRUE(SameRect(info.rcWork, LEFT_MONITOR));
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint(POINT{500, 300}, MONITOR_DEFAULTTONULL), &info));
+    EXPECT_TRUE(SameRect(info.rcMonitor, PRIMARY_MONITOR));
+    EXPECT_TRUE(SameRect(info.rcWork, PRIMARY_WORK));
 }
 
 TEST_F(TwoMonitors, TheChooserListsThemFromLeftToRightWithRowZeroSelectedAndItsCancelGivesFalse)
@@ -140,7 +145,7 @@ TEST_F(TwoMonitors, ADragOnEitherMonitorGivesItsScreenRectangleOverItsOwnPicture
         RECT selection;
     } cases[] = {
         {0, LEFT_MONITOR, {-924, 50, -724, 250}},
-        {1, PRIMARY_MONITOR, {100, 50, 300, 250}},
+        {1, PRIMARY_WORK, {100, 50, 300, 250}},
     };
     for (const auto& test : cases) {
         CMonitorDlg picker;

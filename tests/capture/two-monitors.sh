@@ -69,6 +69,10 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
+# A task bar along the bottom of the primary, as the work area tells it:
+# the picker's overlay must leave it out.
+xprop -root -format _NET_WORKAREA 32c -set _NET_WORKAREA "1024,0,1280,984"
+
 export QUILL_WINEPREFIX="$work/wineprefix"
 unset QUILL_OWN_DISPLAY WINEPREFIX
 source "$root/scripts/wine-env"

@@ -27,6 +27,7 @@ namespace {
 constexpr wchar_t kMainClass[] = L"TARNWICKDLG_CLASS";
 constexpr UINT kChartId = 0xFFFF;
 constexpr DWORD kBoundMs = 30000;
+constexpr DWORD kSettleMs = 5000;
 constexpr uint32_t BOX_GREY = 0x808080;
 constexpr uint32_t NUMBER_RED = 0xFF0000;
 constexpr uint32_t LABEL_WHITE = 0xFFFFFF;
@@ -202,16 +203,38 @@ protected:
 
     // Checks the screen against the scenario: a box and its number on each
     // tooth that passes the start filter, none where a tooth of `gone` was,
-    // and the white labels of the check boxes of the kinds found.
+    // and the white labels of the check boxes of the kinds found. The screen
+    // is read as it shows itself, without forcing a repaint (that would hide
+    // what the program's own repaints leave behind), once it has settled:
+    // the first frame of a new picture may take a moment.
     void ExpectOnScreen(HWND window, const Scenario& scenario, const Scenario* gone, const wchar_t* picture)
     {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        testutil::PumpFor(500);
+        std::vector<std::string> differences;
+        testutil::PumpUntil(
+            [&] {
+                differences = ScreenDifferences(window, scenario, gone);
+                return differences.empty();
+            },
+            kSettleMs);
         EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\" + picture));
-        const Screen screen = ReadScreen();
+        for (const std::string& difference : differences) {
+            ADD_FAILURE() << difference;
+        }
+    }
 
+    static std::vector<std::string> ScreenDifferences(HWND window, const Scenario& scenario, const Scenario* gone)
+    {
+        std::vector<std::string> differences;
+        const auto differ = [&](bool same, const std::string& what, int count) {
+            if (!same) {
+                differences.push_back(what + " (" + std::to_string(count) + " pixels)");
+            }
+        };
+        const Screen screen = ReadScreen();
         const HWND chart = GetDlgItem(window, kChartId);
-        ASSERT_NE(chart, nullptr);
+        if (chart == nullptr) {
+            return {"no chart"};
+        }
         RECT chartRect{};
         GetClientRect(chart, &chartRect);
         POINT chartOrigin{0, 0};
@@ -231,32 +254,37 @@ protected:
             const bool shown = (tooth.mask & FILTER_ALL_FINDINGS) != 0;
             const int grey = screen.Count(topEdge, BOX_GREY);
             const int red = screen.Count(inside, NUMBER_RED);
+            const std::string name = "tooth " + std::to_string(tooth.number);
             if (shown) {
-                EXPECT_GE(grey, (box.right - box.left) / 3) << "tooth " << tooth.number;
-                EXPECT_GT(red, 0) << "tooth " << tooth.number;
+                differ(grey >= (box.right - box.left) / 3, name + ": no dashed box", grey);
+                differ(red > 0, name + ": no number", red);
             } else {
-                EXPECT_EQ(grey, 0) << "tooth " << tooth.number;
-                EXPECT_EQ(red, 0) << "tooth " << tooth.number;
+                differ(grey == 0, name + ": a box although filtered out", grey);
+                differ(red == 0, name + ": a number although filtered out", red);
             }
         }
         if (gone != nullptr) {
             for (const auto& tooth : gone->teeth) {
                 RECT inside = onScreen(tooth.box);
                 InflateRect(&inside, 3, 3);
-                EXPECT_EQ(screen.Count(inside, NUMBER_RED), 0) << "gone tooth " << tooth.number;
+                const int red = screen.Count(inside, NUMBER_RED);
+                differ(red == 0, "gone tooth " + std::to_string(tooth.number) + ": its number is left", red);
             }
         }
         for (int id = 1006; id <= 1018; ++id) {
             const HWND box = GetDlgItem(window, id);
             const bool expected =
                 std::find(scenario.checkBoxes.begin(), scenario.checkBoxes.end(), id) != scenario.checkBoxes.end();
-            EXPECT_EQ(IsWindowVisible(box) != FALSE, expected) << id;
+            differ((IsWindowVisible(box) != FALSE) == expected, "check box " + std::to_string(id) + " shown wrongly",
+                   0);
             if (expected) {
                 RECT rect{};
                 GetWindowRect(box, &rect);
-                EXPECT_GT(screen.Count(rect, LABEL_WHITE), 10) << id;
+                const int white = screen.Count(rect, LABEL_WHITE);
+                differ(white > 10, "check box " + std::to_string(id) + ": no white label", white);
             }
         }
+        return differences;
     }
 
     FakeAnalysisServer server;
@@ -275,6 +303,8 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     HWND window = WaitForAnalysed(first, 1, kFirst);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsZoomed(window));
+    RECT fullClient{};
+    GetClientRect(window, &fullClient);
     ExpectOnScreen(window, kFirst, nullptr, L"main-window-e2e-first.png");
 
     testutil::ProgramProcess later(L"/file \"" + second + L"\"");
@@ -282,7 +312,22 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     EXPECT_EQ(later.ExitCode(), 0u);
     window = WaitForAnalysed(second, 2, kSecond);
     ASSERT_NE(window, nullptr);
+    // Still full-screen: the hand-off only brings a window that is not
+    // minimised to the front.
+    EXPECT_TRUE(IsZoomed(window));
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_TRUE(EqualRect(&client, &fullClient)) << client.right << "x" << client.bottom;
     ExpectOnScreen(window, kSecond, &kFirst, L"main-window-e2e-second.png");
+
+    // A minimised window comes back as it was, maximised.
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return IsIconic(window) != FALSE; }, kBoundMs));
+    testutil::ProgramProcess third(L"");
+    ASSERT_TRUE(third.WaitForEnd(kBoundMs));
+    EXPECT_TRUE(testutil::PumpUntil([&] { return IsZoomed(window) != FALSE; }, kBoundMs));
+    GetClientRect(window, &client);
+    EXPECT_TRUE(EqualRect(&client, &fullClient)) << client.right << "x" << client.bottom;
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(running.WaitForEnd(kBoundMs));
@@ -454,7 +499,6 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     EXPECT_TRUE(Near(left, KnownContentWindow::LEFT)) << std::hex << left.GetValue();
     EXPECT_TRUE(Near(right, KnownContentWindow::RIGHT)) << std::hex << right.GetValue();
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(toolbar) != FALSE; }, kBoundMs));
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     testutil::PumpFor(500);
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <memory>
@@ -203,6 +204,99 @@ TEST_F(WindowLayerTest, AModalDialogDisablesItsTopLevelOwnerAndEnablesItAgain)
         // share: the owner must have been activated when the dialog went.
         if (dialogActive) {
             EXPECT_NE(std::find(main.seen.begin(), main.seen.end(), WM_ACTIVATE), main.seen.end()) << c.name;
+        }
+    }
+}
+
+// A dialog of a template at the origin that moves or shows itself during its
+// initialisation, or leaves its place to the layer.
+class PlacingDialog : public StepDialog {
+public:
+    enum class Init { LeavePlace, Move, Show };
+    static constexpr POINT kMovedTo{37, 29};
+
+    PlacingDialog(Init init, CWnd* parent, std::function<void(StepDialog&)> step)
+        : StepDialog(std::move(step), parent), init(init)
+    {
+    }
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        if (init == Init::Move) {
+            SetWindowPos(hwnd, nullptr, kMovedTo.x, kMovedTo.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        } else if (init == Init::Show) {
+            ShowWindow(hwnd, SW_SHOWNA);
+        }
+        return StepDialog::OnInitDialog();
+    }
+
+private:
+    Init init;
+};
+
+POINT CentreOf(const RECT& rect)
+{
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+TEST_F(WindowLayerTest, ADialogThatLeavesItsPlaceOpenOpensCentredOnItsOwnerOrTheWorkArea)
+{
+    using Init = PlacingDialog::Init;
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    enum class Expect { OwnerCentre, WorkCentre, MovedTo, OwnerCorner, WorkLeftEdge };
+    const struct {
+        const char* name;
+        RECT owner; // empty: no owner
+        bool ownerShown;
+        Init init;
+        Expect expect;
+    } cases[] = {
+        {"an owner off the screen's centre", {100, 80, 700, 480}, true, Init::LeavePlace, Expect::OwnerCentre},
+        {"no owner", {}, false, Init::LeavePlace, Expect::WorkCentre},
+        {"a hidden owner", {100, 80, 700, 480}, false, Init::LeavePlace, Expect::WorkCentre},
+        // Centred on it, the dialog would start left of the work area.
+        {"an owner mostly off the screen", {-700, 80, -100, 480}, true, Init::LeavePlace, Expect::WorkLeftEdge},
+        {"a dialog that moves itself", {100, 80, 700, 480}, true, Init::Move, Expect::MovedTo},
+        {"a dialog that shows itself", {100, 80, 700, 480}, true, Init::Show, Expect::OwnerCorner},
+    };
+    for (const auto& c : cases) {
+        RecordingWindow owner;
+        const bool hasOwner = !IsRectEmpty(&c.owner);
+        if (hasOwner) {
+            ASSERT_TRUE(owner.CreateEx(0, kWindowClass, L"owner", WS_OVERLAPPEDWINDOW, c.owner, nullptr));
+            ShowWindow(owner.GetSafeHwnd(), c.ownerShown ? SW_SHOWNA : SW_HIDE);
+        }
+        RECT opened{};
+        PlacingDialog dialog(c.init, hasOwner ? &owner : nullptr, [&](StepDialog& self) {
+            GetWindowRect(self.GetSafeHwnd(), &opened);
+            self.EndDialog(IDOK);
+        });
+        EXPECT_EQ(RunBounded(dialog), IDOK) << c.name;
+        const POINT centre = CentreOf(opened);
+        switch (c.expect) {
+        case Expect::OwnerCentre:
+            EXPECT_NEAR(centre.x, CentreOf(c.owner).x, 1) << c.name;
+            EXPECT_NEAR(centre.y, CentreOf(c.owner).y, 1) << c.name;
+            break;
+        case Expect::WorkCentre:
+            EXPECT_NEAR(centre.x, CentreOf(work).x, 1) << c.name;
+            EXPECT_NEAR(centre.y, CentreOf(work).y, 1) << c.name;
+            break;
+        case Expect::WorkLeftEdge:
+            EXPECT_EQ(opened.left, work.left) << c.name;
+            EXPECT_NEAR(centre.y, CentreOf(c.owner).y, 1) << c.name;
+            break;
+        case Expect::MovedTo:
+            EXPECT_EQ(opened.left, PlacingDialog::kMovedTo.x) << c.name;
+            EXPECT_EQ(opened.top, PlacingDialog::kMovedTo.y) << c.name;
+            break;
+        case Expect::OwnerCorner:
+            // Where the dialog manager put it: in the owner's top-left corner.
+            EXPECT_LT(std::abs(opened.left - c.owner.left), 40) << c.name;
+            EXPECT_LT(std::abs(opened.top - c.owner.top), 60) << c.name;
+            break;
         }
     }
 }
