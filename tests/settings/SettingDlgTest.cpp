@@ -2,7 +2,7 @@
 // and written to the user's copy of "Setting.ini" in the throwaway prefix.
 // Choices are made with the keys the user would press in a list; the file is
 // checked as the end of the program writes it.
-#include "app/SettingDlg.h"
+#include "settings/SettingDlg.h"
 
 #include "DialogRun.h"
 #include "WinTestUtil.h"

@@ -1,6 +1,6 @@
 // The client-to-server test texts: the characters that a given run of random
 // values makes (worked out by hand from the rule), and the seeded sequence.
-#include "app/TestTextGenerator.h"
+#include "settings/TestTextGenerator.h"
 
 #include <gtest/gtest.h>
 

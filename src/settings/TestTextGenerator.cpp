@@ -1,4 +1,4 @@
-#include "app/TestTextGenerator.h"
+#include "settings/TestTextGenerator.h"
 
 namespace {
 

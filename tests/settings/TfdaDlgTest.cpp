@@ -1,13 +1,13 @@
 // The system-test dialog against the fake analysis server on a loopback port
 // of its own: the log read back from the dialog line by line after clicks
 // made the way a click is made.
-#include "app/TfdaDlg.h"
+#include "settings/TfdaDlg.h"
 
 #include "DialogRun.h"
 #include "FakeAnalysisServer.h"
 #include "WinTestUtil.h"
-#include "app/TestTextGenerator.h"
-#include "app/TransferLog.h"
+#include "settings/TestTextGenerator.h"
+#include "settings/TransferLog.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/SettingDlg.h"
+#include "settings/SettingDlg.h"
 
 #include "foundation/SystemSetting.h"
 #include "res/resource.h"

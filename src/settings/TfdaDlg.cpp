@@ -1,7 +1,7 @@
-#include "app/TfdaDlg.h"
+#include "settings/TfdaDlg.h"
 
 #include "analysis/ToothDetect.h"
-#include "app/TestTextGenerator.h"
+#include "settings/TestTextGenerator.h"
 #include "res/resource.h"
 #include "ui/ResString.h"
 

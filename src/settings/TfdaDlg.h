@@ -7,7 +7,7 @@
 // but in the log.
 #pragma once
 
-#include "app/TransferLog.h"
+#include "settings/TransferLog.h"
 #include "ui/Dialog.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/TransferLog.h"
+#include "settings/TransferLog.h"
 
 void CTransferLog::Append(const std::wstring& more)
 {

@@ -1,5 +1,5 @@
 // The system-test log keeps its newest lines within its bound.
-#include "app/TransferLog.h"
+#include "settings/TransferLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,197 @@
+// The chart under the pointer: hover, tooltips and the findings menu.
+#include "chart/ToothStatic.h"
+
+#include "chart/MultiSelMenu.h"
+#include "res/resource.h"
+#include "ui/ResString.h"
+
+#include <cstdint>
+
+namespace {
+
+// Tooltip tools are identified by the tooth number alone, as number + this;
+// only numbers in this range get one.
+constexpr int32_t TIP_TOOTH_OFFSET = 1010;
+constexpr int32_t TIP_FIRST_TOOTH = -999;
+constexpr int32_t TIP_LAST_TOOTH = 60;
+
+bool HasTipTool(int32_t toothNumber)
+{
+    return toothNumber >= TIP_FIRST_TOOTH && toothNumber <= TIP_LAST_TOOTH;
+}
+
+// The findings menu offers the kinds of bits 2^1 to 2^12: item k has the
+// command ID_FINDING_CROWN_BRIDGE - 1 + k and the text IDS_FINDING_HEALTHY + k.
+constexpr int FIRST_MENU_KIND = 1;
+constexpr int LAST_MENU_KIND = 12;
+
+UINT MenuCommandOfKind(int k)
+{
+    return static_cast<UINT>(ID_FINDING_CROWN_BRIDGE - FIRST_MENU_KIND + k);
+}
+
+std::wstring KindName(int k)
+{
+    return LoadResString(static_cast<UINT>(IDS_FINDING_HEALTHY + k));
+}
+
+} // namespace
+
+BOOL CToothStatic::PreTranslateMessage(MSG* msg)
+{
+    switch (msg->message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        toolTipCtrl.RelayEvent(msg);
+        break;
+    default:
+        break;
+    }
+    return CStatic::PreTranslateMessage(msg);
+}
+
+bool CToothStatic::PassesFilter(const CToothInfo& tooth) const
+{
+    return (tooth.findingMask & displayFilter) != 0;
+}
+
+CToothInfo* CToothStatic::GetHoveredTooth()
+{
+    if (hoveredKey == 0) {
+        return nullptr;
+    }
+    const auto found = displayedTeeth.find(hoveredKey);
+    return found == displayedTeeth.end() ? nullptr : &found->second;
+}
+
+void CToothStatic::OnMouseMove(UINT, POINT point)
+{
+    bool changed = false;
+    if (CToothInfo* hovered = GetHoveredTooth()) {
+        if (PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
+            return;
+        }
+        hovered->flags &= ~TOOTH_HOVER;
+        changed = true;
+    }
+    hoveredKey = 0;
+    for (auto& [key, tooth] : displayedTeeth) {
+        if (PassesFilter(tooth) && PtInRect(&tooth.screenBox, point)) {
+            tooth.flags |= TOOTH_HOVER;
+            hoveredKey = key;
+            changed = true;
+            break;
+        }
+    }
+    if (changed) {
+        toolTipCtrl.Pop();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+void CToothStatic::OnLButtonUp(UINT, POINT point)
+{
+    const CToothInfo* hovered = GetHoveredTooth();
+    if (hovered != nullptr && PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
+        OnEditFindings();
+    }
+}
+
+void CToothStatic::OnEditFindings()
+{
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(hwnd, &point);
+    ShowFindingMenu(point);
+}
+
+void CToothStatic::ShowFindingMenu(const POINT& point)
+{
+    const CToothInfo* tooth = GetHoveredTooth();
+    if (tooth == nullptr) {
+        return;
+    }
+    const uint32_t key = hoveredKey;
+    const uint32_t checked = tooth->findingMask == FINDING_HEALTHY ? 0 : tooth->findingMask;
+    CMultiSelMenu menu;
+    if (!menu.CreatePopupMenu()) {
+        return;
+    }
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        const uint32_t bit = 1u << k;
+        if ((bit & FILTER_ALL_FINDINGS) != 0) {
+            menu.AppendCheckItem(MenuCommandOfKind(k), KindName(k), (checked & bit) != 0);
+        }
+    }
+    POINT screen = point;
+    ClientToScreen(hwnd, &screen);
+    if (!menu.Track(this, screen)) {
+        return;
+    }
+    // The menu's loop went on dispatching messages; a hand-off may have
+    // rebuilt the map, and then the edited tooth is gone.
+    const auto edited = displayedTeeth.find(key);
+    if (edited == displayedTeeth.end()) {
+        return;
+    }
+    uint32_t mask = 0;
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        if (menu.IsChecked(MenuCommandOfKind(k))) {
+            mask |= 1u << k;
+        }
+    }
+    edited->second.findingMask = mask != 0 ? mask : FINDING_HEALTHY;
+    OnCopyFindings();
+    if (listener != nullptr) {
+        listener->OnToothChartEvent(CHART_EVENT_FINDINGS_EDITED, 0);
+    }
+}
+
+void CToothStatic::AddToothTips()
+{
+    for (const auto& entry : displayedTeeth) {
+        const CToothInfo& tooth = entry.second;
+        if (PassesFilter(tooth) && HasTipTool(tooth.toothNumber)) {
+            toolTipCtrl.AddTool(this, tooth.screenBox, static_cast<UINT_PTR>(tooth.toothNumber + TIP_TOOTH_OFFSET));
+        }
+    }
+}
+
+void CToothStatic::RemoveToothTips()
+{
+    if (toolTipCtrl.GetSafeHwnd() == nullptr) {
+        return;
+    }
+    for (const auto& entry : displayedTeeth) {
+        if (HasTipTool(entry.second.toothNumber)) {
+            toolTipCtrl.DelTool(this, static_cast<UINT_PTR>(entry.second.toothNumber + TIP_TOOTH_OFFSET));
+        }
+    }
+}
+
+BOOL CToothStatic::OnToolTipNeedText(UINT, NMHDR* header, LRESULT*)
+{
+    const CToothInfo* tooth = GetHoveredTooth();
+    if (tooth == nullptr || !HasTipTool(tooth->toothNumber)) {
+        return FALSE;
+    }
+    tooltipText.clear();
+    const uint32_t kinds = tooth->findingMask & FILTER_ALL_FINDINGS;
+    for (int k = FIRST_MENU_KIND; k <= LAST_MENU_KIND; ++k) {
+        if ((kinds & (1u << k)) != 0) {
+            if (!tooltipText.empty()) {
+                tooltipText += L'\n';
+            }
+            tooltipText += KindName(k);
+        }
+    }
+    // The notification's own buffer holds 79 characters, fewer than the
+    // names of eight kinds: the control reads the whole text from here, which
+    // stays until the next request.
+    auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+    info->hinst = nullptr;
+    info->szText[0] = L'\0';
+    info->lpszText = tooltipText.data();
+    return TRUE;
+}

@@ -1,0 +1,217 @@
+// The chart's painting: the back buffer, the stretched picture and the tooth boxes.
+#include "chart/ToothStatic.h"
+
+#include "chart/AreaShrink.h"
+#include "chart/ToothLabel.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr WORD BACK_BUFFER_BITS = 32;
+
+} // namespace
+
+BOOL CToothStatic::OnEraseBkgnd()
+{
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    CoverWithBackBuffer(client);
+    DrawBackground(client);
+    return TRUE;
+}
+
+void CToothStatic::OnPaint()
+{
+    PaintDC paint(hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    if (CoverWithBackBuffer(client)) {
+        // A new back buffer holds nothing yet.
+        DrawBackground(client);
+    }
+    if (!memoryDC || !backBuffer) {
+        return;
+    }
+    DrawToothBoxes();
+    ObjectSelection selected(memoryDC.Get(), backBuffer.Get());
+    BitBlt(paint.Get(), client.left, client.top, client.right - client.left, client.bottom - client.top, memoryDC.Get(),
+           client.left, client.top, SRCCOPY);
+}
+
+bool CToothStatic::CoverWithBackBuffer(const RECT& client)
+{
+    if (!memoryDC || (client.right <= backBufferSize.cx && client.bottom <= backBufferSize.cy)) {
+        return false;
+    }
+    return MakeBackBuffer({std::max(backBufferSize.cx, client.right), std::max(backBufferSize.cy, client.bottom)});
+}
+
+bool CToothStatic::MakeBackBuffer(SIZE size)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = BACK_BUFFER_BITS;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap buffer(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!buffer) {
+        return false;
+    }
+    backBuffer = std::move(buffer);
+    backBufferPixels = static_cast<uint32_t*>(bits);
+    backBufferSize = size;
+    return true;
+}
+
+void CToothStatic::DrawBackground(const RECT& client)
+{
+    if (!memoryDC || !backBuffer) {
+        return;
+    }
+    ObjectSelection selected(memoryDC.Get(), backBuffer.Get());
+    if (!image) {
+        const Gdiplus::Color colour(backgroundColor);
+        UniqueGdiObject<HBRUSH> brush(CreateSolidBrush(RGB(colour.GetR(), colour.GetG(), colour.GetB())));
+        FillRect(memoryDC.Get(), &client, brush.Get());
+        // The boxes are laid over the same memory next.
+        GdiFlush();
+        return;
+    }
+    if (!EqualRect(&client, &lastClientRect)) {
+        UpdateLayout(&client);
+    }
+    Gdiplus::Image* source = showSharpened && sharpenedImage ? sharpenedImage.get() : image.get();
+    HBITMAP picture = StretchedImage(source);
+    if (picture == nullptr) {
+        return;
+    }
+    UniqueMemoryDC pictureDC = UniqueMemoryDC::CompatibleWith(memoryDC.Get());
+    ObjectSelection pictureSelected(pictureDC.Get(), picture);
+    BitBlt(memoryDC.Get(), drawLeft, drawTop, drawWidth, drawHeight, pictureDC.Get(), 0, 0, SRCCOPY);
+    GdiFlush();
+}
+
+namespace {
+
+// The picture shrunk by block averages into a new 32-bit bitmap of `width` x
+// `height`: a new picture's first frame would otherwise wait for GDI+ to
+// resample it, which takes a good part of a second for a panoramic picture.
+// Null when the picture is not larger in both directions or cannot be read;
+// GDI+ stretches it then.
+UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height)
+{
+    auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(source);
+    if (bitmap == nullptr || width > static_cast<int32_t>(bitmap->GetWidth()) ||
+        height > static_cast<int32_t>(bitmap->GetHeight())) {
+        return {};
+    }
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()));
+    Gdiplus::BitmapData pixels{};
+    if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat24bppRGB, &pixels) != Gdiplus::Ok) {
+        return {};
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap shrunk(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool done =
+        shrunk && ShrinkByAreaAverage(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
+                                      pixels.Stride, static_cast<uint32_t*>(bits), width, height);
+    bitmap->UnlockBits(&pixels);
+    return done ? std::move(shrunk) : UniqueBitmap();
+}
+
+} // namespace
+
+HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
+{
+    if (stretched && stretchedSource == source && stretchedSize.cx == drawWidth && stretchedSize.cy == drawHeight) {
+        return stretched.Get();
+    }
+    ForgetStretchedImage();
+    if (drawWidth <= 0 || drawHeight <= 0) {
+        return nullptr;
+    }
+    // Stretching the whole image on every erase costs far more than a frame;
+    // the stretched copy is drawn 1:1 instead.
+    UniqueBitmap picture = ShrunkPicture(source, drawWidth, drawHeight);
+    if (!picture) {
+        picture.Reset(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
+        if (!picture) {
+            return nullptr;
+        }
+        UniqueMemoryDC pictureDC = UniqueMemoryDC::CompatibleWith(memoryDC.Get());
+        ObjectSelection selected(pictureDC.Get(), picture.Get());
+        Gdiplus::Graphics graphics(pictureDC.Get());
+        graphics.DrawImage(source, Gdiplus::Rect(0, 0, drawWidth, drawHeight));
+    }
+    stretched = std::move(picture);
+    stretchedSource = source;
+    stretchedSize = {drawWidth, drawHeight};
+    return stretched.Get();
+}
+
+void CToothStatic::ForgetStretchedImage()
+{
+    stretched.Reset();
+    stretchedSource = nullptr;
+    stretchedSize = SIZE{};
+}
+
+void CToothStatic::DrawToothBoxes()
+{
+    if (backBufferPixels == nullptr) {
+        return;
+    }
+    const CToothInfo* hovered = nullptr;
+    uint32_t hoveredKeyInMap = 0;
+    for (const auto& [key, tooth] : displayedTeeth) {
+        if ((tooth.findingMask & displayFilter) == 0) {
+            continue;
+        }
+        if ((tooth.flags & TOOTH_HOVER) != 0) {
+            hovered = &tooth;
+            hoveredKeyInMap = key;
+            continue;
+        }
+        SpriteFor(key, tooth, false).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
+    }
+    // Last, so that it lies over any box it overlaps.
+    if (hovered != nullptr) {
+        SpriteFor(hoveredKeyInMap, *hovered, true).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
+    }
+    ForgetSpritesOfGoneTeeth();
+}
+
+const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered)
+{
+    CachedSprite& cached = sprites[{key, hovered}];
+    if (!cached.rendered || !EqualRect(&cached.box, &tooth.screenBox) || cached.number != tooth.toothNumber) {
+        cached.box = tooth.screenBox;
+        cached.number = tooth.toothNumber;
+        cached.rendered = true;
+        cached.sprite.Render(tooth.screenBox, ToothLabel(tooth.toothNumber), hovered ? hoverPen.get() : boxPen.get(),
+                             numberFont.get(), hovered ? hoverBrush.get() : numberBrush.get());
+    }
+    return cached.sprite;
+}
+
+void CToothStatic::ForgetSpritesOfGoneTeeth()
+{
+    if (sprites.size() <= 2 * displayedTeeth.size()) {
+        return;
+    }
+    for (auto it = sprites.begin(); it != sprites.end();) {
+        it = displayedTeeth.count(it->first.first) == 0 ? sprites.erase(it) : std::next(it);
+    }
+}
