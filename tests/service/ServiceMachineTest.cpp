@@ -53,10 +53,14 @@ TEST(ServiceMachine, TheDialogStaysOffBothMonitorsWithOneLeftOfThePrimary)
     CServiceDlg dialog;
     RECT frame{};
     HMONITOR monitor = nullptr;
+    bool screenshot = false;
     RunDialog(dialog, [&](HWND window) {
         GetWindowRect(window, &frame);
         monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONULL);
+        // Both monitors as a person sees them while the service runs.
+        screenshot = testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\service-off-screen.png");
     });
+    EXPECT_TRUE(screenshot);
     EXPECT_GT(frame.right, frame.left) << "the dialog was not found";
     EXPECT_EQ(monitor, nullptr);
     // Left of the left monitor, not merely at the customary -1000 on it.
