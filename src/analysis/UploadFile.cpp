@@ -1,5 +1,9 @@
 #include "analysis/UploadFile.h"
 
+#ifndef _WIN32
+#include "foundation/Utf8.h"
+#endif
+
 #include <climits>
 
 #ifdef _WIN32
@@ -73,8 +77,6 @@ bool CUploadFile::Read(char* out, int len)
 }
 
 #else
-
-#include "foundation/Utf8.h"
 
 CUploadFile::~CUploadFile() = default;
 
