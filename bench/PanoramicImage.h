@@ -54,4 +54,4 @@ double BestMs(int rounds, Prepare prepare, Work work)
 constexpr uint32_t kPanoramicSizes[][2] = {{3000, 1500}, {6000, 3000}};
 
 // The whole batch mode is timed on this many files of the first size.
-constexpr int kBatchFileCount = 8;
+constexpr int kBatchFileCount = 12;

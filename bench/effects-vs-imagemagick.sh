@@ -4,7 +4,11 @@
 # the whole "/sharp" mode of Quillmere.exe (process start included) on the
 # panoramic files beside ImageMagick run once per file on them, with the
 # number of cores this run may use (taskset narrows it), and last what the
-# mode costs with no file at all.
+# mode costs with no file at all, and the mode's peak memory: the private
+# (anonymous) resident memory of its process, sampled every few milliseconds
+# in a round of its own, and the kernel's exact peak of all its resident
+# memory (shared libraries included), which bounds the private peak from
+# above.
 # Usage: bench/effects-vs-imagemagick.sh [WINDOWS_BUILD_FOLDER]
 # QUILL_BENCH_ROUNDS (default 3) sets how often each whole run is timed; the
 # best round counts.
@@ -79,5 +83,29 @@ for round in $(seq "$rounds"); do
   if [[ -z "$floor_best" || $spent -lt $floor_best ]]; then floor_best=$spent; fi
 done
 echo "/sharp on an empty folder $floor_best ms"
-awk -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" \
-  'BEGIN { printf "cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f\n", cores, n, ours, magick, magick / ours }'
+
+# The memory round: Wine reports no private usage of its own (GetProcessMemoryInfo
+# gives a fixed figure), so the process is watched from outside.
+rm -f "$work"/sharp-out/*
+(cd "$build" && exec wine ./Quillmere.exe /sharp "Z:$work/batch" "Z:$work/sharp-out") &
+runner=$!
+pid=""
+for _ in $(seq 500); do
+  pid=$(pgrep -n -f "Quillmere.exe /sharp Z:$work/batch" || true)
+  [[ -n "$pid" ]] && break
+  sleep 0.01
+done
+anon_peak=0
+hwm_peak=0
+while [[ -n "$pid" && -r /proc/$pid/status ]]; do
+  read -r anon hwm < <(awk '$1 == "RssAnon:" { a = $2 } $1 == "VmHWM:" { h = $2 } END { print a + 0, h + 0 }' \
+    "/proc/$pid/status" 2>/dev/null || echo "0 0")
+  ((anon > anon_peak)) && anon_peak=$anon
+  ((hwm > hwm_peak)) && hwm_peak=$hwm
+  sleep 0.005
+done
+wait "$runner"
+echo "/sharp peak private (anonymous resident) memory $((anon_peak / 1024)) MB  peak resident memory $((hwm_peak / 1024)) MB"
+awk -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" -v mem="$((anon_peak / 1024))" \
+  'BEGIN { printf "cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f  peak private %d MB\n", cores, n, ours, magick, magick / ours, mem }'
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

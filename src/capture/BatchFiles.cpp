@@ -3,6 +3,8 @@
 #include "foundation/JpegFile.h"
 #include "ui/Handles.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <utility>
 
@@ -108,6 +110,29 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
         loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
     }
     return loaded;
+}
+
+size_t MemoryTaken(const LoadedBitmap& loaded)
+{
+    size_t bytes = 0;
+    STATSTG stat{};
+    if (loaded.stream && loaded.stream->Stat(&stat, STATFLAG_NONAME) == S_OK) {
+        bytes += static_cast<size_t>(stat.cbSize.QuadPart);
+    }
+    if (!loaded.bitmap || loaded.bitmap->GetLastStatus() != Gdiplus::Ok) {
+        return bytes;
+    }
+    // Rows of whole four-byte words, as GDI+ lays them out.
+    const auto rowsOf = [&](UINT bitsPerPixel) {
+        const uint64_t rowBytes = (uint64_t{loaded.bitmap->GetWidth()} * bitsPerPixel + 31) / 32 * 4;
+        return rowBytes * loaded.bitmap->GetHeight();
+    };
+    const Gdiplus::PixelFormat format = loaded.bitmap->GetPixelFormat();
+    uint64_t pixels = 2 * rowsOf(Gdiplus::GetPixelFormatSize(format));
+    if (format != PixelFormat24bppRGB) {
+        pixels += rowsOf(24);
+    }
+    return bytes + static_cast<size_t>(std::min<uint64_t>(pixels, SIZE_MAX - bytes));
 }
 
 bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target)

@@ -4,6 +4,7 @@
 
 #include "ui/Gdiplus.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,12 @@ struct LoadedBitmap {
 // No bitmap when the file cannot be read whole or the GDI+ object cannot be
 // had; a bitmap whose status is not Ok when the bytes are not an image.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
+
+// About what the loaded file takes in memory while it is worked on: the
+// file's bytes, the decoded pixels twice (Wine's GDI+ keeps the decoder an
+// image came from, and with it the decoder's own decoded copy), and the
+// 24-bit copy a lock makes of pixels held in another format.
+size_t MemoryTaken(const LoadedBitmap& loaded);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)
 // and puts it in place as `target` only once it is complete, so a failed

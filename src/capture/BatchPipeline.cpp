@@ -5,6 +5,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <utility>
 
 CBatchPipeline::~CBatchPipeline()
@@ -12,7 +13,8 @@ CBatchPipeline::~CBatchPipeline()
     Finish();
 }
 
-void CBatchPipeline::Start(const std::wstring& source, const std::wstring& target, std::vector<std::wstring> files)
+void CBatchPipeline::Start(const std::wstring& source, const std::wstring& target, std::vector<std::wstring> files,
+                           size_t workerCount, size_t budgetBytes)
 {
     Finish();
     sourceFolder = source;
@@ -21,23 +23,30 @@ void CBatchPipeline::Start(const std::wstring& source, const std::wstring& targe
     {
         const std::lock_guard<std::mutex> held(lock);
         stopping = false;
+        budget = CBatchBudget(budgetBytes, kTypicalImageBytes);
+        inFlight = 0;
+        peakInFlight = 0;
         nextToRead = 0;
         nextFile = 0;
         onLoan = nullptr;
     }
-    for (Worker& worker : workers) {
-        worker.pipeline = this;
+    workers.clear();
+    // No more workers than files: the others would have nothing to take.
+    const size_t count = std::min(workerCount, names.size());
+    for (size_t i = 0; i < count; ++i) {
+        auto worker = std::make_unique<Worker>();
+        worker->pipeline = this;
         {
             const std::lock_guard<std::mutex> held(lock);
-            worker.running = true;
-            worker.holding = false;
-            worker.loan = Loan::None;
+            worker->running = true;
+            workers.push_back(std::move(worker));
         }
-        const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &worker, 0, nullptr);
+        Worker& started = *workers.back();
+        const uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, &started, 0, nullptr);
         if (thread == 0) {
-            WorkerEnded(worker);
+            WorkerEnded(started);
         } else {
-            worker.thread.Reset(reinterpret_cast<HANDLE>(thread));
+            started.thread.Reset(reinterpret_cast<HANDLE>(thread));
         }
     }
 }
@@ -55,10 +64,17 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
     return result;
 }
 
+// A worker that ends with a file still counted in (an exception on the way)
+// gives its share of the budget back, so that the others are not held up.
 void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 {
     {
         const std::lock_guard<std::mutex> held(lock);
+        if (worker.holding) {
+            worker.holding = false;
+            budget.Release(worker.held);
+            --inFlight;
+        }
         worker.running = false;
     }
     changed.notify_all();
@@ -66,44 +82,64 @@ void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 
 bool CBatchPipeline::TakeFile(Worker& worker)
 {
-    const std::lock_guard<std::mutex> held(lock);
+    std::unique_lock<std::mutex> held(lock);
+    changed.wait(held, [&] { return stopping || nextToRead >= names.size() || budget.CanAdmit(); });
     if (stopping || nextToRead >= names.size()) {
         return false;
     }
     worker.file = nextToRead++;
+    worker.held = budget.Admit();
     worker.holding = true;
+    peakInFlight = std::max(peakInFlight, ++inFlight);
     return true;
+}
+
+void CBatchPipeline::Measured(Worker& worker, size_t bytes)
+{
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        worker.held = budget.Measured(worker.held, bytes);
+    }
+    changed.notify_all();
 }
 
 void CBatchPipeline::Release(Worker& worker)
 {
-    const std::lock_guard<std::mutex> held(lock);
-    worker.holding = false;
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        worker.holding = false;
+        budget.Release(worker.held);
+        --inFlight;
+    }
+    changed.notify_all();
 }
 
 // The steps of the one-file route, with the effects lent to the UI thread.
 void CBatchPipeline::ProcessFiles(Worker& worker)
 {
     while (TakeFile(worker)) {
-        const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
-        Gdiplus::BitmapData locked{};
-        bool isLocked = false;
-        if (loaded.bitmap) {
-            Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
-                                static_cast<INT>(loaded.bitmap->GetHeight()));
-            isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                                               PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
-        }
-        PixelView pixels;
-        if (isLocked) {
-            pixels = {static_cast<uint8_t*>(locked.Scan0), locked.Width, locked.Height, locked.Stride};
-        }
-        const bool processed = Lend(worker, pixels);
-        if (isLocked) {
-            loaded.bitmap->UnlockBits(&locked);
-        }
-        if (processed) {
-            SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[worker.file]);
+        {
+            const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
+            Measured(worker, MemoryTaken(loaded));
+            Gdiplus::BitmapData locked{};
+            bool isLocked = false;
+            if (loaded.bitmap) {
+                Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
+                                    static_cast<INT>(loaded.bitmap->GetHeight()));
+                isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
+                                                   PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
+            }
+            PixelView pixels;
+            if (isLocked) {
+                pixels = {static_cast<uint8_t*>(locked.Scan0), locked.Width, locked.Height, locked.Stride};
+            }
+            const bool processed = Lend(worker, pixels);
+            if (isLocked) {
+                loaded.bitmap->UnlockBits(&locked);
+            }
+            if (processed) {
+                SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[worker.file]);
+            }
         }
         Release(worker);
     }
@@ -127,9 +163,9 @@ bool CBatchPipeline::Lend(Worker& worker, const PixelView& pixels)
 
 CBatchPipeline::Worker* CBatchPipeline::OfferOf(size_t file)
 {
-    for (Worker& worker : workers) {
-        if (worker.holding && worker.file == file && worker.loan == Loan::Offered) {
-            return &worker;
+    for (const auto& worker : workers) {
+        if (worker->holding && worker->file == file && worker->loan == Loan::Offered) {
+            return worker.get();
         }
     }
     return nullptr;
@@ -143,11 +179,11 @@ bool CBatchPipeline::TakeNext(PixelView& pixels)
     // it is not taken yet and some worker runs to take it.
     const auto coming = [&] {
         bool anyRunning = false;
-        for (const Worker& worker : workers) {
-            if (worker.running && worker.holding && worker.file == file) {
+        for (const auto& worker : workers) {
+            if (worker->running && worker->holding && worker->file == file) {
                 return true;
             }
-            anyRunning = anyRunning || worker.running;
+            anyRunning = anyRunning || worker->running;
         }
         return anyRunning && file >= nextToRead;
     };
@@ -182,10 +218,16 @@ void CBatchPipeline::Finish()
         stopping = true;
     }
     changed.notify_all();
-    for (Worker& worker : workers) {
-        if (worker.thread) {
-            WaitForSingleObject(worker.thread.Get(), INFINITE);
-            worker.thread.Reset();
+    for (const auto& worker : workers) {
+        if (worker->thread) {
+            WaitForSingleObject(worker->thread.Get(), INFINITE);
+            worker->thread.Reset();
         }
     }
+}
+
+size_t CBatchPipeline::PeakInFlight()
+{
+    const std::lock_guard<std::mutex> held(lock);
+    return peakInFlight;
 }

@@ -3,15 +3,17 @@
 // ones before it and move them into place. A free worker takes the next file
 // in list order, so the file the effects need next is the one read first,
 // and holds one bitmap at a time, which it makes, locks, unlocks, saves and
-// destroys itself; the UI thread only borrows the locked pixels. So no more
-// than three files' pixels are in memory at once, and each file goes through
-// exactly the steps of the one-file route.
+// destroys itself; the UI thread only borrows the locked pixels. How many
+// files are in flight is bounded by the workers and by a memory budget, and
+// each file goes through exactly the steps of the one-file route.
 #pragma once
 
+#include "capture/BatchBudget.h"
 #include "capture/PixelView.h"
 #include "ui/Handles.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,24 +25,33 @@ public:
     CBatchPipeline& operator=(const CBatchPipeline&) = delete;
     ~CBatchPipeline();
 
-    // Starts reading `names` from `sourceFolder`; what is encoded goes under
-    // the same names into `targetFolder`. Both folders end in a backslash.
-    void Start(const std::wstring& sourceFolder, const std::wstring& targetFolder, std::vector<std::wstring> names);
+    // Starts reading `names` from `sourceFolder` on up to `workerCount`
+    // threads, with at most about `budgetBytes` of decoded images in memory;
+    // what is encoded goes under the same names into `targetFolder`. Both
+    // folders end in a backslash. Workers the system cannot start only make
+    // the batch slower.
+    void Start(const std::wstring& sourceFolder, const std::wstring& targetFolder, std::vector<std::wstring> names,
+               size_t workerCount, size_t budgetBytes);
 
     // Lends the locked pixels of the next file in list order, once read; an
     // empty view when the file did not load or lock as an image. False when
-    // the worker for the file is gone (never started, or ended early): the
+    // no worker will read the file (none started, or all ended early): the
     // caller then takes the one-file route. After true, GiveBack follows.
     bool TakeNext(PixelView& pixels);
     // Ends the loan; a processed file is encoded and moved into place.
     void GiveBack(bool processed);
 
     // Reads nothing more, and returns once every file given back processed
-    // is written and moved into place and the workers have ended.
+    // is written and moved into place and the workers have ended. Files read
+    // ahead and not lent are dropped.
     void Finish();
 
-    // Each worker holds one file's image at a time.
-    static constexpr size_t kWorkerCount = 3;
+    // The most files that were in flight at once since Start.
+    size_t PeakInFlight();
+
+    // What a panoramic JPEG file takes in memory while it is in flight (see
+    // MemoryTaken), the budget's expectation until larger files are met.
+    static constexpr size_t kTypicalImageBytes = size_t{3000} * 1500 * 3 * 2 + (size_t{1} << 20);
 
 private:
     enum class Loan { None, Offered, Taken, Returned };
@@ -53,6 +64,8 @@ private:
         // The file taken, until it is written or dropped.
         bool holding = false;
         size_t file = 0;
+        // What the budget holds for the file.
+        size_t held = 0;
         // The file's pixels on offer or on loan.
         Loan loan = Loan::None;
         PixelView pixels;
@@ -62,9 +75,10 @@ private:
     static unsigned __stdcall WorkerEntry(void* param);
     void WorkerEnded(Worker& worker) noexcept;
     void ProcessFiles(Worker& worker);
-    // Takes the next file for the worker; false when there is none or the
-    // batch stops.
+    // Takes the next file for the worker once the budget lets it in; false
+    // when there is none or the batch stops.
     bool TakeFile(Worker& worker);
+    void Measured(Worker& worker, size_t bytes);
     bool Lend(Worker& worker, const PixelView& pixels);
     void Release(Worker& worker);
     // The worker the file is on offer from, once it is; null when no worker
@@ -74,14 +88,17 @@ private:
     std::wstring sourceFolder;
     std::wstring targetFolder;
     std::vector<std::wstring> names;
+    std::vector<std::unique_ptr<Worker>> workers;
 
     std::mutex lock;
     std::condition_variable changed;
     bool stopping = false;
+    CBatchBudget budget{0, 0};
+    size_t inFlight = 0;
+    size_t peakInFlight = 0;
     // The next file a free worker takes.
     size_t nextToRead = 0;
     // The next file TakeNext lends, and the worker of the file on loan.
     size_t nextFile = 0;
     Worker* onLoan = nullptr;
-    Worker workers[kWorkerCount];
 };

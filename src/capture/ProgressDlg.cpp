@@ -33,17 +33,30 @@ std::wstring TrimSpace(const std::wstring& text)
     return text.substr(begin, end - begin);
 }
 
-// The effects of a file share the machine's cores with the decoders and
-// encoders of its neighbours, which lie on the batch's longest road: the
-// effects take only the cores those leave. Where they leave none, helpers
-// would only take turns with them.
+// Decoding and encoding take most of a file's time, and a worker that waits
+// for the effects of its file holds no core: one worker more than the cores
+// keeps every core on the codec.
+size_t BatchWorkers()
+{
+    constexpr size_t kMaxWorkers = 16;
+    return std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()) + 1, kMaxWorkers);
+}
+
+// The effects lie on the batch's one serial road, the UI thread's: their
+// strips go to every core, beside the codec of the files around them. On two
+// cores a helper only takes turns with the codec, and the batch is slower.
 unsigned EffectHelperThreads()
 {
     constexpr unsigned kMaxHelpers = 15;
-    const size_t cores = std::thread::hardware_concurrency();
-    const size_t busy = CBatchPipeline::kWorkerCount + 1;
-    return cores > busy ? static_cast<unsigned>(std::min<size_t>(cores - busy, kMaxHelpers)) : 0;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 2 ? std::min(cores - 1, kMaxHelpers) : 0;
 }
+
+// The files in flight; with the process itself (about 10 MB), the effects'
+// working copy (14 MB for a panoramic image) and the threads' stacks and
+// encoders, the batch stays under 200 MB of private memory for panoramic
+// files: five of them in flight at most.
+constexpr size_t kImageBudgetBytes = size_t{150} << 20;
 
 void EndWithBackslash(std::wstring& folder)
 {
@@ -108,7 +121,7 @@ bool CProgressDlg::ScanSourceFolder()
         ListSourceFiles();
     }
     if (fileCount > 0) {
-        pipeline.Start(sourceFolder, targetFolder, files);
+        pipeline.Start(sourceFolder, targetFolder, files, BatchWorkers(), kImageBudgetBytes);
         effects = std::make_unique<CEffectWorkspace>(EffectHelperThreads());
     }
     SetTimer(hwnd, kBatchTimer, kBatchTickMs, nullptr);

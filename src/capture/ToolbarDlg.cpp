@@ -4,7 +4,6 @@
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 #include "foundation/TextFile.h"
-#include "foundation/Utf8.h"
 #include "res/resource.h"
 #include "ui/ResString.h"
 #include "ui/ShellOpen.h"
@@ -274,7 +273,9 @@ void CToolbarDlg::OnBnClickedViewResult()
     if (CoCreateGuid(&guid) != S_OK || !MakeTempFilePath(&guid, FINDINGS_EXTENSION, path)) {
         return;
     }
-    if (!WriteUtf8File(WideToUtf8(path).c_str(), findingsText)) {
+    // By its wide name: the temporary folder lies under the user's name,
+    // which the ANSI code page may not spell.
+    if (!WriteUtf8File(path, findingsText)) {
         return;
     }
     AddTempFile(path);

@@ -20,9 +20,12 @@ class CToothSprite {
 public:
     // Draws the outline of `box` with `pen` and `label` with `font` and
     // `brush` at the box's top-left corner, as the chart draws a tooth; a
-    // null tool leaves its part out. False when it could not be drawn.
-    bool Render(const RECT& box, const std::wstring& label, const Gdiplus::Pen* pen, const Gdiplus::Font* font,
-                const Gdiplus::Brush* brush);
+    // null tool leaves its part out. Only what falls inside `clip` is kept:
+    // a box from the server may be far larger than the chart, and its drawing
+    // costs no more memory or time than the chart's own area. False when it
+    // could not be drawn.
+    bool Render(const RECT& box, const RECT& clip, const std::wstring& label, const Gdiplus::Pen* pen,
+                const Gdiplus::Font* font, const Gdiplus::Brush* brush);
 
     // Lays the pixels over a top-down buffer of 32-bit pixels (blue, green,
     // red, unused); what lies outside the buffer is left out.

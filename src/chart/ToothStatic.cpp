@@ -9,6 +9,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cwchar>
 #include <new>
@@ -43,17 +45,13 @@ LOGFONTW TipFont()
     return font;
 }
 
-// Truncation toward zero of a float product, held to the range of the
+// An image coordinate on the chart: the float product truncated toward zero,
+// moved by the drawing rectangle's origin, and held to the range of the
 // result so that a wild box from the server cannot overflow it.
-int32_t Truncate(float value)
+int32_t ToChart(int32_t coordinate, float scale, int32_t origin)
 {
-    if (value <= static_cast<float>(INT32_MIN)) {
-        return INT32_MIN;
-    }
-    if (value >= static_cast<float>(INT32_MAX)) {
-        return INT32_MAX;
-    }
-    return static_cast<int32_t>(value);
+    const double moved = std::trunc(static_cast<double>(static_cast<float>(coordinate) * scale)) + origin;
+    return static_cast<int32_t>(std::clamp<double>(moved, INT32_MIN, INT32_MAX));
 }
 
 float Scale(int32_t drawn, int32_t image)
@@ -190,6 +188,7 @@ void CToothStatic::ReleaseResources()
     }
     imageFiles.clear();
     displayedTeeth.clear();
+    ++displayGeneration;
     DeleteTempFiles();
 }
 
@@ -205,6 +204,7 @@ bool CToothStatic::SetImageFiles(const std::vector<std::wstring>& files)
     RemoveToothTips();
     parsedTeeth.clear();
     displayedTeeth.clear();
+    ++displayGeneration;
     imageFiles = files;
     currentIndex = files.empty() ? -1 : 0;
     LoadCurrentImage();
@@ -213,6 +213,8 @@ bool CToothStatic::SetImageFiles(const std::vector<std::wstring>& files)
 
 void CToothStatic::LoadCurrentImage()
 {
+    // The owner empties the map before it loads another image of the list.
+    ++displayGeneration;
     image.reset();
     sharpenedImage.reset();
     ForgetStretchedImage();
@@ -239,6 +241,12 @@ void CToothStatic::LoadCurrentImage()
         pixelFormat = 0;
     }
     UpdateLayout(nullptr);
+    // With the sharpened view on, the new image shows sharpened at once. A
+    // copy that cannot be made still repaints: the plain new image, never the
+    // previous file's frame.
+    if (showSharpened) {
+        MakeSharpenedImage();
+    }
     if (hwnd != nullptr) {
         InvalidateRect(hwnd, nullptr, TRUE);
     }
@@ -262,10 +270,8 @@ void CToothStatic::UpdateLayout(const RECT* clientRect)
 
 RECT CToothStatic::ScreenBoxOf(const RECT& imageBox) const
 {
-    return {Truncate(static_cast<float>(imageBox.left) * scaleX) + drawLeft,
-            Truncate(static_cast<float>(imageBox.top) * scaleY) + drawTop,
-            Truncate(static_cast<float>(imageBox.right) * scaleX) + drawLeft,
-            Truncate(static_cast<float>(imageBox.bottom) * scaleY) + drawTop};
+    return {ToChart(imageBox.left, scaleX, drawLeft), ToChart(imageBox.top, scaleY, drawTop),
+            ToChart(imageBox.right, scaleX, drawLeft), ToChart(imageBox.bottom, scaleY, drawTop)};
 }
 
 LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

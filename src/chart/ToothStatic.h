@@ -114,7 +114,11 @@ public:
 
     std::vector<std::wstring> imageFiles;
     ToothInfoMap displayedTeeth; // keyed by ToothKey(image index, tooth number)
-    ToothInfoMap parsedTeeth;    // the last analysis reply, keyed by tooth number
+    // Grows with every replacement of the displayed teeth (a new image list,
+    // a new image, an analysis, a reset): what outlives a user action, such
+    // as the findings menu, acts only while it still reads what it began on.
+    uint32_t displayGeneration = 0;
+    ToothInfoMap parsedTeeth; // the last analysis reply, keyed by tooth number
     CToothInfoLoader loader;
     std::wstring tooltipText;
     std::wstring findingsText;
@@ -210,6 +214,8 @@ private:
     // The sharpened copy's file, named by the request's GUID; false when it
     // is needed and cannot be written.
     bool SaveSharpenedCopy(const wchar_t* path);
+    // Leaves nothing on the clipboard, unless another program holds it open.
+    void ClearClipboard();
     // The machine id for a request; false or empty when there is none.
     bool MachineId(std::string* out) const;
     // Files the teeth of `parsedTeeth` under their display keys with their
@@ -226,12 +232,17 @@ private:
     // rectangle and reused until the image or the layout changes.
     HBITMAP StretchedImage(Gdiplus::Image* source);
     bool MakeBackBuffer(SIZE size);
-    // The tooth's drawing, remade when its box or number changed.
-    const CToothSprite& SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered);
+    // The part of the chart a tooth's drawing may reach: the client area,
+    // within the back buffer.
+    RECT DrawingClip() const;
+    // The tooth's drawing within `clip`, remade when its box, its number or
+    // the clip changed.
+    const CToothSprite& SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered, const RECT& clip);
     void ForgetSpritesOfGoneTeeth();
 
     struct CachedSprite {
         RECT box{};
+        RECT clip{};
         int32_t number = 0;
         bool rendered = false;
         CToothSprite sprite;

@@ -99,6 +99,14 @@ bool CToothStatic::CopyTextToClipboard(const std::wstring& text)
     return true;
 }
 
+void CToothStatic::ClearClipboard()
+{
+    ClipboardSession clipboard(hwnd);
+    if (clipboard) {
+        EmptyClipboard();
+    }
+}
+
 bool CToothStatic::SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made)
 {
     *made = false;
@@ -211,9 +219,10 @@ bool CToothStatic::AnalyzeCurrentImage()
     loader.constTeethMap = nullptr;
     loader.useConstTeethMap = false;
     parsedTeeth.clear();
+    bool read = false;
     if (answered && accepted) {
         loader.loaderMode = TOOTH_BOXES;
-        bool read = loader.ParseText(posInfo.c_str());
+        read = loader.ParseText(posInfo.c_str());
         loader.loaderMode = FINDINGS_BY_TOOTH;
         loader.onlyExisting = true;
         read = read && loader.ParseText(disInfo.c_str());
@@ -231,8 +240,13 @@ bool CToothStatic::AnalyzeCurrentImage()
     }
     DisplayParsedTeeth();
     AddToothTips();
-    CRecordTemplateInfo recordTemplate;
-    if (LoadUserTemplate(&recordTemplate)) {
+    if (!read) {
+        // The text of an empty chart would read as "nothing found" for a
+        // patient who was never analysed, and the previous patient's text
+        // must not be pasted for this one either: nothing is left to paste.
+        findingsText.clear();
+        ClearClipboard();
+    } else if (CRecordTemplateInfo recordTemplate; LoadUserTemplate(&recordTemplate)) {
         CopyFindingsText(&displayedTeeth, &recordTemplate, &findingsText);
     }
     InvalidateRect(hwnd, nullptr, FALSE);
@@ -242,9 +256,10 @@ bool CToothStatic::AnalyzeCurrentImage()
 
 void CToothStatic::OnPrepareHoverDrawings()
 {
+    const RECT clip = DrawingClip();
     for (const auto& [key, tooth] : displayedTeeth) {
         if (PassesFilter(tooth)) {
-            SpriteFor(key, tooth, true);
+            SpriteFor(key, tooth, true, clip);
         }
     }
 }
@@ -252,6 +267,7 @@ void CToothStatic::OnPrepareHoverDrawings()
 void CToothStatic::DisplayParsedTeeth()
 {
     displayedTeeth.clear();
+    ++displayGeneration;
     for (const auto& entry : parsedTeeth) {
         CToothInfo tooth = entry.second;
         tooth.flags = 0;

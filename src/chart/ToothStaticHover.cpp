@@ -126,11 +126,16 @@ void CToothStatic::ShowFindingMenu(const POINT& point)
     }
     POINT screen = point;
     ClientToScreen(hwnd, &screen);
+    const uint32_t generation = displayGeneration;
     if (!menu.Track(this, screen)) {
         return;
     }
-    // The menu's loop went on dispatching messages; a hand-off may have
-    // rebuilt the map, and then the edited tooth is gone.
+    // The menu's loop went on dispatching messages: a hand-off, a capture or
+    // the timer may have shown another patient's teeth meanwhile, filed under
+    // the same keys. The marks were meant for the teeth the menu opened on.
+    if (displayGeneration != generation) {
+        return;
+    }
     const auto edited = displayedTeeth.find(key);
     if (edited == displayedTeeth.end()) {
         return;

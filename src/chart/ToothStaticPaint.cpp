@@ -173,6 +173,7 @@ void CToothStatic::DrawToothBoxes()
     if (backBufferPixels == nullptr) {
         return;
     }
+    const RECT clip = DrawingClip();
     const CToothInfo* hovered = nullptr;
     uint32_t hoveredKeyInMap = 0;
     for (const auto& [key, tooth] : displayedTeeth) {
@@ -184,24 +185,38 @@ void CToothStatic::DrawToothBoxes()
             hoveredKeyInMap = key;
             continue;
         }
-        SpriteFor(key, tooth, false).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
+        SpriteFor(key, tooth, false, clip).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
     // Last, so that it lies over any box it overlaps.
     if (hovered != nullptr) {
-        SpriteFor(hoveredKeyInMap, *hovered, true).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
+        SpriteFor(hoveredKeyInMap, *hovered, true, clip)
+            .DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
     ForgetSpritesOfGoneTeeth();
 }
 
-const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered)
+RECT CToothStatic::DrawingClip() const
+{
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const RECT buffer = {0, 0, backBufferSize.cx, backBufferSize.cy};
+    RECT clip{};
+    IntersectRect(&clip, &client, &buffer);
+    return clip;
+}
+
+const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered, const RECT& clip)
 {
     CachedSprite& cached = sprites[{key, hovered}];
-    if (!cached.rendered || !EqualRect(&cached.box, &tooth.screenBox) || cached.number != tooth.toothNumber) {
+    if (!cached.rendered || !EqualRect(&cached.box, &tooth.screenBox) || cached.number != tooth.toothNumber ||
+        !EqualRect(&cached.clip, &clip)) {
         cached.box = tooth.screenBox;
+        cached.clip = clip;
         cached.number = tooth.toothNumber;
         cached.rendered = true;
-        cached.sprite.Render(tooth.screenBox, ToothLabel(tooth.toothNumber), hovered ? hoverPen.get() : boxPen.get(),
-                             numberFont.get(), hovered ? hoverBrush.get() : numberBrush.get());
+        cached.sprite.Render(tooth.screenBox, clip, ToothLabel(tooth.toothNumber),
+                             hovered ? hoverPen.get() : boxPen.get(), numberFont.get(),
+                             hovered ? hoverBrush.get() : numberBrush.get());
     }
     return cached.sprite;
 }

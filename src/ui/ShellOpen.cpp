@@ -21,10 +21,11 @@ ShellOpener& ReplacedOpener()
 
 bool ShellOpen(const std::wstring& target)
 {
+    const ShellCall call{nullptr, target, SW_SHOWDEFAULT};
     if (const ShellOpener& opener = ReplacedOpener()) {
-        return opener(target);
+        return opener(call);
     }
-    const HINSTANCE result = ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOW);
+    const HINSTANCE result = ShellExecuteW(nullptr, call.verb, call.target.c_str(), nullptr, nullptr, call.showCommand);
     return reinterpret_cast<INT_PTR>(result) > SHELL_EXECUTE_FAILURE_LIMIT;
 }
 

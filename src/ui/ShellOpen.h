@@ -6,10 +6,19 @@
 #include <functional>
 #include <string>
 
-// True when the shell took the target ("open" verb, shown normally).
+// One call of the shell, as ShellExecuteW receives it.
+struct ShellCall {
+    const wchar_t* verb = nullptr; // null: the default verb of the target's type
+    std::wstring target;
+    int showCommand = 0;
+};
+
+// Opens `target` with the default verb of its type, shown as the system's
+// default for the program that opens it (SW_SHOWDEFAULT). True when the
+// shell took it.
 bool ShellOpen(const std::wstring& target);
 
-using ShellOpener = std::function<bool(const std::wstring& target)>;
+using ShellOpener = std::function<bool(const ShellCall& call)>;
 
 // Puts `opener` in the place of the shell for this process and returns the
 // one it replaces; an empty opener brings the shell back.

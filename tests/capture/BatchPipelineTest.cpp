@@ -3,6 +3,7 @@
 // files with the same bytes, also when the run is closed early or meets
 // files it cannot read.
 #include "capture/BatchPipeline.h"
+#include "capture/EffectKernels.h"
 #include "capture/ProgressDlg.h"
 
 #include "BitmapTestFiles.h"
@@ -125,31 +126,57 @@ TEST_F(BatchPipelineTest, WritesTheBytesTheOneFileRouteWrites)
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"plain.bmp"), L"image/bmp", 301, 117));
     ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 250, 170));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"large.jpg"), L"image/jpeg", 1500, 750));
+    // More files than the workers of a two-core machine, so that the first
+    // ones are written while the last are read.
+    std::set<std::wstring> expected = {L"odd width.jpg", L"dense.jpg", L"plain.png", L"plain.bmp", L"alpha.png",
+                                       L"large.jpg"};
+    for (int i = 0; i < 4; ++i) {
+        const std::wstring name = L"more " + std::to_wstring(i) + L".jpg";
+        ASSERT_TRUE(testimage::WriteImageFile(source.File(name), L"image/jpeg", 300 + 7 * i, 200));
+        expected.insert(name);
+    }
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
-    EXPECT_EQ(processed, 6);
-    EXPECT_EQ(testutil::EntriesIn(pipelined.Path()),
-              (std::set<std::wstring>{L"odd width.jpg", L"dense.jpg", L"plain.png", L"plain.bmp", L"alpha.png",
-                                      L"large.jpg"}));
+    EXPECT_EQ(processed, 10);
+    EXPECT_EQ(testutil::EntriesIn(pipelined.Path()), expected);
     ExpectSameOutputs();
 }
 
-TEST_F(BatchPipelineTest, ClosingWhileAFileIsInTheEncoderLeavesItWholeAndNothingPartial)
+TEST_F(BatchPipelineTest, ClosingWhileFilesAreInFlightLeavesThoseBeforeWholeAndNothingPartial)
 {
-    for (const wchar_t* name : {L"p1.jpg", L"p2.jpg", L"p3.jpg", L"p4.jpg"}) {
-        ASSERT_TRUE(testimage::WriteImageFile(source.File(name), L"image/jpeg", 2000, 1000));
+    // The close comes as a file shows: the files before it are in the
+    // encoder or written, that file goes there as the tick ends, and the
+    // files read ahead of it are dropped.
+    const struct {
+        int files;
+        uint32_t width;
+        int closeAt;
+    } cases[] = {{4, 2000, 2}, {10, 1200, 3}};
+    for (const auto& run : cases) {
+        testutil::RemoveTree(source.Path());
+        testutil::RemoveTree(pipelined.Path());
+        testutil::RemoveTree(oneFile.Path());
+        for (const ScratchFolder* folder : {&source, &pipelined, &oneFile}) {
+            ASSERT_TRUE(CreateDirectoryW(folder->Path().c_str(), nullptr));
+        }
+        for (int i = 0; i < run.files; ++i) {
+            ASSERT_TRUE(testimage::WriteImageFile(source.File(L"p" + std::to_wstring(i) + L".jpg"), L"image/jpeg",
+                                                  run.width, run.width / 2));
+        }
+        EXPECT_EQ(RunBothRoutes(run.closeAt), IDCANCEL);
+        ASSERT_EQ(processed, run.closeAt);
+        EXPECT_EQ(writtenAtReturn, std::set<std::wstring>(listed.begin(), listed.begin() + run.closeAt))
+            << run.files << " files";
+        ExpectSameOutputs();
+        EXPECT_EQ(testutil::EntriesIn(source.Path()).size(), static_cast<size_t>(run.files));
     }
-    // The close comes as the second file shows: the first is in the encoder
-    // and the second goes there as the tick ends.
-    EXPECT_EQ(RunBothRoutes(2), IDCANCEL);
-    ASSERT_EQ(processed, 2);
-    EXPECT_EQ(writtenAtReturn, (std::set<std::wstring>{listed[0], listed[1]}));
-    ExpectSameOutputs();
-    EXPECT_EQ(testutil::EntriesIn(source.Path()).size(), 4u);
 }
 
 TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
 {
+    // A tiny file first: the memory the batch expects a file to take is
+    // not learnt from it.
+    testutil::WriteBytes(source.File(L"0 first.txt"), "x");
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a good.jpg"), L"image/jpeg", 600, 300));
     testutil::WriteBytes(source.File(L"b notes.txt"), "not an image\r\n");
     testutil::WriteBytes(source.File(L"c empty.jpg"), "");
@@ -165,13 +192,13 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
     CloseHandle(holder);
-    EXPECT_EQ(processed, 8);
+    EXPECT_EQ(processed, 9);
 
     const std::set<std::wstring> written = testutil::EntriesIn(pipelined.Path());
     for (const wchar_t* good : {L"a good.jpg", L"d good.png", L"h good.jpg"}) {
         EXPECT_EQ(written.count(good), 1u) << good;
     }
-    for (const wchar_t* unreadable : {L"b notes.txt", L"c empty.jpg", L"e header only.jpg", L"g locked.jpg"}) {
+    for (const wchar_t* unreadable : {L"0 first.txt", L"b notes.txt", L"c empty.jpg", L"e header only.jpg", L"g locked.jpg"}) {
         EXPECT_EQ(written.count(unreadable), 0u) << unreadable;
     }
     ExpectSameOutputs();
@@ -205,7 +232,7 @@ TEST(BatchPipelineLoanTest, LendsEveryFileInOrderAndWritesOnlyWhatComesBackProce
     CBatchPipeline pipeline;
     PixelView pixels;
     EXPECT_FALSE(pipeline.TakeNext(pixels)) << "nothing started";
-    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names);
+    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 3, size_t{64} << 20);
     // The last file is never taken: stopping drops it.
     for (size_t i = 0; i + 1 < std::size(files); ++i) {
         ASSERT_TRUE(pipeline.TakeNext(pixels)) << files[i].name;
@@ -216,6 +243,70 @@ TEST(BatchPipelineLoanTest, LendsEveryFileInOrderAndWritesOnlyWhatComesBackProce
     pipeline.Finish();
     EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"a.jpg", L"d.png"}));
     EXPECT_FALSE(pipeline.TakeNext(pixels)) << "finished";
+}
+
+// Files named f0.jpg, f1.jpg, ... of `count` panoramic-like images.
+std::vector<std::wstring> WriteFiles(const ScratchFolder& folder, int count)
+{
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; ++i) {
+        names.push_back(L"f" + std::to_wstring(i) + L".jpg");
+        testimage::WriteImageFile(folder.File(names.back()), L"image/jpeg", 400 + 16 * i, 200);
+    }
+    return names;
+}
+
+TEST(BatchPipelineInFlightTest, ReadsAheadUpToItsWorkersOrItsBudgetAndWritesWhatTheOneFileRouteWrites)
+{
+    constexpr int kFiles = 8;
+    const struct {
+        size_t workers;
+        size_t budget;
+        size_t inFlight;
+    } cases[] = {
+        // Workers enough for every file: all are read while the first is on loan.
+        {kFiles, size_t{256} << 20, kFiles},
+        {5, size_t{256} << 20, 5},
+        // A budget that holds no file beside another: one at a time, and
+        // the batch still goes through.
+        {kFiles, 1, 1},
+    };
+    ScratchFolder source;
+    const std::vector<std::wstring> names = WriteFiles(source, kFiles);
+    ScratchFolder oneFile;
+    CProgressDlg alone;
+    alone.sourceFolder = source.Path() + L"\\";
+    alone.targetFolder = oneFile.Path() + L"\\";
+    for (const std::wstring& name : names) {
+        ASSERT_TRUE(alone.SharpenFile(name)) << name;
+    }
+
+    for (const auto& run : cases) {
+        ScratchFolder target;
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, run.workers, run.budget);
+        PixelView pixels;
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        // The files after the one on loan are read meanwhile, as far as the
+        // workers and the budget let them.
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.PeakInFlight() >= run.inFlight; }, 20000))
+            << run.workers << " workers";
+        testutil::PumpFor(100);
+        EXPECT_EQ(pipeline.PeakInFlight(), run.inFlight) << run.workers << " workers";
+        CEffectWorkspace effects;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0) {
+                ASSERT_TRUE(pipeline.TakeNext(pixels)) << i;
+            }
+            pipeline.GiveBack(AutoLevelPixels(pixels, 0.1, 0.01, effects) &&
+                              SharpenPixels(pixels, 1.5f, 20.0f, effects));
+        }
+        pipeline.Finish();
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(names.begin(), names.end()));
+        for (const std::wstring& name : names) {
+            EXPECT_TRUE(ReadBytes(target.File(name)) == ReadBytes(oneFile.File(name))) << "bytes differ: " << name;
+        }
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "chart/ToothStaticListener.h"
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
+#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,43 @@ TEST_F(ChartToolbarTest, ACaptureHidesTheToolbarAndBringsItBackWithThePictureAnd
     EXPECT_EQ(host.chart.toolbar->findingsText, L"16 齲齒");
     ShowWindow(watch.toolbar, SW_HIDE);
     DeleteTempFiles();
+}
+
+TEST_F(ChartToolbarTest, ACaptureLeavesAToolbarTheUserHidOrNeverShowedHidden)
+{
+    const struct {
+        const char* name;
+        bool settingOn;
+    } cases[] = {{"hidden through the context menu", true}, {"never shown: the setting is off", false}};
+    for (const auto& c : cases) {
+        g_systemSetting.captureBar = c.settingOn;
+        ChartHost host({40, 30, 440, 330});
+        ASSERT_TRUE(host.created) << c.name;
+        if (c.settingOn) {
+            ASSERT_NE(host.chart.toolbar, nullptr) << c.name;
+            SendMessageW(host.chart.GetSafeHwnd(), WM_COMMAND, ID_TOGGLE_CAPTURE_BAR, 0);
+            ASSERT_FALSE(IsWindowVisible(host.chart.toolbar->GetSafeHwnd())) << c.name;
+        }
+        ToolbarWatch watch;
+        host.chart.listener = &watch;
+        const RECT savedRegion = g_systemSetting.captureRect;
+        g_systemSetting.captureRect = {60, 50, 160, 120};
+
+        SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0);
+        g_systemSetting.captureRect = savedRegion;
+        testutil::PumpFor(100);
+
+        ASSERT_EQ(watch.paths.size(), 1u) << c.name;
+        EXPECT_FALSE(host.chart.toolbarShown) << c.name;
+        if (c.settingOn) {
+            EXPECT_FALSE(IsWindowVisible(host.chart.toolbar->GetSafeHwnd())) << c.name;
+            // Hidden, it still holds the last capture for when it shows again.
+            EXPECT_EQ(host.chart.toolbar->capturedImagePath, watch.paths[0]) << c.name;
+        } else {
+            EXPECT_EQ(host.chart.toolbar, nullptr) << c.name;
+        }
+        DeleteTempFiles();
+    }
 }
 
 } // namespace

@@ -3,12 +3,15 @@
 #include "capture/ProgressDlg.h"
 
 #include "BitmapTestFiles.h"
+#include "DriveLetter.h"
 #include "WinTestUtil.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -157,12 +160,26 @@ private:
     std::wstring outer;
 };
 
+// Deletes the file when it goes, however the test that made it ends.
+class FileRemover {
+public:
+    explicit FileRemover(std::wstring path) : path(std::move(path)) {}
+    ~FileRemover() { DeleteFileW(path.c_str()); }
+    FileRemover(const FileRemover&) = delete;
+    FileRemover& operator=(const FileRemover&) = delete;
+
+private:
+    std::wstring path;
+};
+
 TEST_F(ProgressDlgTest, WithoutASourceOrATargetFolderNothingIsTouched)
 {
     // "\" would be the root of the current drive: an image lies there.
     const CurrentFolder current(source.Path());
     const std::wstring rootName = L"quill-root-" + std::to_wstring(GetCurrentProcessId()) + L".jpg";
     const std::wstring rootImage = source.Path().substr(0, 3) + rootName;
+    const FileRemover rootImageRemover(rootImage);
+    const FileRemover strayOutput(source.Path().substr(0, 3) + L"a.jpg");
     ASSERT_TRUE(testimage::WriteImageFile(rootImage, L"image/jpeg", 100, 70));
     const std::string rootBytes = ReadBytes(rootImage);
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a.jpg"), L"image/jpeg", 100, 70));
@@ -181,7 +198,33 @@ TEST_F(ProgressDlgTest, WithoutASourceOrATargetFolderNothingIsTouched)
         EXPECT_FALSE(testutil::FileExists(source.Path().substr(0, 3) + L"a.jpg")) << "written into the root";
         EXPECT_TRUE(testutil::EntriesIn(target.Path()).empty());
     }
-    DeleteFileW(rootImage.c_str());
+}
+
+// At the root of a drive the directory search gives no "." entry first: the
+// first entry it gives is a file, and it is listed and processed too.
+TEST_F(ProgressDlgTest, ASourceFolderAtTheRootOfADriveListsEveryFile)
+{
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a first.jpg"), L"image/jpeg", 120, 80));
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"b.png"), L"image/png", 100, 60));
+    testutil::WriteBytes(source.File(L"c notes.txt"), "not an image\r\n");
+    ASSERT_TRUE(CreateDirectoryW(source.File(L"d folder").c_str(), nullptr));
+    const DriveLetter drive(source.Path());
+    ASSERT_FALSE(drive.Root().empty()) << "no drive letter could be mapped";
+
+    for (const std::wstring& folder : {drive.Root(), drive.Root().substr(0, 2)}) {
+        testutil::RemoveTree(target.Path());
+        ASSERT_TRUE(CreateDirectoryW(target.Path().c_str(), nullptr));
+        CProgressDlg dialog;
+        dialog.sourceFolder = folder;
+        dialog.targetFolder = target.Path();
+        CaptionRecorder recorder;
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.sourceFolder, drive.Root());
+        EXPECT_EQ(std::set<std::wstring>(dialog.files.begin(), dialog.files.end()),
+                  (std::set<std::wstring>{L"a first.jpg", L"b.png", L"c notes.txt"}));
+        EXPECT_EQ(CaptionRecorder::captions.size(), 3u);
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"a first.jpg", L"b.png"}));
+    }
 }
 
 TEST_F(ProgressDlgTest, ATargetFolderNearTheLengthLimitGetsEveryOutputThatFits)
@@ -249,6 +292,12 @@ TEST_F(ProgressDlgTest, ShowsTheCountOnTheBarAndIgnoresEnterAndEsc)
 
     ASSERT_TRUE(testutil::PumpUntil([&] { return dialog.nextIndex == 1; }, 10000));
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 1);
+    // Held at the first file for a picture of what the user sees.
+    KillTimer(dialog.GetSafeHwnd(), 1);
+    ShowWindow(dialog.GetSafeHwnd(), SW_SHOWNOACTIVATE);
+    UpdateWindow(dialog.GetSafeHwnd());
+    testutil::PumpFor(200);
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\batch-progress.png"));
 }
 
 } // namespace

@@ -272,8 +272,10 @@ TEST_F(ToolbarTest, AClickAndADragNeverTakeTheFocusFromTheWindowTheUserWorksIn)
 TEST_F(ToolbarTest, ViewResultDoesNothingBeforeACaptureAndThenOpensTheImageAndTheFindingsTextFile)
 {
     std::vector<std::wstring> opened;
-    ReplaceShellOpener([&opened](const std::wstring& target) {
-        opened.push_back(target);
+    ReplaceShellOpener([&opened](const ShellCall& call) {
+        opened.push_back(call.target);
+        EXPECT_EQ(call.verb, nullptr);
+        EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
         return true;
     });
     CToolbarDlg toolbar;
@@ -293,6 +295,61 @@ TEST_F(ToolbarTest, ViewResultDoesNothingBeforeACaptureAndThenOpensTheImageAndTh
     EXPECT_EQ(g_tempFiles[0], textFile);
     EXPECT_EQ(testutil::ReadBytes(textFile),
               "11 \xE9\xBD\xB2\xE9\xBD\x92\r\n46 \xE6\xA0\xB9\xE5\xB0\x96\xE7\x97\x85\xE7\x81\xB6\r\n");
+}
+
+// Points the process's temporary folder (TMP, then TEMP) elsewhere for as
+// long as the object lives.
+class TemporaryFolderAt {
+public:
+    explicit TemporaryFolderAt(const std::wstring& folder)
+    {
+        for (int i = 0; i < 2; ++i) {
+            wchar_t value[MAX_PATH] = {};
+            had[i] = GetEnvironmentVariableW(NAMES[i], value, MAX_PATH) != 0;
+            saved[i] = value;
+            SetEnvironmentVariableW(NAMES[i], folder.c_str());
+        }
+    }
+    TemporaryFolderAt(const TemporaryFolderAt&) = delete;
+    TemporaryFolderAt& operator=(const TemporaryFolderAt&) = delete;
+    ~TemporaryFolderAt()
+    {
+        for (int i = 0; i < 2; ++i) {
+            SetEnvironmentVariableW(NAMES[i], had[i] ? saved[i].c_str() : nullptr);
+        }
+    }
+
+private:
+    static constexpr const wchar_t* NAMES[2] = {L"TMP", L"TEMP"};
+    bool had[2] = {};
+    std::wstring saved[2];
+};
+
+TEST_F(ToolbarTest, ViewResultWritesTheFindingsTextIntoATemporaryFolderThatNoAnsiCodePageSpells)
+{
+    std::vector<std::wstring> opened;
+    ReplaceShellOpener([&opened](const ShellCall& call) {
+        opened.push_back(call.target);
+        return true;
+    });
+    testutil::ScratchFolder scratch;
+    // A user name of mixed scripts and an emoji: no code page holds them all.
+    const std::wstring temp = scratch.File(L"王小明 Ωμέγα \U0001F9B7");
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    CToolbarDlg toolbar;
+    Show(toolbar, TRUE);
+    toolbar.capturedImagePath = temp + L"\\pano.jpg";
+    toolbar.findingsText = L"牙位 11\r\n";
+    {
+        const TemporaryFolderAt redirected(temp);
+        Click(toolbar, IDC_BTN_VIEW_RESULT);
+    }
+    ASSERT_EQ(opened.size(), 2u);
+    const std::wstring& textFile = opened[1];
+    EXPECT_EQ(textFile.rfind(temp + L"\\", 0), 0u);
+    EXPECT_EQ(testutil::ReadBytes(textFile), "\xE7\x89\x99\xE4\xBD\x8D 11\r\n");
+    ASSERT_EQ(g_tempFiles.size(), 1u);
+    EXPECT_EQ(g_tempFiles[0], textFile);
 }
 
 } // namespace

@@ -25,7 +25,6 @@ using testutil::SetClipboardText;
 
 constexpr char MACHINE_ID[] = "00-1A-2B-3C-4D-5E";
 constexpr char USER_TEMPLATE[] = "[%BODY_BGN%]C:[%ccc%] M:[%mmm%] B:[%bbb%][%BODY_END%][%NONE_BGN%]-[%NONE_END%]";
-constexpr wchar_t EMPTY_CHART_TEXT[] = L"C:- M:- B:-";
 constexpr char BOXES_11_18_21[] = "50,50,40,40,11\n150,50,40,40,18\n250,50,40,40,21\n";
 constexpr char FINDINGS_11_18_35[] = "11,c\n18,m\n35,c\n";
 
@@ -201,7 +200,7 @@ TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhe
     }
 }
 
-TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndCopiesTheEmptyChartsText)
+TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPaste)
 {
     const struct {
         const char* name;
@@ -209,11 +208,23 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndCopiesTheEmptyCha
         FakeScenario scenario;
     } cases[] = {
         {"no connection", false, {}},
-        {"not accepted", true, Reply("0", BOXES_11_18_21, FINDINGS_11_18_35)},
-        {"no valid reply", true,
+        {"refused", true, Reply("0", BOXES_11_18_21, FINDINGS_11_18_35)},
+        {"garbage reply", true,
+         [] {
+             FakeScenario s;
+             s.reply = "this is not a frame\r\n";
+             return s;
+         }()},
+        {"truncated reply", true,
          [] {
              FakeScenario s;
              s.reply = "#@REPORT@#;40;#@RETCODE@#;1;1";
+             return s;
+         }()},
+        {"server closes", true,
+         [] {
+             FakeScenario s;
+             s.closeAtOnce = true;
              return s;
          }()},
     };
@@ -224,6 +235,7 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndCopiesTheEmptyCha
         chart.AddToothTips();
         ASSERT_EQ(chart.toolTipCtrl.GetToolCount(), 1) << c.name;
         ValidateRect(chart.GetSafeHwnd(), nullptr);
+        // The previous patient's text, which must not be pasted for this one.
         SetClipboardText(L"previous");
 
         EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
@@ -231,10 +243,18 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndCopiesTheEmptyCha
         EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
         // The earlier tooth's tool goes with it.
         EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 0) << c.name;
-        EXPECT_EQ(chart.findingsText, EMPTY_CHART_TEXT) << c.name;
-        EXPECT_EQ(ClipboardText(), EMPTY_CHART_TEXT) << c.name;
+        EXPECT_EQ(chart.findingsText, L"") << c.name;
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << c.name;
+        EXPECT_EQ(ClipboardText(), L"") << c.name;
         EXPECT_TRUE(GetUpdateRect(chart.GetSafeHwnd(), nullptr, FALSE)) << c.name;
     }
+
+    // The next analysis that succeeds copies its text again.
+    server.SetScenario(Reply("1", BOXES_11_18_21, FINDINGS_11_18_35));
+    chart.serverPort = server.Port();
+    EXPECT_TRUE(chart.AnalyzeCurrentImage());
+    EXPECT_EQ(chart.findingsText, L"C:11 M:- B:-");
+    EXPECT_EQ(ClipboardText(), L"C:11 M:- B:-");
 }
 
 TEST_F(AnalysisRoadTest, WithoutTheUserTemplateTheBoxesShowAndTheTextsStay)

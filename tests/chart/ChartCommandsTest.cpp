@@ -93,8 +93,11 @@ protected:
         ASSERT_TRUE(WriteRampImage(image, 400, 300));
         ASSERT_TRUE(Chart().SetImageFiles({image}));
         Chart().listener = &listener;
-        previousOpener = ReplaceShellOpener([this](const std::wstring& target) {
-            opened.push_back(target);
+        previousOpener = ReplaceShellOpener([this](const ShellCall& call) {
+            opened.push_back(call.target);
+            // Every shell call takes the default verb of the target's type.
+            EXPECT_EQ(call.verb, nullptr);
+            EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
             return true;
         });
         GetCurrentDirectoryW(MAX_PATH, previousFolder);

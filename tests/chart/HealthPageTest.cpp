@@ -45,8 +45,11 @@ protected:
         RECT client{};
         GetClientRect(Chart().GetSafeHwnd(), &client);
         Chart().UpdateLayout(&client);
-        previousOpener = ReplaceShellOpener([this](const std::wstring& target) {
-            opened.push_back(target);
+        previousOpener = ReplaceShellOpener([this](const ShellCall& call) {
+            opened.push_back(call.target);
+            // Every shell call takes the default verb of the target's type.
+            EXPECT_EQ(call.verb, nullptr);
+            EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
             return true;
         });
         GetCurrentDirectoryW(MAX_PATH, previousFolder);
@@ -123,14 +126,34 @@ TEST_F(HealthPageTest, AShellItemOpensItsTargetAndAPageItemWithoutAHoveredToothW
     EXPECT_EQ(testutil::EntriesIn(folder.File(PAGE_FOLDER)), (std::set<std::wstring>{L"index.tpl"}));
 }
 
-TEST_F(HealthPageTest, ACropTheImageCannotSupplyLeavesNoOlderCropBehindButThePageStillOpens)
+TEST_F(HealthPageTest, ACropThatCannotBeMadeLeavesNoOlderCropBehindButThePageStillOpens)
 {
-    testutil::WriteBytes(PageFile(L"tooth_img01.jpg"), "another tooth's picture");
-    Chart().displayedTeeth[ToothKey(0, 36)].imageBox = {700, 500, 900, 700};
-    ChooseHealthItem(0, {150, 150});
-    EXPECT_FALSE(testutil::FileExists(PageFile(L"tooth_img01.jpg")));
-    EXPECT_TRUE(testutil::FileExists(PageFile(L"index.html")));
-    EXPECT_EQ(opened.size(), 1u);
+    const struct {
+        const char* name;
+        bool withImage;
+        RECT imageBox;
+    } cases[] = {
+        {"a box the image cannot supply", true, {700, 500, 900, 700}},
+        {"no current image", false, {200, 200, 400, 380}},
+    };
+    for (const auto& c : cases) {
+        opened.clear();
+        DeleteFileW(PageFile(L"index.html").c_str());
+        // Left by an earlier page, of another tooth or patient.
+        testutil::WriteBytes(PageFile(L"tooth_img01.jpg"), "another tooth's picture");
+        if (!c.withImage) {
+            // The picture went (a file that no longer loads); the teeth stay.
+            Chart().image.reset();
+            Chart().ForgetStretchedImage();
+        }
+        Chart().displayedTeeth[ToothKey(0, 36)].imageBox = c.imageBox;
+        ChooseHealthItem(0, {150, 150});
+        EXPECT_FALSE(testutil::FileExists(PageFile(L"tooth_img01.jpg"))) << c.name;
+        EXPECT_EQ(testutil::ReadBytes(PageFile(L"index.html")),
+                  "<p>36 \xE8\x99\x9F</p><img src=\"tooth_img01.jpg\" alt=\"36\">")
+            << c.name;
+        EXPECT_EQ(opened.size(), 1u) << c.name;
+    }
 }
 
 TEST_F(HealthPageTest, TheCatalogueIsReadOnceItHasItemsAndAgainWhileItHasNone)

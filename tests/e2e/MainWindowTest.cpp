@@ -10,8 +10,6 @@
 
 #include "analysis/AnalysisServer.h"
 #include "analysis/FindingKind.h"
-#include "chart/FindingsText.h"
-#include "chart/RecordTemplate.h"
 #include "foundation/JpegFile.h"
 #include "foundation/SystemSetting.h"
 #include "ui/Gdiplus.h"
@@ -45,6 +43,9 @@ struct Scenario {
     std::vector<ScenarioTooth> teeth;
     std::string findings;
     std::vector<int> checkBoxes; // the filter check boxes shown
+    // On the clipboard after the analysis: the shipped "Record\User.tpl"
+    // filled in, with the analysis marker (a new settings file asks for it).
+    std::wstring clipboardText;
 
     // The server names a box by its centre, width and height.
     std::string Boxes() const
@@ -65,19 +66,6 @@ struct Scenario {
         reply.reply = ReportFrame({{"#@RETCODE@#", "1"}, {"#@POSINFO@#", Boxes()}, {"#@DISINFO@#", findings}});
         return reply;
     }
-
-    ToothInfoMap Teeth() const
-    {
-        ToothInfoMap map;
-        for (const auto& t : teeth) {
-            CToothInfo tooth;
-            tooth.toothNumber = t.number;
-            tooth.findingMask = t.mask;
-            tooth.imageBox = t.box;
-            map[static_cast<uint32_t>(t.number)] = tooth;
-        }
-        return map;
-    }
 };
 
 // Away from the top-left corner, where the capture toolbar may float.
@@ -86,8 +74,34 @@ const Scenario kFirst{{{11, FINDING_CAVITY, {200, 200, 280, 320}},
                        {31, FINDING_HEALTHY, {600, 250, 680, 370}},
                        {36, FINDING_CAVITY | FINDING_PERIO, {800, 250, 880, 370}}},
                       "11,c\n21,f\n36,cp\n",
-                      {1006, 1010, 1012, 1015}};
-const Scenario kSecond{{{12, FINDING_CROWN_BRIDGE, {300, 150, 400, 300}}}, "12,b\n", {1007}};
+                      {1006, 1010, 1012, 1015},
+                      L"環口X光片判讀：\r\n"
+                      L"牙周狀態：齒槽骨高度大致正常或輕微吸收\r\n"
+                      L"齲齒：牙位 11,36\r\n"
+                      L"根尖病灶：無\r\n"
+                      L"殘根：無\r\n"
+                      L"阻生齒：無\r\n"
+                      L"缺牙：無\r\n"
+                      L"牙冠／牙橋：無\r\n"
+                      L"人工植牙：無\r\n"
+                      L"根管治療：無\r\n"
+                      L"填補物：牙位 21\r\n"
+                      L"牙柱：無[%BRISVANE_ANALYSIS%]"};
+const Scenario kSecond{{{12, FINDING_CROWN_BRIDGE, {300, 150, 400, 300}}},
+                       "12,b\n",
+                       {1007},
+                       L"環口X光片判讀：\r\n"
+                       L"牙周狀態：齒槽骨高度大致正常或輕微吸收\r\n"
+                       L"齲齒：無\r\n"
+                       L"根尖病灶：無\r\n"
+                       L"殘根：無\r\n"
+                       L"阻生齒：無\r\n"
+                       L"缺牙：無\r\n"
+                       L"牙冠／牙橋：牙位 12\r\n"
+                       L"人工植牙：無\r\n"
+                       L"根管治療：無\r\n"
+                       L"填補物：無\r\n"
+                       L"牙柱：無[%BRISVANE_ANALYSIS%]"};
 
 // The whole screen, 0xRRGGBB row by row.
 struct Screen {
@@ -163,7 +177,6 @@ protected:
         // The pointer over a tooth would draw it in the hover colour.
         SetCursorPos(0, 0);
         SetCurrentDirectoryW(testutil::ProgramFolder().c_str());
-        ASSERT_TRUE(LoadUserTemplate(&userTemplate));
         ASSERT_TRUE(g_systemSetting.Load());
     }
 
@@ -173,7 +186,7 @@ protected:
     HWND WaitForAnalysed(const std::wstring& path, size_t requests, const Scenario& scenario)
     {
         const std::wstring title = L"Quillmere - " + path;
-        const std::wstring text = BuildFindingsText(scenario.Teeth(), userTemplate, g_systemSetting.clipboardToken);
+        const std::wstring& text = scenario.clipboardText;
         HWND window = nullptr;
         const bool done = testutil::PumpUntil(
             [&] {
@@ -247,7 +260,6 @@ protected:
     }
 
     FakeAnalysisServer server;
-    CRecordTemplateInfo userTemplate;
     testutil::ScratchFolder folder;
 };
 
