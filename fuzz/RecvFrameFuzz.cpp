@@ -1,7 +1,8 @@
 // Receives one frame from a byte stream that arrives in pieces the input
 // chooses, over a socket pair. A piece is written only once the one before it
 // was taken, so each receive sees at most one piece. A frame that is accepted
-// must hand out exactly the bytes behind its header.
+// must hand out exactly the bytes behind its header, and a whole frame must
+// be accepted wherever its header was cut.
 #include "analysis/SocketIo.h"
 #include "analysis/TextField.h"
 
@@ -11,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -78,13 +80,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     close(ends[0]);
     close(ends[1]);
 
-    if (!ok) {
-        Check(!value && len == 0 && offset == 0);
-        return 0;
-    }
     std::string key;
     int valueLen = 0;
     int headerLen = 0;
+    if (!ok) {
+        Check(!value && len == 0 && offset == 0);
+        // A whole frame whose header fits the buffer and the header limit is
+        // never refused, however its pieces fell.
+        const int room = std::min({bufSize == 0 ? FRAME_BUFFER_SIZE : bufSize, MAX_FIELD_HEADER - 1,
+                                   static_cast<int>(std::min<size_t>(stream.size(), MAX_FIELD_HEADER))});
+        Check(!ParseFieldHeader(stream.data(), room, &key, &valueLen, &headerLen) || key != KEY || valueLen < 0 ||
+              valueLen > maxLen || static_cast<size_t>(headerLen) + static_cast<size_t>(valueLen) > stream.size());
+        return 0;
+    }
     Check(ParseFieldHeader(stream.data(), static_cast<int>(stream.size()), &key, &valueLen, &headerLen));
     Check(key == KEY && len == valueLen && len <= maxLen);
     Check(static_cast<size_t>(headerLen) + static_cast<size_t>(len) <= stream.size());

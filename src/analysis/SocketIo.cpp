@@ -25,6 +25,32 @@ int ReceiveBefore(SOCKET s, char* buf, int len, bool bounded, Clock::time_point 
     return ReceiveSome(s, buf, len);
 }
 
+// Receives into `buf` until it holds a whole field header, in as many receives
+// as the peer needs, within the deadline. A header is at most
+// MAX_FIELD_HEADER - 1 bytes and must fit in `bufSize`; more bytes without
+// one, or a NUL among them, can never make one, and fail at once. `received`
+// counts every byte taken, value bytes that came with the header among them.
+bool ReceiveHeader(SOCKET s, char* buf, int bufSize, bool bounded, Clock::time_point deadline, int* received,
+                   std::string* key, int* valueLen, int* headerLen)
+{
+    const int headerRoom = bufSize < MAX_FIELD_HEADER - 1 ? bufSize : MAX_FIELD_HEADER - 1;
+    *received = 0;
+    for (;;) {
+        const int piece = ReceiveBefore(s, buf + *received, bufSize - *received, bounded, deadline);
+        if (piece <= 0) {
+            return false;
+        }
+        *received += piece;
+        const int searched = *received < headerRoom ? *received : headerRoom;
+        if (ParseFieldHeader(buf, searched, key, valueLen, headerLen)) {
+            return true;
+        }
+        if (*received >= headerRoom || std::memchr(buf, '\0', static_cast<size_t>(searched)) != nullptr) {
+            return false;
+        }
+    }
+}
+
 // RecvFrame once its outputs are cleared; they are set only on success.
 bool ReceiveFrame(SOCKET s, char* buf, int bufSize, const char* expectedKey, std::shared_ptr<char[]>* data, int* len,
                   int* offset, int maxLen, int waitMs)
@@ -41,14 +67,14 @@ bool ReceiveFrame(SOCKET s, char* buf, int bufSize, const char* expectedKey, std
         buf = ownBuffer.get();
         bufSize = FRAME_BUFFER_SIZE;
     }
-    const int received = ReceiveBefore(s, buf, bufSize, bounded, deadline);
-    if (received < 0) {
+    if (bufSize < 1) {
         return false;
     }
+    int received = 0;
     std::string key;
     int valueLen = 0;
     int headerLen = 0;
-    if (!ParseFieldHeader(buf, received, &key, &valueLen, &headerLen)) {
+    if (!ReceiveHeader(s, buf, bufSize, bounded, deadline, &received, &key, &valueLen, &headerLen)) {
         return false;
     }
     if (key != expectedKey || valueLen < 0 || valueLen > maxLen) {

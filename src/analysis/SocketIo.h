@@ -8,15 +8,15 @@
 // The most send calls `SendAll` spends on one buffer.
 constexpr int MAX_SEND_CALLS = 5;
 
-// Receives one frame whose key is `expectedKey`. The whole header must come
-// with the first receive of at most `bufSize` bytes into `buf` (null: a buffer
-// of our own of FRAME_BUFFER_SIZE bytes). When the value came with that
-// receive it is handed out in place: `data` is our own buffer, or empty when
-// it lies in `buf`, at `offset`. Otherwise it is read into one buffer of
-// exactly LEN bytes at offset 0. A LEN above `maxLen` is refused before
-// anything is allocated, and a value that cannot be allocated fails the
-// receive; the receive gives up when `waitMs` (WAIT_FOREVER: no limit) have
-// passed since the call began.
+// Receives one frame whose key is `expectedKey`. The header is gathered into
+// `buf` (null: a buffer of our own of FRAME_BUFFER_SIZE bytes) over as many
+// receives as the peer takes to send it; it must fit in `bufSize` bytes and
+// in MAX_FIELD_HEADER - 1. When the value came with the header it is handed
+// out in place: `data` is our own buffer, or empty when it lies in `buf`, at
+// `offset`. Otherwise it is read into one buffer of exactly LEN bytes at
+// offset 0. A LEN above `maxLen` is refused before anything is allocated, and
+// a value that cannot be allocated fails the receive; the receive gives up
+// when `waitMs` (WAIT_FOREVER: no limit) have passed since the call began.
 bool RecvFrame(SOCKET* s, char* buf, int bufSize, const char* expectedKey, std::shared_ptr<char[]>* data, int* len,
                int* offset, int maxLen, int waitMs);
 

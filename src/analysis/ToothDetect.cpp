@@ -6,7 +6,6 @@
 #include "analysis/SocketShim.h"
 #include "analysis/TextField.h"
 
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -32,7 +31,7 @@ public:
     // Appends `size` bytes of `file`. A file that shrank under us would leave
     // the announced LEN short and the server reading the next field as image
     // bytes, so a short read fails.
-    bool AppendFile(SOCKET s, std::ifstream& file, int size)
+    bool AppendFile(SOCKET s, CUploadFile& file, int size)
     {
         for (int left = size; left > 0;) {
             if (used == FRAME_BUFFER_SIZE && !Send(s)) {
@@ -40,7 +39,7 @@ public:
             }
             const int room = FRAME_BUFFER_SIZE - used;
             const int piece = left < room ? left : room;
-            if (!file.read(bytes.get() + used, piece)) {
+            if (!file.Read(bytes.get() + used, piece)) {
                 return false;
             }
             used += piece;
@@ -95,6 +94,12 @@ bool IsAccepted(const TextField& field)
     return std::strncmp("1", field.value, static_cast<size_t>(field.valueLen)) == 0;
 }
 
+// Opens the first image, and the second when its path is not empty.
+template <typename Path> bool OpenImages(CUploadFile* images, const Path& path1, const Path& path2)
+{
+    return images[0].Open(path1) && (path2.empty() || images[1].Open(path2));
+}
+
 } // namespace
 
 CToothDetect::CToothDetect() = default;
@@ -121,48 +126,54 @@ bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const
                           const std::string& path2, bool* accepted, std::string* posInfo, std::string* disInfo)
 {
     return FalseWhenOutOfMemory([&] {
-        const bool twoImages = !path2.empty();
-        char token[MAX_FIELD_HEADER];
-        const int tokenLen = FormatField(token, sizeof token, twoImages ? KEY_SNEWPANO : KEY_NEWPANO, nullptr);
-        if (tokenLen == 0) {
-            return false;
-        }
-        UploadBlock block;
-        if (!block.AppendField(KEY_GUID, guid.c_str()) || !block.AppendField(KEY_MACADDRESS, mac.c_str())) {
-            return false;
-        }
-        const int imageCount = twoImages ? 2 : 1;
-        std::ifstream images[2];
-        images[0].open(path1, std::ios::binary);
-        if (twoImages) {
-            images[1].open(path2, std::ios::binary);
-        }
-        for (int i = 0; i < imageCount; ++i) {
-            if (!images[i].is_open()) {
-                return false;
-            }
-        }
-        OwnedSocket socket;
-        if (!Connect(socket.Ptr())) {
-            return false;
-        }
-        SetSendTimeout(socket.Get(), replyWaitMs);
-        for (int i = 0; i < imageCount; ++i) {
-            const int size = GetStreamLength(images[i]);
-            if (size < 0 || !block.AppendHeader(i == 0 ? KEY_JPG : KEY_SJPG, size) ||
-                !block.AppendFile(socket.Get(), images[i], size)) {
-                return false;
-            }
-            // The second image begins in an empty block.
-            if (i + 1 < imageCount && !block.Send(socket.Get())) {
-                return false;
-            }
-        }
-        if (!block.AppendToken(socket.Get(), token, tokenLen) || !block.Send(socket.Get())) {
-            return false;
-        }
-        return ReceiveReport(socket.Ptr(), block.Data(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
+        CUploadFile images[2];
+        return OpenImages(images, path1, path2) && Upload(guid, mac, images, !path2.empty(), accepted, posInfo, disInfo);
     });
+}
+
+bool CToothDetect::Detect(const std::string& guid, const std::string& mac, const std::wstring& path1,
+                          const std::wstring& path2, bool* accepted, std::string* posInfo, std::string* disInfo)
+{
+    return FalseWhenOutOfMemory([&] {
+        CUploadFile images[2];
+        return OpenImages(images, path1, path2) && Upload(guid, mac, images, !path2.empty(), accepted, posInfo, disInfo);
+    });
+}
+
+bool CToothDetect::Upload(const std::string& guid, const std::string& mac, CUploadFile* images, bool twoImages,
+                          bool* accepted, std::string* posInfo, std::string* disInfo)
+{
+    char token[MAX_FIELD_HEADER];
+    const int tokenLen = FormatField(token, sizeof token, twoImages ? KEY_SNEWPANO : KEY_NEWPANO, nullptr);
+    if (tokenLen == 0) {
+        return false;
+    }
+    UploadBlock block;
+    if (!block.AppendField(KEY_GUID, guid.c_str()) || !block.AppendField(KEY_MACADDRESS, mac.c_str())) {
+        return false;
+    }
+    OwnedSocket socket;
+    if (!Connect(socket.Ptr())) {
+        return false;
+    }
+    SetSendTimeout(socket.Get(), replyWaitMs);
+    const int imageCount = twoImages ? 2 : 1;
+    for (int i = 0; i < imageCount; ++i) {
+        const int size = images[i].Size();
+        if (size < 0 || !block.AppendHeader(i == 0 ? KEY_JPG : KEY_SJPG, size) ||
+            !block.AppendFile(socket.Get(), images[i], size)) {
+            return false;
+        }
+        images[i].Close();
+        // The second image begins in an empty block.
+        if (i + 1 < imageCount && !block.Send(socket.Get())) {
+            return false;
+        }
+    }
+    if (!block.AppendToken(socket.Get(), token, tokenLen) || !block.Send(socket.Get())) {
+        return false;
+    }
+    return ReceiveReport(socket.Ptr(), block.Data(), accepted, posInfo, disInfo, nullptr, replyWaitMs);
 }
 
 bool CToothDetect::UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo,
@@ -307,17 +318,6 @@ bool CToothDetect::Connect(SOCKET* s)
         return false;
     }
     return true;
-}
-
-int CToothDetect::GetStreamLength(std::ifstream& file)
-{
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (size < 0 || size > INT_MAX || !file) {
-        return -1;
-    }
-    return static_cast<int>(size);
 }
 
 void CToothDetect::CloseSocketHandle(SOCKET* s)

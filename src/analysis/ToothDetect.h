@@ -3,9 +3,9 @@
 // Every failure, running out of memory among them, is the result false.
 #pragma once
 
+#include "analysis/UploadFile.h"
 #include "foundation/Portable.h"
 
-#include <fstream>
 #include <string>
 
 // Replies are a few hundred bytes; a longer one is refused rather than held
@@ -30,7 +30,12 @@ public:
 
     // Uploads one image, or an image and its sharpened copy (`path2` not
     // empty), and reads the tooth boxes and the findings of each tooth.
+    // The narrow paths are in the thread's ANSI code page, as the service's
+    // peers send them; where the caller holds wide paths it passes those, so
+    // that a folder no code page can spell is still read.
     bool Detect(const std::string& guid, const std::string& mac, const std::string& path1, const std::string& path2,
+                bool* accepted, std::string* posInfo, std::string* disInfo);
+    bool Detect(const std::string& guid, const std::string& mac, const std::wstring& path1, const std::wstring& path2,
                 bool* accepted, std::string* posInfo, std::string* disInfo);
     // Forwards the user's corrected findings of the analysis `guid`.
     bool UpdateFindings(const std::string& guid, const std::string& mac, const std::string& disInfo, bool* accepted);
@@ -51,11 +56,13 @@ public:
 
     // Connects within CONNECT_WAIT_MS; on failure the socket is closed and invalid.
     bool Connect(SOCKET* s);
-    // The size of the file, or -1 when it cannot be taken or exceeds a LEN.
-    static int GetStreamLength(std::ifstream& file);
     static void CloseSocketHandle(SOCKET* s);
 
 private:
+    // Uploads the images already open (the second one only when `twoImages`)
+    // and reads the reply. The files are let go once their bytes are sent.
+    bool Upload(const std::string& guid, const std::string& mac, CUploadFile* images, bool twoImages, bool* accepted,
+                std::string* posInfo, std::string* disInfo);
     // Connects, sends the request in `buf` (at most MAX_SEND_CALLS calls) and
     // reads the reply, its first receive into `buf`.
     bool Exchange(char* buf, int len, bool* accepted, std::string* posInfo, std::string* disInfo, std::string* extInfo);

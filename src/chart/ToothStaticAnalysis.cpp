@@ -30,24 +30,6 @@ constexpr float SHARPEN_RADIUS = 20.0f;
 
 constexpr wchar_t TEMP_JPEG_EXTENSION[] = L".jpg";
 
-// The upload opens files by narrow names in the thread's code page; a name
-// with characters outside it cannot be opened, and the request then fails.
-std::string ThreadCodePageName(const std::wstring& path)
-{
-    if (path.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, path.c_str(), static_cast<int>(path.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size <= 0) {
-        return {};
-    }
-    std::string name(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, path.c_str(), static_cast<int>(path.size()), name.data(), size, nullptr,
-                        nullptr);
-    return name;
-}
-
 GdiplusPtr<Gdiplus::Bitmap> Copy24Bit(Gdiplus::Bitmap& image, int32_t width, int32_t height)
 {
     GdiplusPtr<Gdiplus::Bitmap> copy(image.Clone(0, 0, width, height, PixelFormat24bppRGB));
@@ -229,8 +211,8 @@ bool CToothStatic::AnalyzeCurrentImage()
     bool accepted = false;
     std::string posInfo;
     std::string disInfo;
-    const bool answered = detect.Detect(guidText, machineId, ThreadCodePageName(first), ThreadCodePageName(second),
-                                        &accepted, &posInfo, &disInfo);
+    // By their wide paths: a patient's folder may hold characters no code page has.
+    const bool answered = detect.Detect(guidText, machineId, first, second, &accepted, &posInfo, &disInfo);
     // The tools belong to the teeth about to be replaced.
     RemoveToothTips();
     loader.teethMap = &parsedTeeth;

@@ -172,33 +172,49 @@ bool CRequestService::HandleRequest(SOCKET* client, const SServiceRequest& req)
 bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
 {
     std::wstring sharpWide;
-    std::string sharpPath;
-    if (req.command != COMMAND_NEW && !MakeSharpenedCopy(req.imagePath, &sharpWide, &sharpPath)) {
+    if (req.command != COMMAND_NEW && !MakeSharpenedCopy(req.imagePath, &sharpWide)) {
         return true;
     }
-    const std::string& path1 = req.command == COMMAND_NEWSHARP ? sharpPath : req.imagePath;
-    const std::string path2 = req.command == COMMAND_NEWSMART ? sharpPath : std::string();
+    bool analysed = false;
     bool accepted = false;
     std::string guid;
     std::string findingsByTooth;
-    // Only a JPEG image goes to the analysis server: any other file a client
-    // names is answered as one that cannot be read.
-    const bool analysed =
-        BeginsWithJpegSignature(path1) && AnalyzeImage(path1, path2, &accepted, &guid, &findingsByTooth);
-    // No client ever learns where NEWSMART's copy lies: it goes at once.
-    if (req.command == COMMAND_NEWSMART) {
-        tempFiles->Delete(sharpWide);
+    std::string sharpPath;
+    if (req.command == COMMAND_NEW) {
+        // Only a JPEG image goes to the analysis server: any other file a
+        // client names is answered as one that cannot be read.
+        analysed = BeginsWithJpegSignature(req.imagePath) &&
+                   AnalyzeImage(req.imagePath, std::string(), &accepted, &guid, &findingsByTooth);
+    } else if (req.command == COMMAND_NEWSHARP) {
+        // The reply names the copy in the code page: a copy that it cannot
+        // name (a temporary folder outside the code page) is of no use to
+        // the client, and the analysis fails.
+        analysed = WideToAnsi(sharpWide, &sharpPath) &&
+                   AnalyzeImage(sharpPath, std::string(), &accepted, &guid, &findingsByTooth);
+    } else {
+        // NEWSMART never names its copy, so it is read by its wide path,
+        // wherever the temporary folder is.
+        std::wstring imageWide;
+        analysed = AnsiToWide(req.imagePath, &imageWide) &&
+                   AnalyzeImage(imageWide, sharpWide, &accepted, &guid, &findingsByTooth);
     }
 
     const std::unique_ptr<char[]> frame(new char[FRAME_BUFFER_SIZE]);
     int frameLen = 0;
+    bool namesCopy = false;
     std::string findingsByCode;
     if (!analysed ||
         (accepted && !FindingsByCodeFromReply(findingsByTooth.c_str(), g_systemSetting.missEnd, &findingsByCode))) {
         BuildCodeReply(false, frame.get(), &frameLen);
     } else if (accepted) {
-        BuildResultReply(guid, findingsByCode, req.command == COMMAND_NEWSHARP ? &sharpPath : nullptr, frame.get(),
-                         &frameLen);
+        namesCopy = req.command == COMMAND_NEWSHARP;
+        if (!BuildResultReply(guid, findingsByCode, namesCopy ? &sharpPath : nullptr, frame.get(), &frameLen)) {
+            namesCopy = false;
+        }
+    }
+    // A copy that no reply names is never asked for: it goes at once.
+    if (!sharpWide.empty() && !namesCopy) {
+        tempFiles->Delete(sharpWide);
     }
     return SendReply(client, frame.get(), frameLen);
 }
@@ -224,7 +240,7 @@ bool CRequestService::HandleUpdate(SOCKET* client, const SServiceRequest& req)
     return SendReply(client, frame.get(), frameLen);
 }
 
-bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath, std::string* narrowPath)
+bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath)
 {
     GUID guid;
     wchar_t path[TEMP_PATH_CAPACITY];
@@ -234,30 +250,38 @@ bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstri
     }
     *widePath = path;
     tempFiles->Add(*widePath);
-    // A path the code page cannot hold would name another file, or none.
-    if (!WideToAnsi(*widePath, narrowPath)) {
-        tempFiles->Delete(*widePath);
-        return false;
-    }
     return true;
 }
 
 bool CRequestService::AnalyzeImage(const std::string& path1, const std::string& path2, bool* accepted,
                                    std::string* guid, std::string* disInfo)
 {
-    GUID id;
-    if (CoCreateGuid(&id) != S_OK || !GuidToString(&id, guid)) {
-        return false;
-    }
     std::string mac;
-    if (!GetMacAddressString(&mac) || mac.empty()) {
+    CToothDetect detect;
+    std::string toothBoxes;
+    return PrepareAnalysis(guid, &mac, &detect) &&
+           detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
+}
+
+bool CRequestService::AnalyzeImage(const std::wstring& path1, const std::wstring& path2, bool* accepted,
+                                   std::string* guid, std::string* disInfo)
+{
+    std::string mac;
+    CToothDetect detect;
+    std::string toothBoxes;
+    return PrepareAnalysis(guid, &mac, &detect) &&
+           detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
+}
+
+bool CRequestService::PrepareAnalysis(std::string* guid, std::string* mac, CToothDetect* detect)
+{
+    GUID id;
+    if (CoCreateGuid(&id) != S_OK || !GuidToString(&id, guid) || !GetMacAddressString(mac) || mac->empty()) {
         return false;
     }
-    CToothDetect detect;
-    detect.SetServer(serverAddress, serverPort);
-    detect.SetReplyWait(ANALYSIS_REPLY_WAIT_MS);
-    std::string toothBoxes;
-    return detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
+    detect->SetServer(serverAddress, serverPort);
+    detect->SetReplyWait(ANALYSIS_REPLY_WAIT_MS);
+    return true;
 }
 
 bool CRequestService::SendCommand(int which)

@@ -11,6 +11,7 @@
 #include <string>
 
 class CTempFileList;
+class CToothDetect;
 
 enum ServiceState : int32_t {
     STATE_CLOSED = 0,
@@ -45,7 +46,11 @@ public:
     // Runs the request and sends its reply, if it has one; false only when a
     // reply was due and could not be sent.
     bool HandleRequest(SOCKET* client, const SServiceRequest& req);
+    // One analysis through the analysis client; the tooth boxes are dropped.
+    // The wide form reads files whose paths the code page cannot spell.
     bool AnalyzeImage(const std::string& path1, const std::string& path2, bool* accepted, std::string* guid,
+                      std::string* disInfo);
+    bool AnalyzeImage(const std::wstring& path1, const std::wstring& path2, bool* accepted, std::string* guid,
                       std::string* disInfo);
     bool WriteCommand(int which);
 
@@ -53,8 +58,11 @@ private:
     bool HandleAnalysis(SOCKET* client, const SServiceRequest& req);
     bool HandleUpdate(SOCKET* client, const SServiceRequest& req);
     // A new temporary JPEG holding the sharpened request image, registered
-    // for deletion; its path in both forms.
-    bool MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath, std::string* narrowPath);
+    // for deletion.
+    bool MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath);
+    // A new GUID, the machine id and a client for the analysis server; false
+    // when either cannot be had.
+    bool PrepareAnalysis(std::string* guid, std::string* mac, CToothDetect* detect);
     void CloseSocket();
 
     SOCKET sock = INVALID_SOCKET;

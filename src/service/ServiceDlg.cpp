@@ -80,8 +80,8 @@ void CServiceDlg::OnClose()
         return;
     }
     // The worker is held by a request and the stop waits behind it: the
-    // process ends without it, so its files go now, those it holds open
-    // excepted.
+    // process ends without it, so its files go now. A copy that an upload
+    // still holds goes when the process's end lets it go.
     shared->tempFiles.DeleteAll();
 }
 

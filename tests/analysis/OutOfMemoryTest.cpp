@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -225,6 +227,49 @@ TEST(OutOfMemory, TheAnalysisClientReportsIt)
     });
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+TEST(OutOfMemory, ALengthAboveTheBoundIsRefusedBeforeAnythingIsAllocated)
+{
+    // The header comes in two pieces; with no allocation allowed, a LEN over
+    // the bound fails without asking for memory, while one within it needs
+    // its value buffer.
+    struct Case {
+        const char* what;
+        std::string first;
+        std::string rest;
+        bool asksForMemory;
+    };
+    const Case cases[] = {
+        {"LEN one above the bound", "#@REPORT@#;10", "48577;abc", false},
+        {"LEN of many digits", "#@REPORT@#;99999", "99999999999;abc", false},
+        {"LEN within the bound", "#@REPORT@#;1", "00;abc", true},
+    };
+    for (const Case& c : cases) {
+        LoopbackPair pair;
+        ASSERT_TRUE(pair.Ok());
+        int sent = 0;
+        ASSERT_TRUE(SendAll(&pair.server, c.first.data(), static_cast<int>(c.first.size()), &sent));
+        std::thread later([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            int restSent = 0;
+            SendAll(&pair.server, c.rest.data(), static_cast<int>(c.rest.size()), &restSent);
+            shutdown(pair.server, 1);
+        });
+        char buf[32];
+        TextFrame frame;
+        bool received = true;
+        bool struck = false;
+        {
+            AllocationFailure failure(0);
+            received = RecvFrame(&pair.client, buf, sizeof buf, "#@REPORT@#", &frame.data, &frame.len, &frame.offset,
+                                 MAX_REPORT_LEN, 5000);
+            struck = failure.Struck();
+        }
+        later.join();
+        EXPECT_FALSE(received) << c.what;
+        EXPECT_EQ(struck, c.asksForMemory) << c.what;
+    }
 }
 
 } // namespace

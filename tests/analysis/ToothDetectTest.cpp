@@ -2,6 +2,7 @@
 
 #include "FakeAnalysisServer.h"
 #include "analysis/TextField.h"
+#include "foundation/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,47 @@ TEST_F(ToothDetectTest, DetectSendsTheExactRequestWhereverTheImagesEndInTheBlock
         EXPECT_TRUE(requests.back().complete) << c.what;
         EXPECT_TRUE(requests.back().bytes == expected) << c.what << ": " << requests.back().bytes.size() << " bytes";
     }
+}
+
+TEST_F(ToothDetectTest, DetectReadsImagesByWidePathsInAFolderNoCodePageCanSpell)
+{
+    // Chinese, Greek and an emoji in one folder name.
+    const std::wstring inner = L"\u75c5\u60a3 \u738b\u5c0f\u660e \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7";
+    std::string content1;
+    std::string content2;
+    MakeImage("a.jpg", 3 * FRAME_BUFFER_SIZE + 5, &content1);
+    MakeImage("b.jpg", 300, &content2);
+#ifdef _WIN32
+    const std::wstring base = folder.wstring() + L"\\" + inner;
+    fs::create_directories(fs::path(base));
+    fs::rename(folder / "a.jpg", fs::path(base) / L"\u5168\u53e3\u7247.jpg");
+    fs::rename(folder / "b.jpg", fs::path(base) / L"b.jpg");
+    const std::wstring path1 = base + L"\\\u5168\u53e3\u7247.jpg";
+    const std::wstring path2 = base + L"\\b.jpg";
+#else
+    const std::string base = (folder / WideToUtf8(inner)).string();
+    fs::create_directories(base);
+    fs::rename(folder / "a.jpg", fs::path(base) / WideToUtf8(L"\u5168\u53e3\u7247.jpg"));
+    fs::rename(folder / "b.jpg", fs::path(base) / "b.jpg");
+    const std::wstring path1 = Utf8ToWide(base + "/" + WideToUtf8(L"\u5168\u53e3\u7247.jpg"));
+    const std::wstring path2 = Utf8ToWide(base + "/b.jpg");
+#endif
+    Answer({{"#@RETCODE@#", "1"}, {"#@POSINFO@#", "boxes"}, {"#@DISINFO@#", "codes"}});
+    bool accepted = false;
+    std::string posInfo;
+    std::string disInfo;
+    ASSERT_TRUE(detect.Detect(GUID_TEXT, MAC, path1, std::wstring(), &accepted, &posInfo, &disInfo));
+    ASSERT_TRUE(detect.Detect(GUID_TEXT, MAC, path1, path2, &accepted, &posInfo, &disInfo));
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(disInfo, "codes");
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string head = Field("#@GUID@#", GUID_TEXT) + Field("#@MACADDRESS@#", MAC) + Field("#@JPG@#", content1);
+    EXPECT_TRUE(requests[0].bytes == head + Field("#@NEWPANO@#", ""));
+    EXPECT_TRUE(requests[1].bytes == head + Field("#@SJPG@#", content2) + Field("#@SNEWPANO@#", ""));
+    // A wide path that names no file fails before any connection.
+    EXPECT_FALSE(detect.Detect(GUID_TEXT, MAC, path1 + L"x", std::wstring(), &accepted, &posInfo, &disInfo));
+    EXPECT_EQ(server.Requests().size(), 2u);
 }
 
 TEST_F(ToothDetectTest, DetectMakesNoConnectionWithoutBothFiles)
@@ -282,9 +324,25 @@ TEST_F(ToothDetectTest, RepliesThatComeLateInPiecesOrNotAtAll)
     std::vector<Case> cases(6);
     cases[0] = {"in pieces", {}, true};
     cases[0].scenario.reply = frame;
-    // The whole header must come with the first piece.
     cases[0].scenario.pieces = {15, 9, 1, 20};
     cases[0].scenario.pieceDelayMs = 30;
+    // The frame's header itself may come in pieces, however slowly, within the wait.
+    for (const size_t cut : {3, 5, 7}) {
+        Case header{"header cut", {}, true};
+        header.scenario.reply = frame;
+        header.scenario.pieces = {cut};
+        header.scenario.pieceDelayMs = 400;
+        cases.push_back(header);
+    }
+    Case byteByByte{"one byte per send", {}, true};
+    byteByByte.scenario.reply = frame;
+    byteByByte.scenario.pieces.assign(frame.size() - 1, 1);
+    byteByByte.scenario.pieceDelayMs = 1;
+    cases.push_back(byteByByte);
+    Case endless{"a header that never ends", {}, false};
+    endless.scenario.reply = "#@REPORT@#;2";
+    endless.scenario.holdOpen = true;
+    cases.push_back(endless);
     cases[1] = {"after a delay within the wait", {}, true};
     cases[1].scenario.reply = frame;
     cases[1].scenario.delayMs = 200;

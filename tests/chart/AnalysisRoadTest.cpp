@@ -332,6 +332,28 @@ TEST_F(AnalysisRoadTest, ATwentyFourBitImageIsUploadedAsItselfWithNothingRegiste
     EXPECT_TRUE(g_tempFiles.empty());
 }
 
+TEST_F(AnalysisRoadTest, AnImageInAFolderNoCodePageCanSpellIsUploadedAloneAndWithItsSharpenedCopy)
+{
+    server.SetScenario(Reply("1", "", ""));
+    // Chinese, Greek and an emoji: no ANSI code page holds them all.
+    const std::wstring patient = folder.File(L"\u75c5\u60a3 \u738b\u5c0f\u660e \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
+    ASSERT_TRUE(CreateDirectoryW(patient.c_str(), nullptr));
+    const std::wstring image = patient + L"\\\u5168\u53e3\u7247.jpg";
+    ASSERT_TRUE(CopyFileW(jpeg.c_str(), image.c_str(), TRUE));
+    const std::string bytes = testutil::ReadBytes(jpeg);
+
+    Show(image);
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    EXPECT_EQ(FieldValue(OnlyRequest(), "#@JPG@#"), bytes);
+
+    chart.sendBoth = true;
+    ASSERT_TRUE(chart.AnalyzeCurrentImage());
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(FieldValue(requests.back().bytes, "#@JPG@#"), bytes);
+    EXPECT_NE(FieldValue(requests.back().bytes, "#@SJPG@#"), "<absent>");
+}
+
 TEST_F(AnalysisRoadTest, AGreyImageGoesAsARegisteredTwentyFourBitCopyThatIsDeletedLater)
 {
     server.SetScenario(Reply("1", "", ""));

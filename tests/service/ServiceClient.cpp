@@ -78,6 +78,31 @@ ServiceAnswer AskService(const std::string& request, int boundMs)
     return answer;
 }
 
+ServiceAnswer AskServiceInPieces(const std::string& request, const std::vector<size_t>& cuts, int pauseMs, int boundMs)
+{
+    ServiceAnswer answer;
+    OwnedSocket s = ConnectToService();
+    answer.connected = s.Get() != INVALID_SOCKET;
+    if (!answer.connected) {
+        return answer;
+    }
+    const BOOL noDelay = TRUE;
+    setsockopt(s.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    size_t at = 0;
+    for (size_t i = 0; i <= cuts.size(); ++i) {
+        const size_t end = i < cuts.size() ? cuts[i] : request.size();
+        if (i > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        }
+        if (!SendWhole(s.Get(), request.substr(at, end - at))) {
+            return answer;
+        }
+        at = end;
+    }
+    answer.closed = ReadUntilClosed(s.Get(), boundMs, &answer.bytes);
+    return answer;
+}
+
 HeldConnection::HeldConnection(const std::string& sendFirst) : socket(ConnectToService())
 {
     if (Connected() && !sendFirst.empty()) {

@@ -5,6 +5,7 @@
 #include "analysis/SocketShim.h"
 
 #include <string>
+#include <vector>
 
 // "PTL1;<len>;" + payload.
 std::string RequestFrame(const std::string& payload);
@@ -21,6 +22,12 @@ struct ServiceAnswer {
 // Connects, sends `request` and reads until the service closes the
 // connection or `boundMs` runs out.
 ServiceAnswer AskService(const std::string& request, int boundMs = 20000);
+
+// As AskService, but the request goes in pieces that end at `cuts` (byte
+// offsets), with `pauseMs` before each piece after the first; each piece
+// leaves at once, not held back to join the next.
+ServiceAnswer AskServiceInPieces(const std::string& request, const std::vector<size_t>& cuts, int pauseMs,
+                                 int boundMs = 20000);
 
 // A connection to the service that sends what it is given and then holds
 // the connection open, silent, until it is closed or goes.

@@ -64,15 +64,22 @@ TEST(ServiceDialog, AShutdownRequestEndsTheDialogTheWayCancelDoes)
     EXPECT_TRUE(WaitForWorkerEnd(dialog));
 }
 
-TEST(ServiceDialog, EnterEndsTheDialogWithOkWhileTheServerGoesOnServing)
+TEST(ServiceDialog, EnterOrEscEndsTheDialogWhileTheServerGoesOnServing)
 {
-    CServiceDlg dialog;
-    const DialogRun run = RunDialog(dialog, [](HWND window) { PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0); });
-    EXPECT_EQ(run.result, IDOK);
-    ASSERT_TRUE(dialog.IsWorkerRunning());
-    EXPECT_EQ(AskService(NewRequest("NEW", "C:\\no\\such.jpg")).bytes, "RPT1;8;CODE;1;0");
-    AskService(SHUTDOWN_FRAME);
-    EXPECT_TRUE(WaitForWorkerEnd(dialog));
+    const struct {
+        WPARAM key;
+        INT_PTR result;
+    } cases[] = {{VK_RETURN, IDOK}, {VK_ESCAPE, IDCANCEL}};
+    for (const auto& c : cases) {
+        CServiceDlg dialog;
+        const DialogRun run = RunDialog(dialog, [&](HWND window) { PostMessageW(window, WM_KEYDOWN, c.key, 0); });
+        EXPECT_EQ(run.result, c.result) << c.key;
+        ASSERT_TRUE(dialog.IsWorkerRunning()) << c.key;
+        EXPECT_EQ(AskService(NewRequest("NEW", "C:\\no\\such.jpg")).bytes, "RPT1;8;CODE;1;0") << c.key;
+        AskService(SHUTDOWN_FRAME);
+        EXPECT_TRUE(WaitForWorkerEnd(dialog)) << c.key;
+        EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs)) << c.key;
+    }
 }
 
 TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTheWait)

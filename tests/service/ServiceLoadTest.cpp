@@ -143,10 +143,10 @@ TEST_F(ServiceLoad, FiveHundredRequestsInARowAreAllAnsweredWithFlatHandlesAndMem
     EXPECT_LE(last.virtualKiB, warm.virtualKiB + 4096);
 }
 
-TEST_F(ServiceLoad, EightClientsAtOnceEachGetTheAnalysesOfTheirOwnImages)
+TEST_F(ServiceLoad, SixteenClientsAtOnceEachGetTheAnalysesOfTheirOwnImages)
 {
-    constexpr int kClients = 8;
-    constexpr int kRequestsEach = 6;
+    constexpr int kClients = 16;
+    constexpr int kRequestsEach = 20;
     std::vector<std::string> images;
     for (int k = 0; k < kClients; ++k) {
         images.push_back(Image(10 + k));
@@ -177,12 +177,40 @@ TEST_F(ServiceLoad, EightClientsAtOnceEachGetTheAnalysesOfTheirOwnImages)
     }
 }
 
+TEST_F(ServiceLoad, ARequestWhoseHeaderComesInPiecesIsAnswered)
+{
+    const std::string request = NewRequest("NEW", Image(5));
+    std::vector<size_t> everyByte;
+    for (size_t i = 1; i < request.size(); ++i) {
+        everyByte.push_back(i);
+    }
+    const struct {
+        const char* what;
+        std::vector<size_t> cuts;
+        int pauseMs;
+    } cases[] = {
+        {"one byte per send", everyByte, 1},
+        {"cut after 3 bytes", {3}, 400},
+        {"cut after 5 bytes", {5}, 400},
+        {"cut after 7 bytes", {7}, 400},
+        {"cut after the frame header and inside the command's", {8, 12}, 400},
+    };
+    for (const auto& c : cases) {
+        const ServiceAnswer answer = AskServiceInPieces(request, c.cuts, c.pauseMs);
+        EXPECT_TRUE(answer.closed) << c.what;
+        EXPECT_EQ(answer.bytes, "RPT1;67;CODE;1;1" + Field("GUID", ReplyGuid(answer)) + Field("DISINFO", "b=11\n"))
+            << c.what;
+    }
+    EXPECT_EQ(fake.Requests().size(), std::size(cases));
+}
+
 TEST_F(ServiceLoad, AnIdleClientAndOneThatClosesHalfWayCostTheOthersNoMoreThanTheBound)
 {
     const std::string image = Image(3);
     const double bound = REQUEST_READ_WAIT_MS / 1000.0;
     for (int round = 0; round < 2; ++round) {
-        HeldConnection idle;
+        // Silent from the start, or silent inside a header that never ends.
+        HeldConnection idle(round == 0 ? "" : "PTL1;1");
         HeldConnection halfWay("PTL1;14;NEW;8;D:\\");
         halfWay.Close();
         ASSERT_TRUE(idle.Connected());

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -290,17 +291,91 @@ TEST_F(ServiceRun, ClosingWhileAClientHoldsItsConnectionEndsAfterTheWaitAndStill
     EXPECT_FALSE(testutil::FileExists(sharpFile));
 }
 
-TEST_F(ServiceRun, EnterEndsTheDialogWithoutStoppingTheServerSoItsFilesStay)
+TEST_F(ServiceRun, EnterOrEscEndsTheDialogWithoutStoppingTheServerSoItsFilesStay)
 {
-    const std::wstring sharpFile = MakeSharpenedCopy();
-    ASSERT_TRUE(testutil::FileExists(sharpFile));
-    const HWND dialog = Dialog();
-    ASSERT_NE(dialog, nullptr);
-    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 0);
+    for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        if (program->Ended()) {
+            StartService();
+        }
+        const std::wstring sharpFile = MakeSharpenedCopy();
+        ASSERT_TRUE(testutil::FileExists(sharpFile)) << key;
+        const HWND dialog = Dialog();
+        ASSERT_NE(dialog, nullptr) << key;
+        PostMessageW(dialog, WM_KEYDOWN, key, 0);
+        ASSERT_TRUE(program->WaitForEnd(kEndBoundMs)) << key;
+        EXPECT_EQ(program->ExitCode(), 0u) << key;
+        EXPECT_TRUE(testutil::FileExists(sharpFile)) << key;
+        DeleteFileW(sharpFile.c_str());
+    }
+}
+
+TEST_F(ServiceRun, ClosingDuringAnAnalysisLeavesNoCopyBehind)
+{
+    // The analysis server takes the upload and never answers: the worker
+    // waits for the reply with the copy uploaded when the dialog gives it up.
+    FakeScenario silent;
+    silent.holdOpen = true;
+    fake.SetScenario(silent);
+    const std::vector<std::wstring> before = TempJpegs();
+    for (const char* command : {"NEWSHARP", "NEWSMART"}) {
+        if (program->Ended()) {
+            StartService();
+        }
+        const size_t earlier = RecordedCount();
+        std::thread client([&] { AskService(NewRequest(command, imagePath), kEndBoundMs); });
+        const bool uploaded = testutil::PumpUntil(
+            [&] { return RecordedCount() > earlier && fake.Requests().back().complete; }, 10000);
+        Sleep(1000);
+        const HWND dialog = Dialog();
+        const auto start = std::chrono::steady_clock::now();
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        const bool ended = program->WaitForEnd(kEndBoundMs);
+        const double took = SecondsSince(start);
+        client.join();
+        ASSERT_TRUE(uploaded) << command;
+        ASSERT_TRUE(ended) << command;
+        EXPECT_LT(took, SERVICE_STOP_WAIT_MS / 1000.0 + 2) << command;
+        EXPECT_EQ(TempJpegs(), before) << command << ": a copy stayed behind";
+    }
+}
+
+TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMustNameItsCopy)
+{
+    AskService(SHUTDOWN_FRAME);
     ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
-    EXPECT_EQ(program->ExitCode(), 0u);
-    EXPECT_TRUE(testutil::FileExists(sharpFile));
-    DeleteFileW(sharpFile.c_str());
+    // Chinese, Greek and an emoji: no ANSI code page holds them all.
+    testutil::ScratchFolder temp;
+    const std::wstring folder = temp.File(L"\u81e8\u6642 \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    {
+        const TempFolderOverride override(folder);
+        StartService();
+    }
+    const std::string guid36 = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+    fake.SetScenario(AcceptWith("11,b\n"));
+
+    size_t before = RecordedCount();
+    const ServiceAnswer plain = AskService(NewRequest("NEW", imagePath));
+    EXPECT_EQ(plain.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
+    EXPECT_EQ(RecordedCount(), before + 1);
+
+    // The reply could not name the copy in the code page.
+    before = RecordedCount();
+    EXPECT_EQ(AskService(NewRequest("NEWSHARP", imagePath)).bytes, "RPT1;8;CODE;1;0");
+    EXPECT_EQ(RecordedCount(), before) << "NEWSHARP uploaded a copy it cannot name";
+
+    // NEWSMART never names its copy: it is read by its wide path.
+    const ServiceAnswer smart = AskService(NewRequest("NEWSMART", imagePath));
+    EXPECT_EQ(smart.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
+    const FakeRequest smartUpload = fake.Requests().back();
+    EXPECT_EQ(FieldValue(smartUpload.bytes, KEY_JPG), testutil::ReadBytes(image.File(L"scan.jpg")));
+    EXPECT_FALSE(FieldValue(smartUpload.bytes, KEY_SJPG).empty());
+
+    const std::string update = UpdateRequest({{"GUID", guid36}, {"DISINFO", "m=18\n"}});
+    EXPECT_EQ(AskService(update).bytes, "RPT1;8;CODE;1;1");
+    EXPECT_TRUE(testutil::EntriesIn(folder).empty()) << "a copy stayed in the temporary folder";
+    AskService(SHUTDOWN_FRAME);
+    EXPECT_TRUE(program->WaitForEnd(kEndBoundMs));
 }
 
 TEST_F(ServiceRun, TheMissendSettingKeepsMissingOnTheWisdomTeeth)
