@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace mainwindowtest;
 
 namespace {
@@ -25,16 +23,7 @@ protected:
         const HWND chart = dialog.toothChart.GetSafeHwnd();
         RECT box = dialog.toothChart.displayedTeeth.at(ToothKey(0, number)).screenBox;
         InflateRect(&box, 3, 3);
-        int width = 0;
-        int height = 0;
-        const auto pixels = testutil::ReadClientPixels(chart, &width, &height);
-        int count = 0;
-        for (int y = std::max(0L, box.top); y < std::min<LONG>(height, box.bottom); ++y) {
-            for (int x = std::max(0L, box.left); x < std::min<LONG>(width, box.right); ++x) {
-                count += pixels[static_cast<size_t>(y) * width + x] == colour ? 1 : 0;
-            }
-        }
-        return count;
+        return testutil::CountClientPixels(chart, box, colour);
     }
 
     bool ChartHasNothingToPaint() { return GetUpdateRect(dialog.toothChart.GetSafeHwnd(), nullptr, FALSE) == FALSE; }

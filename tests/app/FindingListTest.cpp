@@ -39,21 +39,6 @@ Rows ListRows(HWND list)
     return rows;
 }
 
-// Pixels of `colour` that the chart drew inside `box` (chart coordinates).
-int PixelsIn(HWND chart, const RECT& box, uint32_t colour)
-{
-    int width = 0;
-    int height = 0;
-    const auto pixels = testutil::ReadClientPixels(chart, &width, &height);
-    int count = 0;
-    for (int y = std::max(0L, box.top); y < std::min<LONG>(height, box.bottom); ++y) {
-        for (int x = std::max(0L, box.left); x < std::min<LONG>(width, box.right); ++x) {
-            count += pixels[static_cast<size_t>(y) * width + x] == colour ? 1 : 0;
-        }
-    }
-    return count;
-}
-
 class FindingListTest : public MainWindowTest {
 protected:
     // Teeth of the current image (index 0) as an analysis leaves them.
@@ -261,13 +246,13 @@ TEST_F(FindingListTest, AfterAnAnalysisTeethWithoutFindingsAreHiddenUntilOthersI
     EXPECT_TRUE(Checked(IDC_CHECK_CAVITY));
     EXPECT_EQ(dialog.toothChart.displayFilter, FILTER_ALL_FINDINGS);
     EXPECT_EQ(dialog.toothChart.toolTipCtrl.GetToolCount(), 1);
-    EXPECT_GT(PixelsIn(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(11), NUMBER_RED), 0);
-    EXPECT_EQ(PixelsIn(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(21), NUMBER_RED), 0);
+    EXPECT_GT(testutil::CountClientPixels(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(11), NUMBER_RED), 0);
+    EXPECT_EQ(testutil::CountClientPixels(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(21), NUMBER_RED), 0);
 
     Click(IDC_CHECK_OTHERS);
     EXPECT_EQ(dialog.filterMask, 0xFFFFFFFFu);
     EXPECT_EQ(dialog.toothChart.toolTipCtrl.GetToolCount(), 2);
-    EXPECT_GT(PixelsIn(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(21), NUMBER_RED), 0);
+    EXPECT_GT(testutil::CountClientPixels(dialog.toothChart.GetSafeHwnd(), ScreenBoxOf(21), NUMBER_RED), 0);
 }
 
 TEST_F(FindingListTest, UncheckingAKindHidesItsTeethAndTheirTipsAtOnceAndKeepsTheRows)
@@ -284,15 +269,15 @@ TEST_F(FindingListTest, UncheckingAKindHidesItsTeethAndTheirTipsAtOnceAndKeepsTh
     // Tooth 11 had only Cavity; 21 stays for its Filling.
     EXPECT_EQ(dialog.toothChart.toolTipCtrl.GetToolCount(), 2);
     const HWND chart = dialog.toothChart.GetSafeHwnd();
-    EXPECT_EQ(PixelsIn(chart, ScreenBoxOf(11), NUMBER_RED), 0);
-    EXPECT_GT(PixelsIn(chart, ScreenBoxOf(21), NUMBER_RED), 0);
-    EXPECT_GT(PixelsIn(chart, ScreenBoxOf(31), NUMBER_RED), 0);
+    EXPECT_EQ(testutil::CountClientPixels(chart, ScreenBoxOf(11), NUMBER_RED), 0);
+    EXPECT_GT(testutil::CountClientPixels(chart, ScreenBoxOf(21), NUMBER_RED), 0);
+    EXPECT_GT(testutil::CountClientPixels(chart, ScreenBoxOf(31), NUMBER_RED), 0);
     EXPECT_EQ(ListRows(dialog.findingList), rows);
 
     Click(IDC_CHECK_CAVITY);
     EXPECT_EQ(dialog.filterMask, FILTER_ALL_FINDINGS);
     EXPECT_EQ(dialog.toothChart.toolTipCtrl.GetToolCount(), 3);
-    EXPECT_GT(PixelsIn(chart, ScreenBoxOf(11), NUMBER_RED), 0);
+    EXPECT_GT(testutil::CountClientPixels(chart, ScreenBoxOf(11), NUMBER_RED), 0);
 }
 
 TEST_F(FindingListTest, TheCheckMarksFollowTheFilterAcrossAnalyses)

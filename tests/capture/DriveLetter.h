@@ -27,7 +27,8 @@ public:
             }
             link = prefix + L"/dosdevices/" + static_cast<wchar_t>(letter - L'A' + L'a') + L":";
             const std::wstring root = std::wstring(1, letter) + L":\\";
-            if (RunUnix(L"/bin/ln -s '" + std::wstring(target.begin(), target.end()) + L"' '" + link + L"'") &&
+            if (testutil::StartUnixCommand(L"/bin/ln -s '" + std::wstring(target.begin(), target.end()) + L"' '" +
+                                           link + L"'") &&
                 testutil::PumpUntil([&] { return testutil::FileExists(root); }, 10000)) {
                 rootPath = root;
             }
@@ -36,7 +37,7 @@ public:
     }
     ~DriveLetter()
     {
-        if (!link.empty() && RunUnix(L"/bin/rm -f '" + link + L"'") && !rootPath.empty()) {
+        if (!link.empty() && testutil::StartUnixCommand(L"/bin/rm -f '" + link + L"'") && !rootPath.empty()) {
             testutil::PumpUntil([&] { return !testutil::FileExists(rootPath); }, 10000);
         }
     }
@@ -68,23 +69,6 @@ private:
         std::string result = unixPath;
         HeapFree(GetProcessHeap(), 0, unixPath);
         return result;
-    }
-
-    // Wine starts a Unix program without a process to wait for: the caller
-    // waits for what it does.
-    static bool RunUnix(std::wstring commandLine)
-    {
-        commandLine = L"/bin/sh -c \"" + commandLine + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process)) {
-            return false;
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return true;
     }
 
     std::wstring link;

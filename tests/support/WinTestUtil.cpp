@@ -79,26 +79,44 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Wine starts a Unix program without giving back a process to wait for, so
-// the picture is written under another name and renamed once complete.
+int CountClientPixels(HWND window, const RECT& box, uint32_t colour)
+{
+    int width = 0;
+    int height = 0;
+    const auto pixels = ReadClientPixels(window, &width, &height);
+    int count = 0;
+    for (int y = std::max(0L, box.top); y < std::min<LONG>(height, box.bottom); ++y) {
+        for (int x = std::max(0L, box.left); x < std::min<LONG>(width, box.right); ++x) {
+            count += pixels[static_cast<size_t>(y) * width + x] == colour ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+bool StartUnixCommand(const std::wstring& commandLine)
+{
+    std::wstring shellLine = L"/bin/sh -c \"" + commandLine + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, shellLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// The picture is written under another name and renamed once complete, so
+// that a waiter never reads half a file.
 bool SaveScreenshot(const std::wstring& path)
 {
     DeleteFileW(path.c_str());
     std::wstring unixPath = path.substr(2);
     std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
     const std::wstring partial = unixPath + L".part.png";
-    std::wstring commandLine =
-        L"/bin/sh -c \"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return PumpUntil([&] { return FileExists(path); }, 20000);
+    return StartUnixCommand(L"import -window root '" + partial + L"' && mv '" + partial + L"' '" + unixPath + L"'") &&
+           PumpUntil([&] { return FileExists(path); }, 20000);
 }
 
 std::set<std::wstring> EntriesIn(const std::wstring& folder)

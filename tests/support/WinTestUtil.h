@@ -51,6 +51,13 @@ std::set<std::wstring> EntriesIn(const std::wstring& folder);
 // row by row from the top. Read from the window's own device context, so a
 // window that covers it does not matter (PrintWindow gives white under Wine).
 std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
+// How many pixels of `colour` (0xRRGGBB) `window` drew inside `box`, in its
+// client coordinates; the part of `box` outside the client area counts none.
+int CountClientPixels(HWND window, const RECT& box, uint32_t colour);
+
+// Starts `commandLine` with the Unix shell. Wine gives back no process to
+// wait for: the caller waits for what the command does.
+bool StartUnixCommand(const std::wstring& commandLine);
 
 // The whole X display, as ImageMagick's import sees it (what a person would
 // see), into `path` on Z:; false when no picture came within 20 s.
