@@ -94,12 +94,7 @@ private:
             checkedAtOpen.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
         }
         for (const int item : clicks) {
-            RECT r{};
-            GetMenuItemRect(nullptr, menu, static_cast<UINT>(item), &r);
-            const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-            SendMouse(0, centre);
-            SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
-            SendMouse(MOUSEEVENTF_LEFTUP, centre);
+            ClickMenuItem(menu, item);
         }
         // Into the menu's own queue: a key typed on the shared display could
         // reach another test's window.

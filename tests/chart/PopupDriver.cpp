@@ -88,18 +88,23 @@ void PopupDriver::Drive(std::optional<POINT> rightClickAt, int choose)
         // reach another test's window.
         PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
-        RECT r{};
-        GetMenuItemRect(nullptr, menu, static_cast<UINT>(choose), &r);
-        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        SendMouse(0, centre);
-        SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
-        SendMouse(MOUSEEVENTF_LEFTUP, centre);
+        ClickMenuItem(menu, choose);
     }
     const DWORD start = GetTickCount();
     while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < MENU_WAIT_MS) {
         Sleep(20);
     }
     done = true;
+}
+
+void ClickMenuItem(HMENU menu, int position)
+{
+    RECT r{};
+    GetMenuItemRect(nullptr, menu, static_cast<UINT>(position), &r);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SendMouse(0, centre);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
+    SendMouse(MOUSEEVENTF_LEFTUP, centre);
 }
 
 } // namespace charttest

@@ -51,4 +51,7 @@ HWND VisibleMenuWindow(DWORD boundMs);
 // One mouse event at `at` (screen coordinates) through SendInput.
 void SendMouse(DWORD flags, POINT at);
 
+// A left click on the centre of the item at `position` of the open `menu`.
+void ClickMenuItem(HMENU menu, int position);
+
 } // namespace charttest

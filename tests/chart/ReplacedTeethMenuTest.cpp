@@ -78,12 +78,7 @@ void DriveMenu(const std::vector<int>& clicks, std::atomic<bool>* opened)
     }
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
     for (const int item : clicks) {
-        RECT r{};
-        GetMenuItemRect(nullptr, menu, static_cast<UINT>(item), &r);
-        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        SendMouse(0, centre);
-        SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
-        SendMouse(MOUSEEVENTF_LEFTUP, centre);
+        ClickMenuItem(menu, item);
     }
     // Into the menu's own queue: a key typed on the shared display could
     // reach another test's window.

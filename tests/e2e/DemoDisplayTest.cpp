@@ -18,20 +18,9 @@ constexpr wchar_t kSettingsCaption[] = L"設定";
 constexpr UINT kChartId = 0xFFFF;
 constexpr DWORD kBoundMs = 30000;
 
-BOOL CALLBACK FindCaptureButtonProc(HWND top, LPARAM found)
-{
-    HWND candidate = FindWindowExW(top, nullptr, L"Button", L"擷取X光");
-    if (candidate != nullptr && IsWindowVisible(top)) {
-        *reinterpret_cast<HWND*>(found) = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND FindToolbar()
 {
-    HWND button = nullptr;
-    EnumWindows(FindCaptureButtonProc, reinterpret_cast<LPARAM>(&button));
+    HWND button = testutil::FindCaptureButton();
     return button != nullptr ? GetAncestor(button, GA_ROOT) : nullptr;
 }
 

@@ -403,24 +403,6 @@ private:
     HWND window = nullptr;
 };
 
-BOOL CALLBACK FindCaptureButtonProc(HWND top, LPARAM found)
-{
-    HWND candidate = FindWindowExW(top, nullptr, L"Button", L"擷取X光");
-    if (candidate != nullptr && IsWindowVisible(top)) {
-        *reinterpret_cast<HWND*>(found) = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The capture button of the program's floating toolbar, or null.
-HWND FindCaptureButton()
-{
-    HWND button = nullptr;
-    EnumWindows(FindCaptureButtonProc, reinterpret_cast<LPARAM>(&button));
-    return button;
-}
-
 void ClickAt(POINT screen)
 {
     const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
@@ -469,7 +451,7 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     testutil::ProgramProcess running(L"");
     ASSERT_TRUE(running.Started());
     HWND button = nullptr;
-    ASSERT_TRUE(testutil::PumpUntil([&] { return (button = FindCaptureButton()) != nullptr; }, kBoundMs));
+    ASSERT_TRUE(testutil::PumpUntil([&] { return (button = testutil::FindCaptureButton()) != nullptr; }, kBoundMs));
     HWND toolbar = GetAncestor(button, GA_ROOT);
     HWND window = nullptr;
     ASSERT_TRUE(testutil::PumpUntil(

@@ -304,6 +304,27 @@ BOOL CALLBACK CollectVisibleCaption(HWND window, LPARAM param)
 
 } // namespace
 
+namespace {
+
+BOOL CALLBACK FindCaptureButtonProc(HWND top, LPARAM found)
+{
+    HWND candidate = FindWindowExW(top, nullptr, L"Button", L"擷取X光");
+    if (candidate != nullptr && IsWindowVisible(top)) {
+        *reinterpret_cast<HWND*>(found) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindCaptureButton()
+{
+    HWND button = nullptr;
+    EnumWindows(FindCaptureButtonProc, reinterpret_cast<LPARAM>(&button));
+    return button;
+}
+
 ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs)
 {
     std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;

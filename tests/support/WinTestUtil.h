@@ -94,6 +94,10 @@ struct ProgramRun {
 // hand-off is sent to a window of the test) and notes its visible windows.
 ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs = 60000);
 
+// The capture button ("擷取X光") of a visible floating toolbar of the
+// program's, or null.
+HWND FindCaptureButton();
+
 // Quillmere.exe started in its folder with `arguments`, for a test that
 // drives it while it runs; ended if it still runs when the object goes.
 class ProgramProcess {
