@@ -2,6 +2,8 @@
 
 #include "WinTestUtil.h"
 
+#include "foundation/MacAddressUtil.h"
+
 #include <memory>
 
 namespace charttest {
@@ -55,6 +57,14 @@ CToothInfo Tooth(int32_t number, uint32_t mask, RECT imageBox)
     tooth.findingMask = mask;
     tooth.imageBox = imageBox;
     return tooth;
+}
+
+void UseFakeServer(CToothStatic& chart, unsigned short port)
+{
+    g_macAddressUtil.Refresh([](IP_ADAPTER_INFO*, ULONG*) -> ULONG { return ERROR_NO_DATA; });
+    chart.serverHost = "127.0.0.1";
+    chart.serverPort = port;
+    chart.adapterTable = testutil::OneAdapterTable;
 }
 
 } // namespace charttest

@@ -53,6 +53,11 @@ constexpr uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b)
     return (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
 }
 
+// Points the chart at a fake analysis server on loopback `port`, with the
+// machine id of one synthetic adapter. The process-wide adapter list is
+// emptied first: an id an earlier test found would stay for the process.
+void UseFakeServer(CToothStatic& chart, unsigned short port);
+
 // A tooth of the current image with its box in image pixels.
 CToothInfo Tooth(int32_t number, uint32_t mask, RECT imageBox);
 

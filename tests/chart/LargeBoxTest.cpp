@@ -6,7 +6,6 @@
 #include "WinTestUtil.h"
 
 #include "chart/ToothSprite.h"
-#include "foundation/MacAddressUtil.h"
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 
@@ -151,10 +150,7 @@ protected:
     {
         ASSERT_TRUE(host.created);
         ASSERT_TRUE(server.Start(0));
-        g_macAddressUtil.Refresh([](IP_ADAPTER_INFO*, ULONG*) -> ULONG { return ERROR_NO_DATA; });
-        chart.serverHost = "127.0.0.1";
-        chart.serverPort = server.Port();
-        chart.adapterTable = testutil::OneAdapterTable;
+        UseFakeServer(chart, server.Port());
         const std::wstring image = folder.File(L"image.bmp");
         ASSERT_TRUE(WriteSolidImage(image, CHART.right, CHART.bottom, RGB(0x20, 0x40, 0x60)));
         ASSERT_TRUE(chart.SetImageFiles({image}));

@@ -9,7 +9,6 @@
 
 #include "analysis/FindingKind.h"
 #include "chart/MultiSelMenu.h"
-#include "foundation/MacAddressUtil.h"
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 
@@ -91,10 +90,7 @@ protected:
     {
         ASSERT_TRUE(host.created);
         ASSERT_TRUE(server.Start(0));
-        g_macAddressUtil.Refresh([](IP_ADAPTER_INFO*, ULONG*) -> ULONG { return ERROR_NO_DATA; });
-        chart.serverHost = "127.0.0.1";
-        chart.serverPort = server.Port();
-        chart.adapterTable = testutil::OneAdapterTable;
+        UseFakeServer(chart, server.Port());
         chart.listener = &listener;
         savedToken = g_systemSetting.clipboardToken;
         g_systemSetting.clipboardToken = false;
