@@ -9,7 +9,6 @@
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 #include "res/resource.h"
-#include "ui/ShellOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +93,6 @@ protected:
 
     void TearDown() override
     {
-        ReplaceShellOpener(nullptr);
         DeleteTempFiles();
         g_systemSetting.captureRect = savedSetting;
         g_systemSetting.dirty = false;
@@ -271,25 +269,19 @@ TEST_F(ToolbarTest, AClickAndADragNeverTakeTheFocusFromTheWindowTheUserWorksIn)
 
 TEST_F(ToolbarTest, ViewResultDoesNothingBeforeACaptureAndThenOpensTheImageAndTheFindingsTextFile)
 {
-    std::vector<std::wstring> opened;
-    ReplaceShellOpener([&opened](const ShellCall& call) {
-        opened.push_back(call.target);
-        EXPECT_EQ(call.verb, nullptr);
-        EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
-        return true;
-    });
+    testutil::ShellRecorder shell;
     CToolbarDlg toolbar;
     Show(toolbar, TRUE);
     Click(toolbar, IDC_BTN_VIEW_RESULT);
-    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(shell.opened.empty());
     EXPECT_TRUE(g_tempFiles.empty());
 
     toolbar.capturedImagePath = L"C:\\captures\\pano.jpg";
     toolbar.findingsText = L"11 齲齒\r\n46 根尖病灶\r\n";
     Click(toolbar, IDC_BTN_VIEW_RESULT);
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], L"C:\\captures\\pano.jpg");
-    const std::wstring& textFile = opened[1];
+    ASSERT_EQ(shell.opened.size(), 2u);
+    EXPECT_EQ(shell.opened[0], L"C:\\captures\\pano.jpg");
+    const std::wstring& textFile = shell.opened[1];
     EXPECT_EQ(textFile.substr(textFile.size() - 4), L".txt");
     ASSERT_EQ(g_tempFiles.size(), 1u);
     EXPECT_EQ(g_tempFiles[0], textFile);
@@ -327,11 +319,7 @@ private:
 
 TEST_F(ToolbarTest, ViewResultWritesTheFindingsTextIntoATemporaryFolderThatNoAnsiCodePageSpells)
 {
-    std::vector<std::wstring> opened;
-    ReplaceShellOpener([&opened](const ShellCall& call) {
-        opened.push_back(call.target);
-        return true;
-    });
+    testutil::ShellRecorder shell;
     testutil::ScratchFolder scratch;
     // A user name of mixed scripts and an emoji: no code page holds them all.
     const std::wstring temp = scratch.File(L"王小明 Ωμέγα \U0001F9B7");
@@ -344,8 +332,8 @@ TEST_F(ToolbarTest, ViewResultWritesTheFindingsTextIntoATemporaryFolderThatNoAns
         const TemporaryFolderAt redirected(temp);
         Click(toolbar, IDC_BTN_VIEW_RESULT);
     }
-    ASSERT_EQ(opened.size(), 2u);
-    const std::wstring& textFile = opened[1];
+    ASSERT_EQ(shell.opened.size(), 2u);
+    const std::wstring& textFile = shell.opened[1];
     EXPECT_EQ(textFile.rfind(temp + L"\\", 0), 0u);
     EXPECT_EQ(testutil::ReadBytes(textFile), "\xE7\x89\x99\xE4\xBD\x8D 11\r\n");
     ASSERT_EQ(g_tempFiles.size(), 1u);

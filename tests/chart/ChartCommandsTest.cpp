@@ -10,7 +10,6 @@
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 #include "res/resource.h"
-#include "ui/ShellOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -93,13 +92,6 @@ protected:
         ASSERT_TRUE(WriteRampImage(image, 400, 300));
         ASSERT_TRUE(Chart().SetImageFiles({image}));
         Chart().listener = &listener;
-        previousOpener = ReplaceShellOpener([this](const ShellCall& call) {
-            opened.push_back(call.target);
-            // Every shell call takes the default verb of the target's type.
-            EXPECT_EQ(call.verb, nullptr);
-            EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
-            return true;
-        });
         GetCurrentDirectoryW(MAX_PATH, previousFolder);
         SetCurrentDirectoryW(folder.Path().c_str());
         CreateDirectoryW(folder.File(L"Record").c_str(), nullptr);
@@ -112,7 +104,6 @@ protected:
         }
         host.reset();
         SetCurrentDirectoryW(previousFolder);
-        ReplaceShellOpener(previousOpener);
         g_systemSetting.captureBar = savedCaptureBar;
         g_systemSetting.captureRect = savedRegion;
         DeleteTempFiles();
@@ -137,8 +128,8 @@ protected:
     std::unique_ptr<ChartHost> host;
     std::wstring image;
     RecordingListener listener;
-    std::vector<std::wstring> opened;
-    ShellOpener previousOpener;
+    // Every shell call takes the default verb of the target's type.
+    testutil::ShellRecorder shell;
     wchar_t previousFolder[MAX_PATH] = {};
     bool savedCaptureBar = false;
     RECT savedRegion{};
@@ -307,11 +298,11 @@ TEST_F(ChartCommandsTest, ElevenKindsOpenTheirOwnWebPageAndUnknownHasNone)
     for (UINT id = ID_OPEN_REFERENCE_FIRST - 1; id <= ID_OPEN_REFERENCE_LAST + 1; ++id) {
         Command(id);
     }
-    ASSERT_EQ(opened.size(), 11u);
-    for (size_t i = 0; i < opened.size(); ++i) {
-        EXPECT_EQ(opened[i].rfind(L"https://", 0), 0u) << i;
+    ASSERT_EQ(shell.opened.size(), 11u);
+    for (size_t i = 0; i < shell.opened.size(); ++i) {
+        EXPECT_EQ(shell.opened[i].rfind(L"https://", 0), 0u) << i;
         for (size_t j = 0; j < i; ++j) {
-            EXPECT_NE(opened[i], opened[j]) << i << " " << j;
+            EXPECT_NE(shell.opened[i], shell.opened[j]) << i << " " << j;
         }
     }
 }

@@ -8,7 +8,6 @@
 #include "analysis/FindingKind.h"
 #include "foundation/SystemSetting.h"
 #include "res/resource.h"
-#include "ui/ShellOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -45,13 +44,6 @@ protected:
         RECT client{};
         GetClientRect(Chart().GetSafeHwnd(), &client);
         Chart().UpdateLayout(&client);
-        previousOpener = ReplaceShellOpener([this](const ShellCall& call) {
-            opened.push_back(call.target);
-            // Every shell call takes the default verb of the target's type.
-            EXPECT_EQ(call.verb, nullptr);
-            EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
-            return true;
-        });
         GetCurrentDirectoryW(MAX_PATH, previousFolder);
         SetCurrentDirectoryW(folder.Path().c_str());
         CreateDirectoryW(folder.File(L"Health").c_str(), nullptr);
@@ -63,7 +55,6 @@ protected:
     {
         host.reset();
         SetCurrentDirectoryW(previousFolder);
-        ReplaceShellOpener(previousOpener);
         g_systemSetting.captureBar = savedCaptureBar;
     }
 
@@ -87,8 +78,8 @@ protected:
 
     testutil::ScratchFolder folder;
     std::unique_ptr<ChartHost> host;
-    std::vector<std::wstring> opened;
-    ShellOpener previousOpener;
+    // Every shell call takes the default verb of the target's type.
+    testutil::ShellRecorder shell;
     wchar_t previousFolder[MAX_PATH] = {};
     bool savedCaptureBar = false;
 };
@@ -111,18 +102,18 @@ TEST_F(HealthPageTest, APageItemOverAHoveredToothWritesThePageAndTheCropBesideIt
     GUID format{};
     crop.GetRawFormat(&format);
     EXPECT_TRUE(IsEqualGUID(format, Gdiplus::ImageFormatJPEG));
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], std::wstring(PAGE_FOLDER) + L"\\index.html");
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], std::wstring(PAGE_FOLDER) + L"\\index.html");
 }
 
 TEST_F(HealthPageTest, AShellItemOpensItsTargetAndAPageItemWithoutAHoveredToothWritesNothing)
 {
     ChooseHealthItem(1, {150, 150});
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], L"https://example.org/gums");
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0], L"https://example.org/gums");
 
     ChooseHealthItem(0, {20, 20});
-    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(testutil::EntriesIn(folder.File(PAGE_FOLDER)), (std::set<std::wstring>{L"index.tpl"}));
 }
 
@@ -137,7 +128,7 @@ TEST_F(HealthPageTest, ACropThatCannotBeMadeLeavesNoOlderCropBehindButThePageSti
         {"no current image", false, {200, 200, 400, 380}},
     };
     for (const auto& c : cases) {
-        opened.clear();
+        shell.opened.clear();
         DeleteFileW(PageFile(L"index.html").c_str());
         // Left by an earlier page, of another tooth or patient.
         testutil::WriteBytes(PageFile(L"tooth_img01.jpg"), "another tooth's picture");
@@ -152,7 +143,7 @@ TEST_F(HealthPageTest, ACropThatCannotBeMadeLeavesNoOlderCropBehindButThePageSti
         EXPECT_EQ(testutil::ReadBytes(PageFile(L"index.html")),
                   "<p>36 \xE8\x99\x9F</p><img src=\"tooth_img01.jpg\" alt=\"36\">")
             << c.name;
-        EXPECT_EQ(opened.size(), 1u) << c.name;
+        EXPECT_EQ(shell.opened.size(), 1u) << c.name;
     }
 }
 

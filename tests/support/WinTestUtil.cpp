@@ -3,6 +3,8 @@
 #include "ui/Dialog.h"
 #include "ui/Gdiplus.h"
 
+#include <gtest/gtest.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -323,6 +325,21 @@ HWND FindCaptureButton()
     HWND button = nullptr;
     EnumWindows(FindCaptureButtonProc, reinterpret_cast<LPARAM>(&button));
     return button;
+}
+
+ShellRecorder::ShellRecorder()
+    : previous(ReplaceShellOpener([this](const ShellCall& call) {
+          opened.push_back(call.target);
+          EXPECT_EQ(call.verb, nullptr);
+          EXPECT_EQ(call.showCommand, SW_SHOWDEFAULT);
+          return true;
+      }))
+{
+}
+
+ShellRecorder::~ShellRecorder()
+{
+    ReplaceShellOpener(previous);
 }
 
 ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs)

@@ -8,6 +8,8 @@
 #include <iphlpapi.h>
 #include <windows.h>
 
+#include "ui/ShellOpen.h"
+
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -97,6 +99,22 @@ ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs = 60000);
 // The capture button ("擷取X光") of a visible floating toolbar of the
 // program's, or null.
 HWND FindCaptureButton();
+
+// Stands in for the shell while it lives, then gives the shell back: notes
+// the target of every call, and expects each call to take the default verb
+// of the target's type and SW_SHOWDEFAULT.
+class ShellRecorder {
+public:
+    ShellRecorder();
+    ~ShellRecorder();
+    ShellRecorder(const ShellRecorder&) = delete;
+    ShellRecorder& operator=(const ShellRecorder&) = delete;
+
+    std::vector<std::wstring> opened;
+
+private:
+    ShellOpener previous;
+};
 
 // Quillmere.exe started in its folder with `arguments`, for a test that
 // drives it while it runs; ended if it still runs when the object goes.
