@@ -148,7 +148,7 @@ TEST_F(PickerTest, OneMonitorOpensTheOverlayAtOnceOverItsWorkArea)
     bool chooserSeen = false;
     TimerScript script({OverlayShown(picker), Check([&] {
                             GetWindowRect(picker.GetSafeHwnd(), &overlayRect);
-                            chooserSeen = FindWindowW(nullptr, L"Select a Monitor") != nullptr;
+                            chooserSeen = testutil::FindVisibleWindow(nullptr, L"Select a Monitor") != nullptr;
                         }),
                         Drag(picker, POINT{10, 10}, POINT{50, 40}), Asked(), Answer(IDYES)});
     RECT out{};

@@ -186,8 +186,8 @@ TEST_F(ChartCommandsTest, TheFirstItemAsksForAnImageAndTheDialogCommandsRunTheir
         std::thread closer([&] {
             const DWORD start = GetTickCount();
             while (GetTickCount() - start < 10000) {
-                HWND dialog = FindWindowW(L"#32770", d.caption);
-                if (dialog != nullptr && IsWindowVisible(dialog)) {
+                HWND dialog = testutil::FindVisibleWindow(L"#32770", d.caption);
+                if (dialog != nullptr) {
                     dialogSeen = true;
                     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                     return;

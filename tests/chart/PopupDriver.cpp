@@ -32,8 +32,8 @@ HWND VisibleMenuWindow(DWORD boundMs)
 {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < boundMs) {
-        HWND menu = FindWindowW(L"#32768", nullptr);
-        if (menu != nullptr && IsWindowVisible(menu)) {
+        HWND menu = testutil::FindVisibleWindow(L"#32768", nullptr);
+        if (menu != nullptr) {
             return menu;
         }
         Sleep(20);

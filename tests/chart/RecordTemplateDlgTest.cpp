@@ -69,7 +69,7 @@ int StepRunner::idleTicks = 0;
 
 HWND TopWindow(const wchar_t* caption)
 {
-    return FindWindowW(L"#32770", caption);
+    return testutil::FindVisibleWindow(L"#32770", caption);
 }
 
 HWND Editor()

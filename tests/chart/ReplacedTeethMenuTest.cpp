@@ -53,8 +53,7 @@ std::atomic<bool> g_replaced{false};
 
 void CALLBACK ReplaceBehindTheMenu(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    if (menu == nullptr || !IsWindowVisible(menu)) {
+    if (testutil::FindVisibleWindow(L"#32768", nullptr) == nullptr) {
         return;
     }
     KillTimer(nullptr, timer);

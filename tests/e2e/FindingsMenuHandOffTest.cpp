@@ -85,10 +85,9 @@ void SendMouse(DWORD flags, POINT at)
     testutil::PumpFor(60);
 }
 
-HWND VisibleMenu()
+HWND VisibleMenu(const testutil::ProgramProcess& program)
 {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+    return testutil::FindVisibleWindow(L"#32768", nullptr, program.Id());
 }
 
 class FindingsMenuHandOff : public testing::Test {
@@ -147,17 +146,17 @@ TEST_F(FindingsMenuHandOff, PatientBsImageHandedOverBehindPatientAsOpenMenuKeeps
     SendMouse(MOUSEEVENTF_LEFTDOWN, tooth);
     SendMouse(MOUSEEVENTF_LEFTUP, tooth);
     HWND menu = nullptr;
-    ASSERT_TRUE(testutil::PumpUntil([&] { return (menu = VisibleMenu()) != nullptr; }, kBoundMs));
+    ASSERT_TRUE(testutil::PumpUntil([&] { return (menu = VisibleMenu(running)) != nullptr; }, kBoundMs));
 
     // Patient B's image, by a second start, while the menu stays open.
     testutil::ProgramProcess later(L"/file \"" + patientB + L"\"");
     ASSERT_TRUE(later.WaitForEnd(kBoundMs));
     ASSERT_NE(WaitForAnalysed(patientB, 2, textOfB), nullptr);
-    ASSERT_EQ(VisibleMenu(), menu);
+    ASSERT_EQ(VisibleMenu(running), menu);
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\findings-menu-hand-off-e2e.png"));
 
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(testutil::PumpUntil([&] { return VisibleMenu() == nullptr; }, kBoundMs));
+    ASSERT_TRUE(testutil::PumpUntil([&] { return VisibleMenu(running) == nullptr; }, kBoundMs));
     // Whatever the closing menu would do is done once the window answers.
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, kBoundMs, &answer);

@@ -327,6 +327,19 @@ HWND FindCaptureButton()
     return button;
 }
 
+HWND FindVisibleWindow(const wchar_t* className, const wchar_t* caption, DWORD processId)
+{
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, caption)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 ShellRecorder::ShellRecorder()
     : previous(ReplaceShellOpener([this](const ShellCall& call) {
           opened.push_back(call.target);

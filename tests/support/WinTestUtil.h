@@ -100,6 +100,11 @@ ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs = 60000);
 // program's, or null.
 HWND FindCaptureButton();
 
+// The first visible top-level window of process `processId` with this class
+// and caption (null matches any), or null. Tests share one display, so a
+// lookup by name alone can meet, and then drive, another test's window.
+HWND FindVisibleWindow(const wchar_t* className, const wchar_t* caption, DWORD processId = GetCurrentProcessId());
+
 // Stands in for the shell while it lives, then gives the shell back: notes
 // the target of every call, and expects each call to take the default verb
 // of the target's type and SW_SHOWDEFAULT.
@@ -127,6 +132,7 @@ public:
 
     bool Started() const { return process != nullptr; }
     HANDLE Handle() const { return process; }
+    DWORD Id() const { return processId; }
     // Pumps this thread's messages until the program ends or `boundMs` runs
     // out; true when it ended.
     bool WaitForEnd(DWORD boundMs);
