@@ -253,18 +253,9 @@ bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstri
     return true;
 }
 
-bool CRequestService::AnalyzeImage(const std::string& path1, const std::string& path2, bool* accepted,
-                                   std::string* guid, std::string* disInfo)
-{
-    std::string mac;
-    CToothDetect detect;
-    std::string toothBoxes;
-    return PrepareAnalysis(guid, &mac, &detect) &&
-           detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
-}
-
-bool CRequestService::AnalyzeImage(const std::wstring& path1, const std::wstring& path2, bool* accepted,
-                                   std::string* guid, std::string* disInfo)
+template <typename Path>
+bool CRequestService::AnalyzeImage(const Path& path1, const Path& path2, bool* accepted, std::string* guid,
+                                   std::string* disInfo)
 {
     std::string mac;
     CToothDetect detect;

@@ -47,11 +47,10 @@ public:
     // reply was due and could not be sent.
     bool HandleRequest(SOCKET* client, const SServiceRequest& req);
     // One analysis through the analysis client; the tooth boxes are dropped.
-    // The wide form reads files whose paths the code page cannot spell.
-    bool AnalyzeImage(const std::string& path1, const std::string& path2, bool* accepted, std::string* guid,
-                      std::string* disInfo);
-    bool AnalyzeImage(const std::wstring& path1, const std::wstring& path2, bool* accepted, std::string* guid,
-                      std::string* disInfo);
+    // Paths are narrow or wide strings: the wide form reads files whose paths
+    // the code page cannot spell.
+    template <typename Path>
+    bool AnalyzeImage(const Path& path1, const Path& path2, bool* accepted, std::string* guid, std::string* disInfo);
     bool WriteCommand(int which);
 
 private:
