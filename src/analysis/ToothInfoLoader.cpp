@@ -341,25 +341,44 @@ void CToothInfoLoader::RemoveMissingWisdomTeeth()
     }
 }
 
-bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
-                       bool keepMissingWisdomTeeth)
+bool CToothInfoLoader::ReadReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth)
 {
-    teeth.clear();
-    CToothInfoLoader loader;
-    loader.teethMap = &teeth;
-    loader.loaderMode = TOOTH_BOXES;
-    bool read = loader.ParseText(toothBoxes);
-    loader.loaderMode = FINDINGS_BY_TOOTH;
-    loader.onlyExisting = true;
-    read = read && loader.ParseText(findingsByTooth);
+    if (useConstTeethMap || teethMap == nullptr) {
+        return false;
+    }
+    teethMap->clear();
+    loaderMode = TOOTH_BOXES;
+    bool read = ParseText(toothBoxes);
+    const bool boxesRead = !teethMap->empty();
+    loaderMode = FINDINGS_BY_TOOTH;
+    // Without a box the findings go into the empty map only to tell whether
+    // they name any kind but Healthy.
+    onlyExisting = boxesRead;
+    read = read && ParseText(findingsByTooth);
+    onlyExisting = true;
+    if (!boxesRead) {
+        const bool namesKinds = std::any_of(teethMap->begin(), teethMap->end(), [](const auto& entry) {
+            return (entry.second.findingMask & FILTER_ALL_FINDINGS) != 0;
+        });
+        teethMap->clear();
+        return read && !namesKinds;
+    }
     if (!read) {
-        teeth.clear();
+        teethMap->clear();
         return false;
     }
     if (!keepMissingWisdomTeeth) {
-        loader.RemoveMissingWisdomTeeth();
+        RemoveMissingWisdomTeeth();
     }
     return true;
+}
+
+bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
+                       bool keepMissingWisdomTeeth)
+{
+    CToothInfoLoader loader;
+    loader.teethMap = &teeth;
+    return loader.ReadReply(toothBoxes, findingsByTooth, keepMissingWisdomTeeth);
 }
 
 bool FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth, std::string* findingsByCode)

@@ -63,6 +63,15 @@ public:
     // Takes Missing off the wisdom teeth; one left with nothing else is erased.
     void RemoveMissingWisdomTeeth();
 
+    // Reads an analysis reply into the attached map: the boxes, then the
+    // findings of the teeth that have a box (the findings of a tooth without
+    // one are dropped); Missing comes off the wisdom teeth unless
+    // `keepMissingWisdomTeeth`. Leaves the loader reading findings of
+    // existing teeth. False, with the map empty, when memory ran out or when
+    // the findings name a kind but not one box could be read: such a reply
+    // says nothing about the teeth it names.
+    bool ReadReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth);
+
     ToothInfoMap* teethMap;
     const ToothInfoMap* constTeethMap;
     int32_t positionToothColumn;
@@ -93,9 +102,7 @@ private:
 
 // The helpers below fail, with empty outputs, only when memory ran out.
 
-// The chart's reading of an analysis reply into `teeth`: the boxes, then the
-// findings of the teeth that have a box; Missing comes off the wisdom teeth
-// unless `keepMissingWisdomTeeth`.
+// CToothInfoLoader::ReadReply into `teeth`, with a loader of its own.
 bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
                        bool keepMissingWisdomTeeth);
 

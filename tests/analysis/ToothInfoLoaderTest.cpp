@@ -298,6 +298,12 @@ TEST(ToothInfoLoader, CallerSequences)
     EXPECT_EQ(MasksOf(chart), (Masks{{11, 64}, {21, 10}}));
     EXPECT_TRUE(ReadAnalysisReply(chart, "200,100,10,10,18\n", "18,m\n", true));
     EXPECT_EQ(MasksOf(chart), (Masks{{18, 8}}));
+    // Findings without one readable box cannot be shown; no box and no
+    // finding is an empty chart.
+    EXPECT_FALSE(ReadAnalysisReply(chart, "zzz,not,boxes\n", "26,c\n", false));
+    EXPECT_EQ(MasksOf(chart), Masks{});
+    EXPECT_TRUE(ReadAnalysisReply(chart, "zzz,not,boxes\n", "zzz\n", false));
+    EXPECT_EQ(MasksOf(chart), Masks{});
 
     std::string text = "stale";
     EXPECT_TRUE(FindingsByCodeFromReply("11,bc\n18,m\n28,mp\n36,bp\n", false, &text));
