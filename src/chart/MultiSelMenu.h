@@ -39,6 +39,9 @@ public:
     // is tracked or when the hook cannot be installed; otherwise what
     // TrackPopupMenu answered.
     bool Track(CWnd* owner, POINT screenPoint);
+    // Closes the menu `owner` tracks, if any: its loop ends at its next turn,
+    // before it dispatches anything else.
+    static void EndTracking(const CWnd* owner);
 
 private:
     HMENU menu = nullptr;

@@ -188,7 +188,7 @@ void CToothStatic::ReleaseResources()
     }
     imageFiles.clear();
     displayedTeeth.clear();
-    ++displayGeneration;
+    BeginNewTeeth();
     DeleteTempFiles();
 }
 
@@ -204,7 +204,7 @@ bool CToothStatic::SetImageFiles(const std::vector<std::wstring>& files)
     RemoveToothTips();
     parsedTeeth.clear();
     displayedTeeth.clear();
-    ++displayGeneration;
+    BeginNewTeeth();
     imageFiles = files;
     currentIndex = files.empty() ? -1 : 0;
     LoadCurrentImage();
@@ -214,7 +214,8 @@ bool CToothStatic::SetImageFiles(const std::vector<std::wstring>& files)
 void CToothStatic::LoadCurrentImage()
 {
     // The owner empties the map before it loads another image of the list.
-    ++displayGeneration;
+    BeginNewTeeth();
+    ForgetAnalysis();
     image.reset();
     sharpenedImage.reset();
     ForgetStretchedImage();
@@ -250,6 +251,12 @@ void CToothStatic::LoadCurrentImage()
     if (hwnd != nullptr) {
         InvalidateRect(hwnd, nullptr, TRUE);
     }
+}
+
+void CToothStatic::BeginNewTeeth()
+{
+    ++displayGeneration;
+    CMultiSelMenu::EndTracking(this);
 }
 
 void CToothStatic::UpdateLayout(const RECT* clientRect)

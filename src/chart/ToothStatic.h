@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,8 @@ public:
     // a new image, an analysis, a reset): what outlives a user action, such
     // as the findings menu, acts only while it still reads what it began on.
     uint32_t displayGeneration = 0;
+    // The generation whose teeth an accepted analysis filed; none until then.
+    std::optional<uint32_t> analysedGeneration;
     ToothInfoMap parsedTeeth; // the last analysis reply, keyed by tooth number
     CToothInfoLoader loader;
     std::wstring tooltipText;
@@ -216,6 +219,12 @@ private:
     bool SaveSharpenedCopy(const wchar_t* path);
     // Leaves nothing on the clipboard, unless another program holds it open.
     void ClearClipboard();
+    // Nothing of an analysis outlives its image: empties `findingsText`, and
+    // the clipboard while it holds what the chart put there.
+    void ForgetAnalysis();
+    // Every replacement of the displayed teeth starts here: a new
+    // generation, and no findings menu left open on the teeth that go.
+    void BeginNewTeeth();
     // The machine id for a request; false or empty when there is none.
     bool MachineId(std::string* out) const;
     // Files the teeth of `parsedTeeth` under their display keys with their

@@ -17,6 +17,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -39,10 +40,28 @@ GdiplusPtr<Gdiplus::Bitmap> Copy24Bit(Gdiplus::Bitmap& image, int32_t width, int
     return copy;
 }
 
+// True when the open clipboard holds `text` as Unicode text.
+bool ClipboardTextIs(const std::wstring& text)
+{
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    GlobalLockScope locked(data);
+    if (!locked) {
+        return false;
+    }
+    const auto* chars = static_cast<const wchar_t*>(locked.Data());
+    const size_t units = GlobalSize(data) / sizeof(wchar_t);
+    return units > text.size() && std::equal(text.begin(), text.end(), chars) && chars[text.size()] == L'\0';
+}
+
 } // namespace
 
 void CToothStatic::OnCopyFindings()
 {
+    // Without an accepted analysis of these teeth the text of an empty chart
+    // would report "nothing found" for a patient never analysed.
+    if (analysedGeneration != displayGeneration) {
+        return;
+    }
     CRecordTemplateInfo recordTemplate;
     if (LoadUserTemplate(&recordTemplate)) {
         CopyFindingsText(&displayedTeeth, &recordTemplate, nullptr);
@@ -105,6 +124,18 @@ void CToothStatic::ClearClipboard()
     if (clipboard) {
         EmptyClipboard();
     }
+}
+
+void CToothStatic::ForgetAnalysis()
+{
+    // What the user copied from another program since stays theirs.
+    if (hwnd != nullptr) {
+        ClipboardSession clipboard(hwnd);
+        if (clipboard && (GetClipboardOwner() == hwnd || (!findingsText.empty() && ClipboardTextIs(findingsText)))) {
+            EmptyClipboard();
+        }
+    }
+    findingsText.clear();
 }
 
 bool CToothStatic::SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made)
@@ -219,19 +250,8 @@ bool CToothStatic::AnalyzeCurrentImage()
     loader.constTeethMap = nullptr;
     loader.useConstTeethMap = false;
     parsedTeeth.clear();
-    bool read = false;
-    if (answered && accepted) {
-        loader.loaderMode = TOOTH_BOXES;
-        read = loader.ParseText(posInfo.c_str());
-        loader.loaderMode = FINDINGS_BY_TOOTH;
-        loader.onlyExisting = true;
-        read = read && loader.ParseText(disInfo.c_str());
-        if (!read) {
-            parsedTeeth.clear();
-        } else if (!g_systemSetting.missEnd) {
-            loader.RemoveMissingWisdomTeeth();
-        }
-    }
+    const bool read =
+        answered && accepted && loader.ReadReply(posInfo.c_str(), disInfo.c_str(), g_systemSetting.missEnd);
 
     RECT client{};
     GetClientRect(hwnd, &client);
@@ -239,6 +259,9 @@ bool CToothStatic::AnalyzeCurrentImage()
         UpdateLayout(&client);
     }
     DisplayParsedTeeth();
+    if (read) {
+        analysedGeneration = displayGeneration;
+    }
     AddToothTips();
     if (!read) {
         // The text of an empty chart would read as "nothing found" for a
@@ -267,7 +290,7 @@ void CToothStatic::OnPrepareHoverDrawings()
 void CToothStatic::DisplayParsedTeeth()
 {
     displayedTeeth.clear();
-    ++displayGeneration;
+    BeginNewTeeth();
     for (const auto& entry : parsedTeeth) {
         CToothInfo tooth = entry.second;
         tooth.flags = 0;

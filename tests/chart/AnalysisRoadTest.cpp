@@ -9,6 +9,7 @@
 #include "foundation/MacAddressUtil.h"
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
+#include "res/resource.h"
 #include "ui/GdiplusPtr.h"
 
 #include <gtest/gtest.h>
@@ -147,44 +148,58 @@ protected:
     std::wstring grey;
 };
 
-TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhere)
+TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartConnectsNowhereAndLeavesNothingOfAnotherImage)
 {
     const std::wstring longFolder = folder.Path() + L"\\" + std::wstring(230, L'x');
     const std::wstring missingFolder = folder.File(L"missing");
     const std::wstring undecodable = folder.File(L"broken.jpg");
     testutil::WriteBytes(undecodable, "not a picture");
+    const std::wstring missing = folder.File(L"gone.jpg");
+    const std::wstring truncated = folder.File(L"truncated.jpg");
+    testutil::WriteBytes(truncated, testutil::ReadBytes(jpeg).substr(0, 300));
     // Without levels to stretch the sharpened copy cannot be made.
     const std::wstring flat = folder.File(L"flat.jpg");
     ASSERT_TRUE(WriteJpeg(flat, 40, 30, false));
+    const wchar_t* const userText = L"from the editor";
     const struct {
         const char* name;
-        std::wstring file;
+        bool newImage; // else the analysed image is analysed again
+        std::vector<std::wstring> files;
         std::wstring tempFolder; // empty: the test run's own
         bool sharpened;
         bool sendBoth;
         bool adapter;
-        bool noImages;
+        const wchar_t* copiedSince; // by another program after the analysis; null: nothing
+        const wchar_t* clipboardAfter;
     } cases[] = {
-        {"no current image", jpeg, L"", false, false, true, true},
-        {"no temporary path", jpeg, longFolder, false, false, true, false},
-        {"no 24-bit copy of an image that was not decoded", undecodable, L"", false, false, true, false},
-        {"sharpened copy cannot be saved", jpeg, missingFolder, true, false, true, false},
-        {"sharpened copy cannot be made, sharpened view", flat, L"", true, false, true, false},
-        {"sharpened copy cannot be made, both images", flat, L"", false, true, true, false},
-        {"no qualifying adapter", jpeg, L"", false, false, false, false},
+        {"no current image", true, {}, L"", false, false, true, nullptr, L""},
+        {"no temporary path", false, {}, longFolder, false, false, true, nullptr, L"earlier"},
+        {"a new image that was not decoded", true, {undecodable}, L"", false, false, true, nullptr, L""},
+        {"a missing new image, text pasted back", true, {missing}, L"", false, false, true, L"earlier", L""},
+        {"a new image cut short, text copied since", true, {truncated}, L"", false, false, true, userText, userText},
+        {"sharpened copy cannot be saved", false, {}, missingFolder, true, false, true, nullptr, L"earlier"},
+        {"a flat new image, sharpened view", true, {flat}, L"", true, false, true, nullptr, L""},
+        {"a flat new image, both images", true, {flat}, L"", false, true, true, nullptr, L""},
+        {"no qualifying adapter", false, {}, L"", false, false, false, userText, userText},
     };
     wchar_t tempVariable[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TMP", tempVariable, MAX_PATH);
     for (const auto& c : cases) {
-        if (c.noImages) {
-            ASSERT_TRUE(chart.SetImageFiles({}));
-            chart.displayedTeeth[ToothKey(0, 47)] = Tooth(47, FINDING_CAVITY, {10, 10, 20, 20});
-            chart.findingsText = L"earlier";
-        } else {
-            Show(c.file);
+        // As the analysis of the image before left them.
+        chart.showSharpened = false;
+        chart.sendBoth = false;
+        ASSERT_TRUE(chart.SetImageFiles({jpeg})) << c.name;
+        chart.findingsText = L"earlier";
+        ASSERT_TRUE(chart.CopyTextToClipboard(L"earlier")) << c.name;
+        if (c.copiedSince != nullptr) {
+            SetClipboardText(c.copiedSince);
         }
         chart.showSharpened = c.sharpened;
         chart.sendBoth = c.sendBoth;
+        if (c.newImage) {
+            ASSERT_TRUE(chart.SetImageFiles(c.files)) << c.name;
+        }
+        chart.displayedTeeth[ToothKey(0, 47)] = Tooth(47, FINDING_CAVITY, {10, 10, 20, 20});
         chart.adapterTable = AdapterTable(c.adapter);
         if (!c.tempFolder.empty()) {
             SetEnvironmentVariableW(L"TMP", (c.tempFolder + L"\\").c_str());
@@ -194,8 +209,8 @@ TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartChangesNothingAndConnectsNowhe
         SetEnvironmentVariableW(L"TMP", tempVariable);
         EXPECT_EQ(KeysOf(chart.displayedTeeth), KeysOf(before)) << c.name;
         EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
-        EXPECT_EQ(chart.findingsText, L"earlier") << c.name;
-        EXPECT_EQ(ClipboardText(), L"previous") << c.name;
+        EXPECT_EQ(chart.findingsText, c.newImage ? L"" : L"earlier") << c.name;
+        EXPECT_EQ(ClipboardText(), c.clipboardAfter) << c.name;
         EXPECT_TRUE(server.Requests().empty()) << c.name;
     }
 }
@@ -227,6 +242,7 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPa
              s.closeAtOnce = true;
              return s;
          }()},
+        {"accepted, findings but no readable box", true, Reply("1", "zzz,not,boxes", "26,c\n")},
     };
     for (const auto& c : cases) {
         server.SetScenario(c.scenario);
@@ -247,6 +263,9 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPa
         EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << c.name;
         EXPECT_EQ(ClipboardText(), L"") << c.name;
         EXPECT_TRUE(GetUpdateRect(chart.GetSafeHwnd(), nullptr, FALSE)) << c.name;
+        // Nor does the copy command report "nothing found" for this patient.
+        SendMessageW(chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << c.name;
     }
 
     // The next analysis that succeeds copies its text again.
@@ -336,7 +355,8 @@ TEST_F(AnalysisRoadTest, AnImageInAFolderNoCodePageCanSpellIsUploadedAloneAndWit
 {
     server.SetScenario(Reply("1", "", ""));
     // Chinese, Greek and an emoji: no ANSI code page holds them all.
-    const std::wstring patient = folder.File(L"\u75c5\u60a3 \u738b\u5c0f\u660e \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
+    const std::wstring patient =
+        folder.File(L"\u75c5\u60a3 \u738b\u5c0f\u660e \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
     ASSERT_TRUE(CreateDirectoryW(patient.c_str(), nullptr));
     const std::wstring image = patient + L"\\\u5168\u53e3\u7247.jpg";
     ASSERT_TRUE(CopyFileW(jpeg.c_str(), image.c_str(), TRUE));

@@ -208,7 +208,9 @@ TEST_F(ChartCommandsTest, TheFirstItemAsksForAnImageAndTheDialogCommandsRunTheir
 
 TEST_F(ChartCommandsTest, TheCopyItemsPutTheFindingsTextAndTheImageFileOnTheClipboard)
 {
+    // As an accepted analysis files it.
     Chart().displayedTeeth[ToothKey(0, 36)] = Tooth(36, FINDING_CAVITY, {50, 50, 100, 100});
+    Chart().analysedGeneration = Chart().displayGeneration;
     SetClipboardText(L"previous");
     ChooseFromContextMenu(1);
     EXPECT_EQ(ClipboardText(), L"C:36");

@@ -121,9 +121,11 @@ protected:
     }
     void TearDown() override { SetCurrentDirectoryW(previousFolder); }
 
+    // A tooth as an accepted analysis of the image files it.
     void Place(int32_t number, uint32_t mask, RECT box)
     {
         chart.displayedTeeth[ToothKey(0, number)] = Tooth(number, mask, box);
+        chart.analysedGeneration = chart.displayGeneration;
         chart.UpdateLayout(nullptr);
     }
 

@@ -1,7 +1,7 @@
 // The findings menu of one patient's tooth while another patient's teeth
 // take the chart's place behind it: the menu's loop goes on dispatching, so
-// a hand-off or a new analysis can replace the teeth before it closes, and
-// the new teeth are filed under the same keys.
+// a hand-off or a new analysis can replace the teeth, filing the new ones
+// under the same keys. The menu closes with the teeth it was opened on.
 #include "ChartTestHost.h"
 #include "FakeAnalysisServer.h"
 #include "PopupDriver.h"
@@ -61,20 +61,31 @@ void CALLBACK ReplaceBehindTheMenu(HWND, UINT, UINT_PTR timer, DWORD)
     g_replaced = true;
 }
 
-// Once the menu shows and the teeth behind it were replaced: clicks the
-// items at `clicks` (positions), then closes the menu with Esc.
-void DriveMenu(const std::vector<int>& clicks, std::atomic<bool>* opened)
+// Once the menu shows and whatever runs behind it has run: waits, when
+// `teethReplaced`, for the menu to close by itself. A menu still open gets
+// clicks on the items at `clicks` (positions) and is closed with Esc.
+void DriveMenu(const std::vector<int>& clicks, bool teethReplaced, std::atomic<bool>* opened,
+               std::atomic<bool>* closedByItself)
 {
     HWND window = VisibleMenuWindow(BOUND_MS);
     if (window == nullptr) {
         return;
     }
     *opened = true;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
     const DWORD start = GetTickCount();
     while (!g_replaced && GetTickCount() - start < BOUND_MS) {
         Sleep(20);
     }
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+    if (teethReplaced) {
+        while (IsWindowVisible(window) && GetTickCount() - start < BOUND_MS) {
+            Sleep(20);
+        }
+        *closedByItself = !IsWindowVisible(window);
+        if (*closedByItself) {
+            return;
+        }
+    }
     for (const int item : clicks) {
         ClickMenuItem(menu, item);
     }
@@ -119,14 +130,16 @@ protected:
         ASSERT_TRUE(chart.AnalyzeCurrentImage());
     }
 
-    // Opens the findings menu of tooth 11 with a click, runs `behind` from
-    // the menu's loop, then clicks `clicks` and closes the menu.
-    void EditToothElevenWhile(std::function<void()> behind, const std::vector<int>& clicks)
+    // Opens the findings menu of tooth 11 with a click and runs `behind`
+    // from the menu's loop. When `behind` replaces the teeth the menu must
+    // close by itself; otherwise `clicks` go to the menu, which Esc closes.
+    void EditToothElevenWhile(std::function<void()> behind, bool teethReplaced, const std::vector<int>& clicks)
     {
         g_behindTheMenu = std::move(behind);
         g_replaced = false;
         std::atomic<bool> opened{false};
-        std::thread driver(DriveMenu, clicks, &opened);
+        std::atomic<bool> closedByItself{false};
+        std::thread driver(DriveMenu, clicks, teethReplaced, &opened, &closedByItself);
         SetTimer(nullptr, 0, 50, ReplaceBehindTheMenu);
         SendMessageW(chart.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));
         POINT screen{100, 100};
@@ -136,6 +149,7 @@ protected:
         driver.join();
         EXPECT_TRUE(opened);
         EXPECT_TRUE(g_replaced);
+        EXPECT_EQ(closedByItself, teethReplaced);
         EXPECT_EQ(g_multiSelOwner, nullptr);
     }
 
@@ -169,7 +183,7 @@ TEST_F(ReplacedTeethMenuTest, TheMarksOfAMenuOpenedOnPatientAsToothNeverReachPat
         ASSERT_EQ(ClipboardText(), TEXT_OF_A) << c.name;
         listener.events.clear();
 
-        EditToothElevenWhile([&] { AnalyseB(c.newImage); }, c.clicks);
+        EditToothElevenWhile([&] { AnalyseB(c.newImage); }, true, c.clicks);
 
         ASSERT_EQ(chart.displayedTeeth.count(11), 1u) << c.name;
         EXPECT_EQ(chart.displayedTeeth[11].findingMask, uint32_t{FINDING_ENDODONTIC}) << c.name;
@@ -185,7 +199,7 @@ TEST_F(ReplacedTeethMenuTest, WithTheSameTeethStillShownTheMenusMarksApply)
     ASSERT_TRUE(chart.SetImageFiles({imageOfA}));
     ASSERT_TRUE(chart.AnalyzeCurrentImage());
     // Something else runs behind the menu, but the teeth stay.
-    EditToothElevenWhile([] {}, {CAVITY_ITEM});
+    EditToothElevenWhile([] {}, false, {CAVITY_ITEM});
     EXPECT_EQ(chart.displayedTeeth[11].findingMask, uint32_t{FINDING_HEALTHY});
     EXPECT_EQ(ClipboardText(), L"C:- E:-");
     EXPECT_EQ(listener.events, std::vector<int>{CHART_EVENT_FINDINGS_EDITED});

@@ -380,6 +380,7 @@ TEST_F(ClipboardTest, TheCopyCommandUsesTheUserTemplateOfTheWorkingDirectory)
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(folder.Path().c_str());
     host.chart.displayedTeeth = teeth;
+    host.chart.analysedGeneration = host.chart.displayGeneration;
 
     SendMessageW(host.chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
     EXPECT_EQ(ClipboardText(), L"previous");
@@ -389,6 +390,13 @@ TEST_F(ClipboardTest, TheCopyCommandUsesTheUserTemplateOfTheWorkingDirectory)
                          "[%BODY_BGN%]C [%ccc%][%BODY_END%][%PREFIX_BGN%]<[%PREFIX_END%]");
     SendMessageW(host.chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
     EXPECT_EQ(ClipboardText(), L"C <36,47");
+
+    // Teeth that no accepted analysis filed copy nothing.
+    SetClipboardText(L"previous");
+    ASSERT_TRUE(host.chart.SetImageFiles({}));
+    host.chart.displayedTeeth = teeth;
+    SendMessageW(host.chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
+    EXPECT_EQ(ClipboardText(), L"previous");
     SetCurrentDirectoryW(previous);
 }
 

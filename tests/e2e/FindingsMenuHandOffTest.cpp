@@ -1,7 +1,7 @@
 // The real Quillmere.exe with patient A's findings menu open on tooth 26
 // while a second start hands over patient B's image, which is analysed behind
-// the menu: closing the menu afterwards leaves patient B's findings, text and
-// filter check boxes as B's analysis made them.
+// the menu: the menu closes with A's teeth and leaves patient B's findings,
+// text and filter check boxes as B's analysis made them.
 #include "FakeAnalysisServer.h"
 #include "WinTestUtil.h"
 
@@ -152,11 +152,12 @@ TEST_F(FindingsMenuHandOff, PatientBsImageHandedOverBehindPatientAsOpenMenuKeeps
     testutil::ProgramProcess later(L"/file \"" + patientB + L"\"");
     ASSERT_TRUE(later.WaitForEnd(kBoundMs));
     ASSERT_NE(WaitForAnalysed(patientB, 2, textOfB), nullptr);
-    ASSERT_EQ(VisibleMenu(running), menu);
+    const bool closed = testutil::PumpUntil([&] { return VisibleMenu(running) == nullptr; }, kBoundMs);
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\findings-menu-hand-off-e2e.png"));
-
-    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(testutil::PumpUntil([&] { return VisibleMenu(running) == nullptr; }, kBoundMs));
+    EXPECT_TRUE(closed);
+    if (!closed) {
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
     // Whatever the closing menu would do is done once the window answers.
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, kBoundMs, &answer);

@@ -320,6 +320,14 @@ TEST_F(MainWindowEndToEnd, AStartWithAFileShowsItsBoxesFiltersAndTextAndASecondS
     EXPECT_TRUE(EqualRect(&client, &fullClient)) << client.right << "x" << client.bottom;
     ExpectOnScreen(window, kSecond, &kFirst, L"main-window-e2e-second.png");
 
+    // A file that is no picture cannot be analysed: nothing of the patient
+    // before is left to paste for it.
+    const std::wstring broken = folder.File(L"broken.jpg");
+    testutil::WriteBytes(broken, "not a picture");
+    testutil::ProgramProcess handsOverBroken(L"/file \"" + broken + L"\"");
+    ASSERT_TRUE(handsOverBroken.WaitForEnd(kBoundMs));
+    ASSERT_NE(WaitForAnalysed(broken, 2, Scenario{}), nullptr);
+
     // A minimised window comes back as it was, maximised.
     ShowWindow(window, SW_MINIMIZE);
     ASSERT_TRUE(testutil::PumpUntil([&] { return IsIconic(window) != FALSE; }, kBoundMs));
