@@ -103,11 +103,6 @@ bool CMultiSelMenu::Track(CWnd* owner, POINT screenPoint)
         tracked = TrackPopupMenu(menu, 0, screenPoint.x, screenPoint.y, 0, owner->GetSafeHwnd(), nullptr) != FALSE;
         UnhookWindowsHookEx(g_multiSelHook);
         g_multiSelHook = nullptr;
-        // The loop ends at the first cancel of EndTracking; one more left
-        // queued would close the next menu at once.
-        MSG cancel;
-        while (PeekMessageW(&cancel, owner->GetSafeHwnd(), WM_CANCELMODE, WM_CANCELMODE, PM_REMOVE)) {
-        }
     }
     g_multiSelOwner = nullptr;
     return tracked;
@@ -116,8 +111,9 @@ bool CMultiSelMenu::Track(CWnd* owner, POINT screenPoint)
 void CMultiSelMenu::EndTracking(const CWnd* owner)
 {
     // A cancel to the owner: the menu loop takes it at its next turn and
-    // ends. EndMenu would end the loop too, but under Wine it leaves its own
-    // cancel queued, which then closes the next menu at once.
+    // ends; one that arrives after the loop ended does nothing. EndMenu would
+    // end the loop too, but under Wine a later menu then closed as soon as it
+    // opened.
     if (owner != nullptr && g_multiSelOwner == owner && owner->GetSafeHwnd() != nullptr) {
         PostMessageW(owner->GetSafeHwnd(), WM_CANCELMODE, 0, 0);
     }

@@ -39,8 +39,8 @@ public:
     // is tracked or when the hook cannot be installed; otherwise what
     // TrackPopupMenu answered.
     bool Track(CWnd* owner, POINT screenPoint);
-    // Closes the menu `owner` tracks, if any: its loop ends at its next turn,
-    // before it dispatches anything else.
+    // Closes the menu `owner` tracks, if any: its loop ends when it next
+    // takes a message, before anything is repainted.
     static void EndTracking(const CWnd* owner);
 
 private:
