@@ -122,6 +122,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         return [findings](const std::string& guid) { return ResultReply(guid, findings); };
     };
     const std::string path = imagePath;
+    const std::vector<std::wstring> copiesBefore = TempJpegs();
     const RequestCase cases[] = {
         {"PTL2 frame", [] { return std::string("PTL2;14;NEW;8;D:\\a.jpg"); }, {}, false, none},
         {"lower-case new", [&] { return NewRequest("new", path); }, {}, false, none},
@@ -159,6 +160,9 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
          none},
         {"NEW for a missing file", [&] { return NewRequest("NEW", path + ".missing"); }, {}, false, codeZero},
         {"NEW for a file that is no JPEG", [&] { return NewRequest("NEW", Narrow(textFile)); }, {}, false, codeZero},
+        {"NEWSHARP for a file that is no JPEG", [&] { return NewRequest("NEWSHARP", Narrow(textFile)); }, {}, false,
+         none},
+        {"NEWSMART for a missing file", [&] { return NewRequest("NEWSMART", path + ".missing"); }, {}, false, none},
         {"NEW with findings", [&] { return NewRequest("NEW", path); }, AcceptWith("11,b\n"), true, result("b=11\n")},
         {"NEW, tooth 28 missing alone, MISSEND off", [&] { return NewRequest("NEW", path); }, AcceptWith("28,m\n"),
          true, result("")},
@@ -193,6 +197,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         EXPECT_TRUE(answer.closed) << c.name;
         EXPECT_EQ(RecordedCount() > before, c.reachesServer) << c.name;
         EXPECT_EQ(answer.bytes, c.reply(LastRecordedGuid())) << c.name;
+        EXPECT_EQ(TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
     }
     // The update's findings by code went to the server as findings by tooth.
     bool forwarded = false;
@@ -306,10 +311,11 @@ bool HeldOpen(const std::wstring& path)
 
 TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
 {
-    // Larger than what the loopback connection holds unread, so that an
-    // upload the server stops reading stays in the middle of its images.
+    // Well over what a loopback connection holds unread (about 4 MB here),
+    // so that an upload the server stops reading stays in the middle of its
+    // images.
     const std::wstring large = image.File(L"large.jpg");
-    ASSERT_TRUE(WriteNoisyJpeg(large, 2600, 2200));
+    ASSERT_TRUE(WriteNoisyJpeg(large, 4000, 3000));
     std::atomic<bool> stalled{false};
     std::atomic<bool> release{false};
     FakeScenario unread;

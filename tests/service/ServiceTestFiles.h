@@ -10,8 +10,8 @@
 
 // Writes a small JPEG image whose pixels depend on `seed`.
 bool WriteTestJpeg(const std::wstring& path, int seed);
-// Writes a JPEG image of noise, which compresses badly: its file is about as
-// many bytes as it has pixels.
+// Writes a JPEG image of noise, which compresses badly: its file takes more
+// than half a byte a pixel.
 bool WriteNoisyJpeg(const std::wstring& path, int width, int height);
 
 // A path that opens like an image file but never delivers a byte (a named
