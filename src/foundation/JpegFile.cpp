@@ -75,7 +75,8 @@ bool SaveImageAsJpeg(Gdiplus::Image* image, HANDLE file)
     const std::unique_ptr<IStream, ReleaseStream> stream(created);
     HGLOBAL memory = nullptr;
     ULARGE_INTEGER size{};
-    if (image->Save(stream.get(), &jpeg, nullptr) != Gdiplus::Ok || GetHGlobalFromStream(stream.get(), &memory) != S_OK ||
+    if (image->Save(stream.get(), &jpeg, nullptr) != Gdiplus::Ok ||
+        GetHGlobalFromStream(stream.get(), &memory) != S_OK ||
         stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &size) != S_OK) {
         return false;
     }

@@ -53,6 +53,8 @@ class ServiceRun : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Tests of other programs write temporary files beside ours meanwhile.
+        ownTemp = std::make_unique<TempFolderOverride>(tempFolder.Path());
         ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
         ASSERT_TRUE(WriteTestJpeg(image.File(L"scan.jpg"), 1));
         imagePath = Narrow(image.File(L"scan.jpg"));
@@ -94,6 +96,8 @@ protected:
         return std::wstring(sharp.begin(), sharp.end());
     }
 
+    testutil::ScratchFolder tempFolder;
+    std::unique_ptr<TempFolderOverride> ownTemp;
     testutil::ScratchFolder image;
     std::string imagePath;
     FakeAnalysisServer fake;
@@ -160,7 +164,10 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
          none},
         {"NEW for a missing file", [&] { return NewRequest("NEW", path + ".missing"); }, {}, false, codeZero},
         {"NEW for a file that is no JPEG", [&] { return NewRequest("NEW", Narrow(textFile)); }, {}, false, codeZero},
-        {"NEWSHARP for a file that is no JPEG", [&] { return NewRequest("NEWSHARP", Narrow(textFile)); }, {}, false,
+        {"NEWSHARP for a file that is no JPEG",
+         [&] { return NewRequest("NEWSHARP", Narrow(textFile)); },
+         {},
+         false,
          none},
         {"NEWSMART for a missing file", [&] { return NewRequest("NEWSMART", path + ".missing"); }, {}, false, none},
         {"NEW with findings", [&] { return NewRequest("NEW", path); }, AcceptWith("11,b\n"), true, result("b=11\n")},
@@ -383,6 +390,7 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         if (uploader.joinable()) {
             uploader.join();
         }
+        fake.SetScenario(AcceptWith(""));
         EXPECT_NE(dialog, nullptr) << c.name;
         ASSERT_TRUE(busy) << c.name << ": the worker was not held as the case needs";
         ASSERT_TRUE(ended) << c.name;
