@@ -244,12 +244,23 @@ bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstri
 {
     GUID guid;
     wchar_t path[TEMP_PATH_CAPACITY];
-    if (tempFiles == nullptr || CoCreateGuid(&guid) != S_OK || !MakeTempFilePath(&guid, L".jpg", path) ||
-        !SharpenImageToFile(imagePath, path)) {
+    if (tempFiles == nullptr || CoCreateGuid(&guid) != S_OK || !MakeTempFilePath(&guid, L".jpg", path)) {
+        return false;
+    }
+    // The copy is a patient's picture: it is registered before a byte of it
+    // is written, so a dialog that gives the worker up at any moment deletes
+    // it, whole or cut short.
+    UniqueHandle copy = tempFiles->Create(path);
+    if (!copy) {
+        return false;
+    }
+    const bool made = SharpenImageToFile(imagePath, copy.Get());
+    copy.Reset();
+    if (!made) {
+        tempFiles->Delete(path);
         return false;
     }
     *widePath = path;
-    tempFiles->Add(*widePath);
     return true;
 }
 

@@ -54,9 +54,6 @@ void CServiceDlg::MoveOffScreen()
 LRESULT CServiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CLOSE:
-        OnClose();
-        return Default();
     case WM_DESTROY:
         OnDestroy();
         return Default();
@@ -65,7 +62,18 @@ LRESULT CServiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void CServiceDlg::OnClose()
+// Every ending of the dialog comes here: the close, a stop request from a
+// client, Enter or Esc (the dialog takes the activation when another window
+// closes, so a stray key may end it), a window destroyed from outside. Each
+// stops the worker the same way, so that no patient's copy outlives the
+// service.
+void CServiceDlg::OnDestroy()
+{
+    shared->dialog = nullptr;
+    StopWorker();
+}
+
+void CServiceDlg::StopWorker()
 {
     if (!IsWorkerRunning()) {
         workerThread.Reset();
@@ -80,12 +88,8 @@ void CServiceDlg::OnClose()
         return;
     }
     // The worker is held by a request and the stop waits behind it: the
-    // process ends without it, so its files go now. A copy that an upload
-    // still holds goes when the process's end lets it go.
+    // process ends without it, so its copies go now and it makes no more. A
+    // copy that is still being written or uploaded goes when its handle is
+    // closed, at the latest when the process ends.
     shared->tempFiles.DeleteAll();
-}
-
-void CServiceDlg::OnDestroy()
-{
-    shared->dialog = nullptr;
 }

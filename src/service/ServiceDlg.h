@@ -1,6 +1,6 @@
 // The only window of the service mode: a dialog that keeps out of the user's
 // way, off every monitor and without a task-bar button. It owns the worker
-// that runs the loopback request server and stops it when it is closed.
+// that runs the loopback request server and stops it however it ends.
 #pragma once
 
 #include "service/ServiceWorker.h"
@@ -22,8 +22,11 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void OnClose();
     void OnDestroy();
+    // Asks the server to stop and waits for the worker within the stop
+    // bound; a worker still held by a request then is given up, and the
+    // copies it made are deleted.
+    void StopWorker();
     void MoveOffScreen();
 
     std::shared_ptr<SServiceShared> shared;

@@ -27,20 +27,15 @@ bool ApplyEffects(Gdiplus::Bitmap* bitmap)
 
 } // namespace
 
-bool SharpenImageToFile(const std::string& source, const wchar_t* destination)
+bool SharpenImageToFile(const std::string& source, HANDLE destination)
 {
     std::wstring widePath;
-    if (destination == nullptr || !BeginsWithJpegSignature(source) || !AnsiToWide(source, &widePath)) {
+    if (!BeginsWithJpegSignature(source) || !AnsiToWide(source, &widePath)) {
         return false;
     }
     const std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromFile(widePath.c_str()));
     if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok || !ApplyEffects(bitmap.get())) {
         return false;
     }
-    if (!SaveImageAsJpeg(bitmap.get(), destination)) {
-        // A failed save may leave part of a file behind.
-        DeleteFileW(destination);
-        return false;
-    }
-    return true;
+    return SaveImageAsJpeg(bitmap.get(), destination);
 }

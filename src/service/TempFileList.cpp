@@ -4,10 +4,19 @@
 
 #include <algorithm>
 
-void CTempFileList::Add(const std::wstring& path)
+UniqueHandle CTempFileList::Create(const std::wstring& path)
 {
     const std::lock_guard<std::mutex> lock(mutex);
+    if (deleted) {
+        return UniqueHandle();
+    }
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return UniqueHandle();
+    }
     paths.push_back(path);
+    return UniqueHandle(file);
 }
 
 void CTempFileList::Delete(const std::wstring& path)
@@ -19,18 +28,10 @@ void CTempFileList::Delete(const std::wstring& path)
 
 void CTempFileList::DeleteAll()
 {
-    std::vector<std::wstring> registered;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        registered.swap(paths);
-    }
-    for (const std::wstring& path : registered) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    deleted = true;
+    for (const std::wstring& path : paths) {
         DeleteFileW(path.c_str());
     }
-}
-
-std::vector<std::wstring> CTempFileList::Paths() const
-{
-    const std::lock_guard<std::mutex> lock(mutex);
-    return paths;
+    paths.clear();
 }

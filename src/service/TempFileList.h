@@ -1,7 +1,9 @@
-// The temporary files of the service mode. The worker registers them while
-// the dialog's thread may delete them after giving the worker up, so the list
+// The temporary files of the service mode. The worker makes them while the
+// dialog's thread may delete them after giving the worker up, so the list
 // takes a lock.
 #pragma once
+
+#include "ui/Handles.h"
 
 #include <mutex>
 #include <string>
@@ -9,15 +11,21 @@
 
 class CTempFileList {
 public:
-    void Add(const std::wstring& path);
+    // Makes a new file at `path` for writing and registers it, in one step,
+    // so that no deletion of the list falls between the two. The handle lets
+    // a deletion take effect while the file is still being written: the file
+    // goes when the handle is closed. Empty, with no file made, when the file
+    // cannot be made or the list was deleted already: the service is ending.
+    UniqueHandle Create(const std::wstring& path);
     // Deletes the file and forgets it.
     void Delete(const std::wstring& path);
     // Deletes every registered file, passing over those that cannot be
-    // deleted (gone, or held open), and empties the list.
+    // deleted (gone, or held open by one that does not share the deletion),
+    // and takes no more.
     void DeleteAll();
-    std::vector<std::wstring> Paths() const;
 
 private:
-    mutable std::mutex mutex;
+    std::mutex mutex;
     std::vector<std::wstring> paths;
+    bool deleted = false;
 };

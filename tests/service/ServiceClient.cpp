@@ -110,9 +110,14 @@ HeldConnection::HeldConnection(const std::string& sendFirst) : socket(ConnectToS
     }
 }
 
-bool HeldConnection::ClosedByService(int boundMs)
+bool HeldConnection::Send(const std::string& bytes)
 {
-    return Connected() && ReadUntilClosed(socket.Get(), boundMs, nullptr);
+    return Connected() && SendWhole(socket.Get(), bytes);
+}
+
+bool HeldConnection::ClosedByService(int boundMs, std::string* received)
+{
+    return Connected() && ReadUntilClosed(socket.Get(), boundMs, received);
 }
 
 namespace {

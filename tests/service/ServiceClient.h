@@ -36,8 +36,11 @@ public:
     explicit HeldConnection(const std::string& sendFirst = std::string());
     bool Connected() const { return socket.Get() != INVALID_SOCKET; }
     void Close() { socket = OwnedSocket(); }
-    // True when the service closed its end within `boundMs`.
-    bool ClosedByService(int boundMs);
+    // Sends the request the connection held back so far.
+    bool Send(const std::string& bytes);
+    // True when the service closed its end within `boundMs`; what it sent
+    // before goes to `received` when that is given.
+    bool ClosedByService(int boundMs, std::string* received = nullptr);
 
 private:
     OwnedSocket socket;

@@ -56,34 +56,35 @@ bool WaitForWorkerEnd(const CServiceDlg& dialog)
     return testutil::PumpUntil([&] { return !dialog.IsWorkerRunning(); }, kWorkerEndBoundMs);
 }
 
-TEST(ServiceDialog, AShutdownRequestEndsTheDialogTheWayCancelDoes)
-{
-    CServiceDlg dialog;
-    const DialogRun run = RunDialog(dialog, [](HWND) { AskService(SHUTDOWN_FRAME); });
-    EXPECT_EQ(run.result, IDCANCEL);
-    EXPECT_TRUE(WaitForWorkerEnd(dialog));
-}
-
-TEST(ServiceDialog, EnterOrEscEndsTheDialogWhileTheServerGoesOnServing)
+TEST(ServiceDialog, EveryEndingStopsTheWorkerBeforeTheDialogReturns)
 {
     const struct {
-        WPARAM key;
+        const char* name;
+        std::function<void(HWND)> end;
         INT_PTR result;
-    } cases[] = {{VK_RETURN, IDOK}, {VK_ESCAPE, IDCANCEL}};
+    } cases[] = {
+        {"a shutdown request", [](HWND) { AskService(SHUTDOWN_FRAME); }, IDCANCEL},
+        {"close", [](HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }, IDCANCEL},
+        {"Enter", [](HWND window) { PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0); }, IDOK},
+        {"Esc", [](HWND window) { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); }, IDCANCEL},
+    };
     for (const auto& c : cases) {
         CServiceDlg dialog;
-        const DialogRun run = RunDialog(dialog, [&](HWND window) { PostMessageW(window, WM_KEYDOWN, c.key, 0); });
-        EXPECT_EQ(run.result, c.result) << c.key;
-        ASSERT_TRUE(dialog.IsWorkerRunning()) << c.key;
-        EXPECT_EQ(AskService(NewRequest("NEW", "C:\\no\\such.jpg")).bytes, "RPT1;8;CODE;1;0") << c.key;
-        AskService(SHUTDOWN_FRAME);
-        EXPECT_TRUE(WaitForWorkerEnd(dialog)) << c.key;
-        EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs)) << c.key;
+        const DialogRun run = RunDialog(dialog, c.end);
+        EXPECT_EQ(run.result, c.result) << c.name;
+        EXPECT_FALSE(dialog.IsWorkerRunning()) << c.name;
+        EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs)) << c.name;
     }
 }
 
 TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTheWait)
 {
+    testutil::ScratchFolder folder;
+    ASSERT_TRUE(WriteTestJpeg(folder.File(L"scan.jpg"), 2));
+    // Tests of other programs write temporary files beside ours meanwhile.
+    testutil::ScratchFolder temp;
+    const TempFolderOverride ownTemp(temp.Path());
+    const std::vector<std::wstring> before = TempJpegs();
     CServiceDlg dialog;
     std::unique_ptr<HeldConnection> idle;
     const DialogRun run = RunDialog(dialog, [&](HWND window) {
@@ -94,13 +95,19 @@ TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTh
     EXPECT_GE(run.seconds, SERVICE_STOP_WAIT_MS / 1000.0 - 0.1);
     EXPECT_LT(run.seconds, REQUEST_READ_WAIT_MS / 1000.0);
     ASSERT_TRUE(dialog.IsWorkerRunning());
-    // Once the idle client goes, the worker takes the stop request that
-    // waited behind it, and ends without touching the dialog's window.
-    idle.reset();
+    // The worker given up makes no copy any more: it would outlive the
+    // process, whose end comes while the copy is being made.
+    ASSERT_TRUE(idle->Send(NewRequest("NEWSHARP", Narrow(folder.File(L"scan.jpg")))));
+    std::string answer;
+    EXPECT_TRUE(idle->ClosedByService(kWorkerEndBoundMs, &answer));
+    EXPECT_EQ(answer, "") << "a copy was made after the worker was given up";
+    EXPECT_EQ(TempJpegs(), before);
+    // Then the worker takes the stop request that waited behind the client,
+    // and ends without touching the dialog's window.
     EXPECT_TRUE(WaitForWorkerEnd(dialog));
 }
 
-TEST(ServiceDialog, TheWorkerFinishesARequestAfterItsDialogIsGone)
+TEST(ServiceDialog, ARequestUnderWayWhenEnterComesIsAnsweredBeforeTheWorkerStops)
 {
     FakeAnalysisServer fake;
     ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
@@ -123,11 +130,11 @@ TEST(ServiceDialog, TheWorkerFinishesARequestAfterItsDialogIsGone)
             PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
         });
         EXPECT_EQ(run.result, IDOK);
+        EXPECT_FALSE(dialog->IsWorkerRunning());
     }
     client.join();
     const std::string guid = FieldValue(fake.Requests().back().bytes, KEY_GUID);
     EXPECT_EQ(FieldValue(FrameValue(answer.bytes), "GUID"), guid);
-    AskService(SHUTDOWN_FRAME);
     EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs));
 }
 

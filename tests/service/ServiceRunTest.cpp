@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -52,6 +53,8 @@ class ServiceRun : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Tests of other programs write temporary files beside ours meanwhile.
+        ownTemp = std::make_unique<TempFolderOverride>(tempFolder.Path());
         ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
         ASSERT_TRUE(WriteTestJpeg(image.File(L"scan.jpg"), 1));
         imagePath = Narrow(image.File(L"scan.jpg"));
@@ -93,6 +96,8 @@ protected:
         return std::wstring(sharp.begin(), sharp.end());
     }
 
+    testutil::ScratchFolder tempFolder;
+    std::unique_ptr<TempFolderOverride> ownTemp;
     testutil::ScratchFolder image;
     std::string imagePath;
     FakeAnalysisServer fake;
@@ -121,6 +126,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         return [findings](const std::string& guid) { return ResultReply(guid, findings); };
     };
     const std::string path = imagePath;
+    const std::vector<std::wstring> copiesBefore = TempJpegs();
     const RequestCase cases[] = {
         {"PTL2 frame", [] { return std::string("PTL2;14;NEW;8;D:\\a.jpg"); }, {}, false, none},
         {"lower-case new", [&] { return NewRequest("new", path); }, {}, false, none},
@@ -158,6 +164,12 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
          none},
         {"NEW for a missing file", [&] { return NewRequest("NEW", path + ".missing"); }, {}, false, codeZero},
         {"NEW for a file that is no JPEG", [&] { return NewRequest("NEW", Narrow(textFile)); }, {}, false, codeZero},
+        {"NEWSHARP for a file that is no JPEG",
+         [&] { return NewRequest("NEWSHARP", Narrow(textFile)); },
+         {},
+         false,
+         none},
+        {"NEWSMART for a missing file", [&] { return NewRequest("NEWSMART", path + ".missing"); }, {}, false, none},
         {"NEW with findings", [&] { return NewRequest("NEW", path); }, AcceptWith("11,b\n"), true, result("b=11\n")},
         {"NEW, tooth 28 missing alone, MISSEND off", [&] { return NewRequest("NEW", path); }, AcceptWith("28,m\n"),
          true, result("")},
@@ -192,6 +204,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         EXPECT_TRUE(answer.closed) << c.name;
         EXPECT_EQ(RecordedCount() > before, c.reachesServer) << c.name;
         EXPECT_EQ(answer.bytes, c.reply(LastRecordedGuid())) << c.name;
+        EXPECT_EQ(TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
     }
     // The update's findings by code went to the server as findings by tooth.
     bool forwarded = false;
@@ -258,84 +271,139 @@ TEST_F(ServiceRun, TheDialogIsOnNoMonitorAndHasNoTaskBarButton)
     EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0);
 }
 
-TEST_F(ServiceRun, ClosingTheIdleDialogStopsTheServerAndDeletesItsFiles)
-{
-    const std::wstring sharpFile = MakeSharpenedCopy();
-    ASSERT_TRUE(testutil::FileExists(sharpFile));
-    const HWND dialog = Dialog();
-    ASSERT_NE(dialog, nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
-    EXPECT_LT(SecondsSince(start), SERVICE_STOP_WAIT_MS / 1000.0);
-    EXPECT_EQ(program->ExitCode(), 0u);
-    EXPECT_FALSE(testutil::FileExists(sharpFile));
-}
+// What the worker is doing when the dialog ends.
+enum class WorkerBusy {
+    No,
+    // A client connected and sends nothing.
+    WithAnIdleClient,
+    // An upload that the analysis server stopped reading: the upload still
+    // holds the copy open.
+    WithAnUnreadUpload,
+    // Making a copy of a source that delivers nothing: the copy is
+    // registered and open for writing.
+    MakingACopy,
+};
 
-TEST_F(ServiceRun, ClosingWhileAClientHoldsItsConnectionEndsAfterTheWaitAndStillDeletesTheFiles)
-{
-    const std::wstring sharpFile = MakeSharpenedCopy();
-    ASSERT_TRUE(testutil::FileExists(sharpFile));
-    HeldConnection idle;
-    ASSERT_TRUE(idle.Connected());
-    const HWND dialog = Dialog();
-    ASSERT_NE(dialog, nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
-    const double took = SecondsSince(start);
-    EXPECT_GE(took, 2.9);
-    // Well before the idle client's own time bound would have freed the worker.
-    EXPECT_LT(took, REQUEST_READ_WAIT_MS / 1000.0 - 2);
-    EXPECT_EQ(program->ExitCode(), 0u);
-    EXPECT_FALSE(testutil::FileExists(sharpFile));
-}
+struct EndingCase {
+    const char* name;
+    WorkerBusy busy;
+    // The request of an unread upload.
+    const char* command;
+    // WM_CLOSE, or WM_KEYDOWN with `key`.
+    UINT message;
+    WPARAM key;
+};
 
-TEST_F(ServiceRun, EnterOrEscEndsTheDialogWithoutStoppingTheServerSoItsFilesStay)
+// A copy in the temporary folder other than `known`, or "" when none is.
+std::wstring NewTempJpeg(const std::vector<std::wstring>& known)
 {
-    for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
-        if (program->Ended()) {
-            StartService();
+    for (const std::wstring& path : TempJpegs()) {
+        if (std::find(known.begin(), known.end(), path) == known.end()) {
+            return path;
         }
-        const std::wstring sharpFile = MakeSharpenedCopy();
-        ASSERT_TRUE(testutil::FileExists(sharpFile)) << key;
-        const HWND dialog = Dialog();
-        ASSERT_NE(dialog, nullptr) << key;
-        PostMessageW(dialog, WM_KEYDOWN, key, 0);
-        ASSERT_TRUE(program->WaitForEnd(kEndBoundMs)) << key;
-        EXPECT_EQ(program->ExitCode(), 0u) << key;
-        EXPECT_TRUE(testutil::FileExists(sharpFile)) << key;
-        DeleteFileW(sharpFile.c_str());
     }
+    return std::wstring();
 }
 
-TEST_F(ServiceRun, ClosingDuringAnAnalysisLeavesNoCopyBehind)
+// Someone holds the file open, and does not share it for writing.
+bool HeldOpen(const std::wstring& path)
 {
-    // The analysis server takes the upload and never answers: the worker
-    // waits for the reply with the copy uploaded when the dialog gives it up.
-    FakeScenario silent;
-    silent.holdOpen = true;
-    fake.SetScenario(silent);
-    const std::vector<std::wstring> before = TempJpegs();
-    for (const char* command : {"NEWSHARP", "NEWSMART"}) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
+{
+    // Well over what a loopback connection holds unread (about 4 MB here),
+    // so that an upload the server stops reading stays in the middle of its
+    // images.
+    const std::wstring large = image.File(L"large.jpg");
+    ASSERT_TRUE(WriteNoisyJpeg(large, 4000, 3000));
+    std::atomic<bool> stalled{false};
+    std::atomic<bool> release{false};
+    FakeScenario unread;
+    unread.onFirstBytes = [&] {
+        stalled = true;
+        for (int waited = 0; !release && waited < 60000; waited += 10) {
+            Sleep(10);
+        }
+    };
+    const EndingCase cases[] = {
+        {"close, idle", WorkerBusy::No, "", WM_CLOSE, 0},
+        {"Enter, idle", WorkerBusy::No, "", WM_KEYDOWN, VK_RETURN},
+        {"Esc, idle", WorkerBusy::No, "", WM_KEYDOWN, VK_ESCAPE},
+        {"close, a client holds its connection", WorkerBusy::WithAnIdleClient, "", WM_CLOSE, 0},
+        {"Enter, a client holds its connection", WorkerBusy::WithAnIdleClient, "", WM_KEYDOWN, VK_RETURN},
+        {"close during an unread NEWSHARP upload", WorkerBusy::WithAnUnreadUpload, "NEWSHARP", WM_CLOSE, 0},
+        {"close during an unread NEWSMART upload", WorkerBusy::WithAnUnreadUpload, "NEWSMART", WM_CLOSE, 0},
+        {"close while a copy is being made", WorkerBusy::MakingACopy, "", WM_CLOSE, 0},
+        {"Enter while a copy is being made", WorkerBusy::MakingACopy, "", WM_KEYDOWN, VK_RETURN},
+    };
+    for (const EndingCase& c : cases) {
         if (program->Ended()) {
             StartService();
         }
-        const size_t earlier = RecordedCount();
-        std::thread client([&] { AskService(NewRequest(command, imagePath), kEndBoundMs); });
-        const bool uploaded = testutil::PumpUntil(
-            [&] { return RecordedCount() > earlier && fake.Requests().back().complete; }, 10000);
-        Sleep(1000);
+        const std::vector<std::wstring> before = TempJpegs();
+        const std::wstring registered = MakeSharpenedCopy();
+        ASSERT_TRUE(testutil::FileExists(registered)) << c.name;
+
+        stalled = false;
+        release = false;
+        std::unique_ptr<HeldConnection> client;
+        std::unique_ptr<NeverDeliveredFile> nothing;
+        std::thread uploader;
+        bool busy = true;
+        const std::vector<std::wstring> known = TempJpegs();
+        if (c.busy == WorkerBusy::WithAnIdleClient) {
+            client = std::make_unique<HeldConnection>();
+            busy = client->Connected();
+        } else if (c.busy == WorkerBusy::WithAnUnreadUpload) {
+            fake.SetScenario(unread);
+            uploader = std::thread([&] { AskService(NewRequest(c.command, Narrow(large)), kEndBoundMs); });
+            busy = testutil::PumpUntil(
+                [&] {
+                    // Only once the upload has begun: opening the copy
+                    // ourselves earlier could keep the upload from opening it.
+                    if (!stalled) {
+                        return false;
+                    }
+                    const std::wstring copy = NewTempJpeg(known);
+                    return !copy.empty() && HeldOpen(copy);
+                },
+                60000);
+        } else if (c.busy == WorkerBusy::MakingACopy) {
+            nothing = std::make_unique<NeverDeliveredFile>();
+            client = std::make_unique<HeldConnection>(NewRequest("NEWSHARP", Narrow(nothing->Path())));
+            busy = nothing->Ready() && testutil::PumpUntil([&] { return !NewTempJpeg(known).empty(); }, 20000);
+        }
+
         const HWND dialog = Dialog();
         const auto start = std::chrono::steady_clock::now();
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        PostMessageW(dialog, c.message, c.key, 0);
         const bool ended = program->WaitForEnd(kEndBoundMs);
         const double took = SecondsSince(start);
-        client.join();
-        ASSERT_TRUE(uploaded) << command;
-        ASSERT_TRUE(ended) << command;
-        EXPECT_LT(took, SERVICE_STOP_WAIT_MS / 1000.0 + 2) << command;
-        EXPECT_EQ(TempJpegs(), before) << command << ": a copy stayed behind";
+        release = true;
+        if (uploader.joinable()) {
+            uploader.join();
+        }
+        fake.SetScenario(AcceptWith(""));
+        EXPECT_NE(dialog, nullptr) << c.name;
+        ASSERT_TRUE(busy) << c.name << ": the worker was not held as the case needs";
+        ASSERT_TRUE(ended) << c.name;
+        if (c.busy == WorkerBusy::No) {
+            EXPECT_LT(took, SERVICE_STOP_WAIT_MS / 1000.0) << c.name;
+        } else {
+            // The worker is given up after the wait, well before anything
+            // that holds it would have let it go.
+            EXPECT_GE(took, SERVICE_STOP_WAIT_MS / 1000.0 - 0.1) << c.name;
+            EXPECT_LT(took, REQUEST_READ_WAIT_MS / 1000.0 - 2) << c.name;
+        }
+        EXPECT_EQ(program->ExitCode(), 0u) << c.name;
+        EXPECT_EQ(TempJpegs(), before) << c.name << ": a copy stayed behind";
     }
 }
 

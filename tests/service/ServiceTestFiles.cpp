@@ -23,6 +23,41 @@ bool WriteTestJpeg(const std::wstring& path, int seed)
     return SaveImageAsJpeg(&bitmap, path.c_str());
 }
 
+bool WriteNoisyJpeg(const std::wstring& path, int width, int height)
+{
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data;
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) != Gdiplus::Ok) {
+        return false;
+    }
+    uint32_t state = 2463534242u;
+    for (int y = 0; y < height; ++y) {
+        auto* row = static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
+        for (int x = 0; x < width * 3; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            row[x] = static_cast<BYTE>(state);
+        }
+    }
+    bitmap.UnlockBits(&data);
+    return SaveImageAsJpeg(&bitmap, path.c_str());
+}
+
+NeverDeliveredFile::NeverDeliveredFile()
+    : path(L"\\\\.\\pipe\\quillmere-never-delivered-" + std::to_wstring(GetCurrentProcessId()))
+{
+    pipe = CreateNamedPipeW(path.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
+}
+
+NeverDeliveredFile::~NeverDeliveredFile()
+{
+    if (Ready()) {
+        CloseHandle(pipe);
+    }
+}
+
 std::string Narrow(const std::wstring& asciiPath)
 {
     return std::string(asciiPath.begin(), asciiPath.end());

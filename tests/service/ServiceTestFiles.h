@@ -10,6 +10,26 @@
 
 // Writes a small JPEG image whose pixels depend on `seed`.
 bool WriteTestJpeg(const std::wstring& path, int seed);
+// Writes a JPEG image of noise, which compresses badly: its file takes more
+// than half a byte a pixel.
+bool WriteNoisyJpeg(const std::wstring& path, int width, int height);
+
+// A path that opens like an image file but never delivers a byte (a named
+// pipe that nobody writes to): whoever reads it waits until it goes.
+class NeverDeliveredFile {
+public:
+    NeverDeliveredFile();
+    NeverDeliveredFile(const NeverDeliveredFile&) = delete;
+    NeverDeliveredFile& operator=(const NeverDeliveredFile&) = delete;
+    ~NeverDeliveredFile();
+
+    bool Ready() const { return pipe != INVALID_HANDLE_VALUE; }
+    const std::wstring& Path() const { return path; }
+
+private:
+    std::wstring path;
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+};
 
 std::string Narrow(const std::wstring& asciiPath);
 std::wstring Widen(const std::string& asciiPath);
