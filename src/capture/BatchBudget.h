@@ -26,6 +26,7 @@ public:
     void Release(size_t bytes);
 
     size_t InUse() const { return inUse; }
+    size_t InFlight() const { return inFlight; }
 
 private:
     size_t Expected() const;

@@ -1,6 +1,7 @@
 #include "capture/BatchPipeline.h"
 
 #include "capture/BatchFiles.h"
+#include "capture/SEffect.h"
 #include "ui/ExceptionGuard.h"
 
 #include <process.h>
@@ -121,13 +122,14 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
         {
             const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
             Measured(worker, MemoryTaken(loaded));
+            const CEffectBitmap worked(loaded.bitmap.get());
             Gdiplus::BitmapData locked{};
             bool isLocked = false;
-            if (loaded.bitmap) {
-                Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
-                                    static_cast<INT>(loaded.bitmap->GetHeight()));
-                isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                                                   PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
+            if (worked.Get() != nullptr) {
+                Gdiplus::Rect whole(0, 0, static_cast<INT>(worked.Get()->GetWidth()),
+                                    static_cast<INT>(worked.Get()->GetHeight()));
+                isLocked = worked.Get()->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
+                                                  PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
             }
             PixelView pixels;
             if (isLocked) {
@@ -135,10 +137,10 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
             }
             const bool processed = Lend(worker, pixels);
             if (isLocked) {
-                loaded.bitmap->UnlockBits(&locked);
+                worked.Get()->UnlockBits(&locked);
             }
             if (processed) {
-                SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[worker.file]);
+                SaveJpegReplacing(worked.Get(), targetFolder, targetFolder + names[worker.file]);
             }
         }
         Release(worker);
@@ -226,8 +228,14 @@ void CBatchPipeline::Finish()
     }
 }
 
-size_t CBatchPipeline::PeakInFlight()
+CBatchPipeline::Counts CBatchPipeline::Tally()
 {
     const std::lock_guard<std::mutex> held(lock);
-    return peakInFlight;
+    Counts counts;
+    counts.taken = nextToRead;
+    counts.inFlight = inFlight;
+    counts.peakInFlight = peakInFlight;
+    counts.budgetBytes = budget.InUse();
+    counts.budgetFiles = budget.InFlight();
+    return counts;
 }
