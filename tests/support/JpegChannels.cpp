@@ -1,8 +1,9 @@
 #include "JpegChannels.h"
 
+#include <windows.h>
+
 #include <objidl.h>
 #include <wincodec.h>
-#include <windows.h>
 
 #include <memory>
 
