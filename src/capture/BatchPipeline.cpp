@@ -70,10 +70,10 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
+        const BudgetLock held(lock);
         if (worker.holding) {
             worker.holding = false;
-            budget.Release(worker.held);
+            budget.Release(worker.held, held);
             --inFlight;
         }
         worker.running = false;
@@ -89,7 +89,7 @@ bool CBatchPipeline::TakeFile(Worker& worker)
         return false;
     }
     worker.file = nextToRead++;
-    worker.held = budget.Admit();
+    worker.held = budget.Admit(held);
     worker.holding = true;
     peakInFlight = std::max(peakInFlight, ++inFlight);
     return true;
@@ -98,8 +98,8 @@ bool CBatchPipeline::TakeFile(Worker& worker)
 void CBatchPipeline::Measured(Worker& worker, size_t bytes)
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
-        worker.held = budget.Measured(worker.held, bytes);
+        const BudgetLock held(lock);
+        worker.held = budget.Measured(worker.held, bytes, held);
     }
     changed.notify_all();
 }
@@ -107,9 +107,9 @@ void CBatchPipeline::Measured(Worker& worker, size_t bytes)
 void CBatchPipeline::Release(Worker& worker)
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
+        const BudgetLock held(lock);
         worker.holding = false;
-        budget.Release(worker.held);
+        budget.Release(worker.held, held);
         --inFlight;
     }
     changed.notify_all();
