@@ -2,9 +2,11 @@
 // panoramic JPEG files beside the AutoLevel and Sharpen kernels on the same
 // pixels, and the batch step per file (decode, effects, encode) one file at a
 // time. Writes its files under the folder given as argument (in\ the sources,
-// out\ the results), and the panoramic files on which the whole batch mode
-// is timed into batch\; effects-vs-imagemagick.sh runs the mode and
-// ImageMagick on them.
+// out\ the results), and the pictures on which the whole batch mode is timed
+// into batch\, uncompressed: colour-N.ppm with noise in every channel and
+// grey-N.ppm with noise in the grey, both as strong as a real X-ray's (σ 12);
+// effects-vs-imagemagick.sh makes JPEG sets of them, then runs the mode and
+// ImageMagick on those.
 #include "PanoramicBitmap.h"
 
 #include "capture/EffectKernels.h"
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +42,52 @@ bool Decode(const std::wstring& path)
     }
     bitmap.UnlockBits(&data);
     return true;
+}
+
+// Gaussian noise of σ 12 (the sum of twelve uniform draws), in every channel
+// on its own for a colour picture, the same in all three for a grey one.
+void AddNoise(PanoramicImage& image, bool colour, uint32_t seed)
+{
+    constexpr int kSigma = 12;
+    uint32_t state = seed * 7919u + 1u;
+    const auto gaussian = [&] {
+        int sum = 0;
+        for (int i = 0; i < 12; ++i) {
+            state = state * 1103515245u + 12345u;
+            sum += static_cast<int>((state >> 16) & 0xFFF);
+        }
+        return (sum - 6 * 0x1000) * kSigma / 0x1000;
+    };
+    const auto clamp = [](int value) { return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value)); };
+    for (size_t pixel = 0; pixel < image.bytes.size(); pixel += 3) {
+        const int grey = gaussian();
+        for (size_t channel = 0; channel < 3; ++channel) {
+            uint8_t& value = image.bytes[pixel + channel];
+            value = clamp(value + (colour ? gaussian() : grey));
+        }
+    }
+}
+
+// A binary PPM, which ImageMagick reads: no codec of ours in between.
+bool WritePpm(const PanoramicImage& image, const std::wstring& path)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fprintf(file, "P6\n%u %u\n255\n", image.width, image.height);
+    std::vector<uint8_t> row(size_t{image.width} * 3);
+    bool written = true;
+    for (uint32_t y = 0; y < image.height && written; ++y) {
+        const uint8_t* bgr = &image.bytes[size_t{y} * image.width * 3];
+        for (size_t i = 0; i < row.size(); i += 3) {
+            row[i] = bgr[i + 2];
+            row[i + 1] = bgr[i + 1];
+            row[i + 2] = bgr[i];
+        }
+        written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+    }
+    return std::fclose(file) == 0 && written;
 }
 
 } // namespace
@@ -96,12 +145,16 @@ int main(int argc, char** argv)
     }
     // Files alike in size and kind but not in content, as a day's scans are.
     for (int file = 0; result == 0 && file < kBatchFileCount; ++file) {
-        PanoramicImage image(kPanoramicSizes[0][0], kPanoramicSizes[0][1], 2024 + static_cast<uint32_t>(file));
-        const std::wstring path = folder + L"\\batch\\pano-" + std::to_wstring(file + 1) + L".jpg";
-        auto bitmap = ToBitmap(image);
-        if (!SaveImageAsJpeg(bitmap.get(), path.c_str())) {
-            std::fprintf(stderr, "cannot write %ls\n", path.c_str());
-            result = 1;
+        const uint32_t seed = 2024 + static_cast<uint32_t>(file);
+        for (const bool colour : {true, false}) {
+            PanoramicImage image(kPanoramicSizes[0][0], kPanoramicSizes[0][1], seed);
+            AddNoise(image, colour, seed);
+            const std::wstring path =
+                folder + L"\\batch\\" + (colour ? L"colour-" : L"grey-") + std::to_wstring(file + 1) + L".ppm";
+            if (!WritePpm(image, path)) {
+                std::fprintf(stderr, "cannot write %ls\n", path.c_str());
+                result = 1;
+            }
         }
     }
     Gdiplus::GdiplusShutdown(token);

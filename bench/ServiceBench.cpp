@@ -4,17 +4,20 @@
 //   NEW       beside the same upload made by a plain client (CToothDetect)
 //             straight to the fake server;
 //   NEWSHARP  beside the decode, the effects and the encode of the same image
-//             in this process.
+//             in this process, and on a grey JPEG of one component (as X-ray
+//             machines write) beside the colour one.
 //   service_bench [requests]    (default 20 of each)
 // Run from the build folder's bench folder; Quillmere.exe lies one level up.
 #include "FakeAnalysisServer.h"
+#include "JpegChannels.h"
 #include "PanoramicBitmap.h"
 #include "analysis/SocketIo.h"
 #include "analysis/SocketShim.h"
 #include "analysis/ToothDetect.h"
-#include "capture/SEffect.h"
 #include "foundation/JpegFile.h"
 #include "service/ServiceProtocol.h"
+#include "service/SharpenImageToFile.h"
+#include "ui/Handles.h"
 
 #include <algorithm>
 #include <chrono>
@@ -88,19 +91,6 @@ template <typename A, typename B> std::pair<double, double> PerSecondInTurns(int
     return {1 / Median(secondsA), 1 / Median(secondsB)};
 }
 
-bool SharpenInProcess(const std::wstring& source, const std::wstring& target)
-{
-    Gdiplus::Bitmap bitmap(source.c_str());
-    bool processed = false;
-    {
-        CSEffect effect;
-        effect.Attach(&bitmap);
-        processed = effect.LockBits() && effect.AutoLevel(0.1, 0.01) && effect.Sharpen(1.5f, 20.0f);
-        effect.UnlockBits();
-    }
-    return processed && SaveImageAsJpeg(&bitmap, target.c_str());
-}
-
 long long ImageBytes(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -141,6 +131,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string narrowImage(imagePath.begin(), imagePath.end());
+    const std::wstring greyPath = std::wstring(temp) + L"service-bench-3000x1500-grey.jpg";
+    std::vector<uint8_t> greyRows(size_t{image.width} * image.height);
+    for (size_t i = 0; i < greyRows.size(); ++i) {
+        greyRows[i] = image.bytes[i * 3];
+    }
+    if (!WriteJpegChannels(greyPath, image.width, image.height, 1, greyRows)) {
+        std::fprintf(stderr, "cannot write the grey test image\n");
+        return 1;
+    }
+    const std::string narrowGrey(greyPath.begin(), greyPath.end());
 
     FakeAnalysisServer fake(false);
     FakeScenario accept;
@@ -180,10 +180,16 @@ int main(int argc, char** argv)
                accepted;
     };
     const auto serviceNew = [&] { return AskService("NEW", narrowImage); };
-    const auto inProcess = [&] { return SharpenInProcess(imagePath, sharpPath); };
+    const auto inProcess = [&] {
+        const UniqueHandle copy(CreateFileW(sharpPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return copy.Get() != INVALID_HANDLE_VALUE && SharpenImageToFile(narrowImage, copy.Get());
+    };
     const auto serviceSharp = [&] { return AskService("NEWSHARP", narrowImage); };
     const auto [plainRate, newRate] = PerSecondInTurns(count, plainUpload, serviceNew);
     const auto [effectsRate, sharpRate] = PerSecondInTurns(count, inProcess, serviceSharp);
+    const auto serviceGrey = [&] { return AskService("NEWSHARP", narrowGrey); };
+    const auto [colourRate, greyRate] = PerSecondInTurns(count, serviceSharp, serviceGrey);
 
     std::printf("3000 x 1500 JPEG of %ld bytes, %d requests each\n", static_cast<long>(ImageBytes(imagePath)), count);
     std::printf("plain upload straight to the fake server  %8.2f /s\n", plainRate);
@@ -192,12 +198,15 @@ int main(int argc, char** argv)
     std::printf("decode + effects + encode in process      %8.2f /s\n", effectsRate);
     std::printf("NEWSHARP through /service                 %8.2f /s   (in process / NEWSHARP = %.2f, target <= 1.2)\n",
                 sharpRate, effectsRate / sharpRate);
+    std::printf("NEWSHARP on the grey JPEG                 %8.2f /s   (time grey / colour = %.2f, target <= 1.5)\n",
+                greyRate, colourRate / greyRate);
 
     AskService("SHUTDOWN", "");
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     DeleteFileW(imagePath.c_str());
+    DeleteFileW(greyPath.c_str());
     DeleteFileW(sharpPath.c_str());
     Gdiplus::GdiplusShutdown(token);
     return 0;

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Runs batch_bench under Wine, then ImageMagick on the very same JPEG files:
 # first the batch step per image beside ImageMagick's nearest command, then
-# the whole "/sharp" mode of Quillmere.exe (process start included) on the
-# panoramic files beside ImageMagick run once per file on them, with the
-# number of cores this run may use (taskset narrows it), and last what the
-# mode costs with no file at all, and the mode's peak memory: the private
-# (anonymous) resident memory of its process, sampled every few milliseconds
+# the whole "/sharp" mode of Quillmere.exe (process start included) beside
+# ImageMagick run once per file, on two sets of panoramic pictures as noisy as
+# a real X-ray: colour JPEGs and grey ones of one component, as X-ray machines
+# write them (both made by ImageMagick at quality 90). Each set is timed with
+# the number of cores this run may use (run the script under `taskset -c 0,1`
+# for the figures of two cores), and its peak memory taken: the private
+# (anonymous) resident memory of the process, sampled every few milliseconds
 # in a round of its own, and the kernel's exact peak of all its resident
 # memory (shared libraries included), which bounds the private peak from
-# above.
+# above. Last, what the mode costs with no file at all.
 # Usage: bench/effects-vs-imagemagick.sh [WINDOWS_BUILD_FOLDER]
 # QUILL_BENCH_ROUNDS (default 3) sets how often each whole run is timed; the
 # best round counts.
@@ -45,30 +47,76 @@ for file in "$work"/in/*.jpg; do
     'BEGIN { printf "%s  batch %.1f ms  ImageMagick %d ms  ImageMagick/batch %.1f\n", n, ours, magick, magick / ours }'
 done
 
-files=("$work"/batch/*.jpg)
-mkdir -p "$work/sharp-out" "$work/magick-out"
-sharp_best=""
-magick_best=""
-for round in $(seq "$rounds"); do
-  rm -f "$work"/sharp-out/*
-  start=$(now_ms)
-  (cd "$build" && wine ./Quillmere.exe /sharp "Z:$work/batch" "Z:$work/sharp-out")
-  sharp=$(( $(now_ms) - start ))
-  written=$(find "$work/sharp-out" -type f -name 'pano-*.jpg' | wc -l)
-  if [[ $written -ne ${#files[@]} ]]; then
-    echo "/sharp wrote $written of ${#files[@]} files" >&2
-    exit 1
-  fi
-
-  start=$(now_ms)
-  for file in "${files[@]}"; do
-    magick "$file" "$work/magick-out/$(basename "$file")"
+for set in colour grey; do
+  mkdir -p "$work/$set"
+  for source in "$work"/batch/"$set"-*.ppm; do
+    number=$(basename "$source" .ppm)
+    number=${number#"$set"-}
+    if [[ $set == grey ]]; then
+      /usr/bin/convert "$source" -colorspace Gray -quality 90 "$work/$set/pano-$number.jpg"
+    else
+      /usr/bin/convert "$source" -quality 90 "$work/$set/pano-$number.jpg"
+    fi
   done
-  spent=$(( $(now_ms) - start ))
-  echo "round $round  /sharp $sharp ms  ImageMagick $spent ms"
-  if [[ -z "$sharp_best" || $sharp -lt $sharp_best ]]; then sharp_best=$sharp; fi
-  if [[ -z "$magick_best" || $spent -lt $magick_best ]]; then magick_best=$spent; fi
 done
+
+# The whole mode on one set, beside ImageMagick on the same files, then its
+# memory round.
+whole_run() {
+  local set=$1
+  local files=("$work/$set"/*.jpg)
+  rm -rf "$work/sharp-out" "$work/magick-out"
+  mkdir -p "$work/sharp-out" "$work/magick-out"
+  local sharp_best="" magick_best="" start sharp spent written
+  for round in $(seq "$rounds"); do
+    rm -f "$work"/sharp-out/*
+    start=$(now_ms)
+    (cd "$build" && wine ./Quillmere.exe /sharp "Z:$work/$set" "Z:$work/sharp-out")
+    sharp=$(( $(now_ms) - start ))
+    written=$(find "$work/sharp-out" -type f -name 'pano-*.jpg' | wc -l)
+    if [[ $written -ne ${#files[@]} ]]; then
+      echo "/sharp wrote $written of ${#files[@]} $set files" >&2
+      exit 1
+    fi
+
+    start=$(now_ms)
+    for file in "${files[@]}"; do
+      magick "$file" "$work/magick-out/$(basename "$file")"
+    done
+    spent=$(( $(now_ms) - start ))
+    echo "$set round $round  /sharp $sharp ms  ImageMagick $spent ms"
+    if [[ -z "$sharp_best" || $sharp -lt $sharp_best ]]; then sharp_best=$sharp; fi
+    if [[ -z "$magick_best" || $spent -lt $magick_best ]]; then magick_best=$spent; fi
+  done
+
+  # The memory round: Wine reports no private usage of its own (GetProcessMemoryInfo
+  # gives a fixed figure), so the process is watched from outside.
+  rm -f "$work"/sharp-out/*
+  (cd "$build" && exec wine ./Quillmere.exe /sharp "Z:$work/$set" "Z:$work/sharp-out") &
+  runner=$!
+  pid=""
+  for _ in $(seq 500); do
+    pid=$(pgrep -n -f "Quillmere.exe /sharp Z:$work/$set" || true)
+    [[ -n "$pid" ]] && break
+    sleep 0.01
+  done
+  anon_peak=0
+  hwm_peak=0
+  while [[ -n "$pid" && -r /proc/$pid/status ]]; do
+    read -r anon hwm < <(awk '$1 == "RssAnon:" { a = $2 } $1 == "VmHWM:" { h = $2 } END { print a + 0, h + 0 }' \
+      "/proc/$pid/status" 2>/dev/null || echo "0 0")
+    ((anon > anon_peak)) && anon_peak=$anon
+    ((hwm > hwm_peak)) && hwm_peak=$hwm
+    sleep 0.005
+  done
+  wait "$runner"
+  echo "/sharp peak private (anonymous resident) memory $((anon_peak / 1024)) MB  peak resident memory $((hwm_peak / 1024)) MB"
+  awk -v set="$set" -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" -v mem="$((anon_peak / 1024))" \
+    'BEGIN { printf "%s  cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f  peak private %d MB\n", set, cores, n, ours, magick, magick / ours, mem }'
+}
+
+whole_run colour
+whole_run grey
 
 # The part of the whole run that no file costs: Wine starting the process
 # (and, after a pause like the one ImageMagick's turn leaves, its desktop),
@@ -84,28 +132,4 @@ for round in $(seq "$rounds"); do
 done
 echo "/sharp on an empty folder $floor_best ms"
 
-# The memory round: Wine reports no private usage of its own (GetProcessMemoryInfo
-# gives a fixed figure), so the process is watched from outside.
-rm -f "$work"/sharp-out/*
-(cd "$build" && exec wine ./Quillmere.exe /sharp "Z:$work/batch" "Z:$work/sharp-out") &
-runner=$!
-pid=""
-for _ in $(seq 500); do
-  pid=$(pgrep -n -f "Quillmere.exe /sharp Z:$work/batch" || true)
-  [[ -n "$pid" ]] && break
-  sleep 0.01
-done
-anon_peak=0
-hwm_peak=0
-while [[ -n "$pid" && -r /proc/$pid/status ]]; do
-  read -r anon hwm < <(awk '$1 == "RssAnon:" { a = $2 } $1 == "VmHWM:" { h = $2 } END { print a + 0, h + 0 }' \
-    "/proc/$pid/status" 2>/dev/null || echo "0 0")
-  ((anon > anon_peak)) && anon_peak=$anon
-  ((hwm > hwm_peak)) && hwm_peak=$hwm
-  sleep 0.005
-done
-wait "$runner"
-echo "/sharp peak private (anonymous resident) memory $((anon_peak / 1024)) MB  peak resident memory $((hwm_peak / 1024)) MB"
-awk -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" -v mem="$((anon_peak / 1024))" \
-  'BEGIN { printf "cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f  peak private %d MB\n", cores, n, ours, magick, magick / ours, mem }'
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

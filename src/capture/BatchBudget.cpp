@@ -15,7 +15,7 @@ bool CBatchBudget::CanAdmit() const
     return measuredAny && inUse <= limit && Expected() <= limit - inUse;
 }
 
-size_t CBatchBudget::Admit()
+size_t CBatchBudget::Admit(const BudgetLock&)
 {
     const size_t held = Expected();
     ++inFlight;
@@ -23,7 +23,7 @@ size_t CBatchBudget::Admit()
     return held;
 }
 
-size_t CBatchBudget::Measured(size_t held, size_t bytes)
+size_t CBatchBudget::Measured(size_t held, size_t bytes, const BudgetLock&)
 {
     inUse = inUse - held + bytes;
     largest = std::max(largest, bytes);
@@ -31,7 +31,7 @@ size_t CBatchBudget::Measured(size_t held, size_t bytes)
     return bytes;
 }
 
-void CBatchBudget::Release(size_t bytes)
+void CBatchBudget::Release(size_t bytes, const BudgetLock&)
 {
     --inFlight;
     inUse -= bytes;

@@ -6,10 +6,14 @@
 // within the limit. Only a file larger than that expectation takes the batch
 // over the limit, by its own excess. With nothing in flight a file is always
 // let in, however large, so that the batch never stalls.
-// Not locked: its owner guards it.
+// Not locked itself: its owner's lock guards it, and every call that changes
+// it is handed that lock, held, so that no change can be made outside it.
 #pragma once
 
 #include <cstddef>
+#include <mutex>
+
+using BudgetLock = std::unique_lock<std::mutex>;
 
 class CBatchBudget {
 public:
@@ -19,13 +23,14 @@ public:
     bool CanAdmit() const;
     // Counts a file in and holds what it is expected to take until it is
     // measured; gives the amount held.
-    size_t Admit();
+    size_t Admit(const BudgetLock& owner);
     // The file's decoded size in place of what was held for it; gives the size.
-    size_t Measured(size_t held, size_t bytes);
+    size_t Measured(size_t held, size_t bytes, const BudgetLock& owner);
     // The file, of that measured size, is done with.
-    void Release(size_t bytes);
+    void Release(size_t bytes, const BudgetLock& owner);
 
     size_t InUse() const { return inUse; }
+    size_t InFlight() const { return inFlight; }
 
 private:
     size_t Expected() const;

@@ -28,7 +28,7 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 // About what the loaded file takes in memory while it is worked on: the
 // file's bytes, the decoded pixels twice (Wine's GDI+ keeps the decoder an
 // image came from, and with it the decoder's own decoded copy), and the
-// 24-bit copy a lock makes of pixels held in another format.
+// 24-bit copy the effects run on when the pixels are held in another format.
 size_t MemoryTaken(const LoadedBitmap& loaded);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)

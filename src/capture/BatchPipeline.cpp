@@ -1,6 +1,7 @@
 #include "capture/BatchPipeline.h"
 
 #include "capture/BatchFiles.h"
+#include "capture/SEffect.h"
 #include "ui/ExceptionGuard.h"
 
 #include <process.h>
@@ -69,10 +70,10 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
+        const BudgetLock held(lock);
         if (worker.holding) {
             worker.holding = false;
-            budget.Release(worker.held);
+            budget.Release(worker.held, held);
             --inFlight;
         }
         worker.running = false;
@@ -88,7 +89,7 @@ bool CBatchPipeline::TakeFile(Worker& worker)
         return false;
     }
     worker.file = nextToRead++;
-    worker.held = budget.Admit();
+    worker.held = budget.Admit(held);
     worker.holding = true;
     peakInFlight = std::max(peakInFlight, ++inFlight);
     return true;
@@ -97,8 +98,8 @@ bool CBatchPipeline::TakeFile(Worker& worker)
 void CBatchPipeline::Measured(Worker& worker, size_t bytes)
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
-        worker.held = budget.Measured(worker.held, bytes);
+        const BudgetLock held(lock);
+        worker.held = budget.Measured(worker.held, bytes, held);
     }
     changed.notify_all();
 }
@@ -106,9 +107,9 @@ void CBatchPipeline::Measured(Worker& worker, size_t bytes)
 void CBatchPipeline::Release(Worker& worker)
 {
     {
-        const std::lock_guard<std::mutex> held(lock);
+        const BudgetLock held(lock);
         worker.holding = false;
-        budget.Release(worker.held);
+        budget.Release(worker.held, held);
         --inFlight;
     }
     changed.notify_all();
@@ -121,13 +122,14 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
         {
             const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
             Measured(worker, MemoryTaken(loaded));
+            const CEffectBitmap worked(loaded.bitmap.get());
             Gdiplus::BitmapData locked{};
             bool isLocked = false;
-            if (loaded.bitmap) {
-                Gdiplus::Rect whole(0, 0, static_cast<INT>(loaded.bitmap->GetWidth()),
-                                    static_cast<INT>(loaded.bitmap->GetHeight()));
-                isLocked = loaded.bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                                                   PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
+            if (worked.Get() != nullptr) {
+                Gdiplus::Rect whole(0, 0, static_cast<INT>(worked.Get()->GetWidth()),
+                                    static_cast<INT>(worked.Get()->GetHeight()));
+                isLocked = worked.Get()->LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
+                                                  PixelFormat24bppRGB, &locked) == Gdiplus::Ok;
             }
             PixelView pixels;
             if (isLocked) {
@@ -135,10 +137,10 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
             }
             const bool processed = Lend(worker, pixels);
             if (isLocked) {
-                loaded.bitmap->UnlockBits(&locked);
+                worked.Get()->UnlockBits(&locked);
             }
             if (processed) {
-                SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + names[worker.file]);
+                SaveJpegReplacing(worked.Get(), targetFolder, targetFolder + names[worker.file]);
             }
         }
         Release(worker);
@@ -226,8 +228,14 @@ void CBatchPipeline::Finish()
     }
 }
 
-size_t CBatchPipeline::PeakInFlight()
+CBatchPipeline::Counts CBatchPipeline::Tally()
 {
     const std::lock_guard<std::mutex> held(lock);
-    return peakInFlight;
+    Counts counts;
+    counts.taken = nextToRead;
+    counts.inFlight = inFlight;
+    counts.peakInFlight = peakInFlight;
+    counts.budgetBytes = budget.InUse();
+    counts.budgetFiles = budget.InFlight();
+    return counts;
 }

@@ -46,8 +46,17 @@ public:
     // ahead and not lent are dropped.
     void Finish();
 
-    // The most files that were in flight at once since Start.
-    size_t PeakInFlight();
+    // What the batch has read and holds: files taken to be read since Start,
+    // files in flight now and at most at once, and what the budget counts in
+    // bytes and in files.
+    struct Counts {
+        size_t taken = 0;
+        size_t inFlight = 0;
+        size_t peakInFlight = 0;
+        size_t budgetBytes = 0;
+        size_t budgetFiles = 0;
+    };
+    Counts Tally();
 
     // What a panoramic JPEG file takes in memory while it is in flight (see
     // MemoryTaken), the budget's expectation until larger files are met.

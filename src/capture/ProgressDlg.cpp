@@ -184,14 +184,14 @@ bool CProgressDlg::SharpenFile(const std::wstring& name)
     if (!loaded.bitmap) {
         return false;
     }
+    const CEffectBitmap worked(loaded.bitmap.get());
     bool processed = false;
     {
         CSEffect effect;
-        effect.Attach(loaded.bitmap.get());
-        processed = effect.LockBits() && effect.AutoLevel(kLowFraction, kHighClipFraction) &&
-                    effect.Sharpen(kSharpenAmount, kSharpenRadius);
+        processed = effect.Attach(worked.Get()) && effect.LockBits() &&
+                    effect.AutoLevel(kLowFraction, kHighClipFraction) && effect.Sharpen(kSharpenAmount, kSharpenRadius);
         effect.UnlockBits();
         effect.Detach();
     }
-    return processed && SaveJpegReplacing(loaded.bitmap.get(), targetFolder, targetFolder + name);
+    return processed && SaveJpegReplacing(worked.Get(), targetFolder, targetFolder + name);
 }

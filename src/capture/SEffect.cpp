@@ -75,3 +75,19 @@ void CSEffect::Detach()
     bytesPerPixel = 0;
     locked = false;
 }
+
+CEffectBitmap::CEffectBitmap(Gdiplus::Bitmap* decoded)
+{
+    if (decoded == nullptr || decoded->GetLastStatus() != Gdiplus::Ok) {
+        return;
+    }
+    if (decoded->GetPixelFormat() == PixelFormat24bppRGB) {
+        bitmap = decoded;
+        return;
+    }
+    copy.reset(decoded->Clone(0, 0, static_cast<INT>(decoded->GetWidth()), static_cast<INT>(decoded->GetHeight()),
+                              PixelFormat24bppRGB));
+    if (copy && copy->GetLastStatus() == Gdiplus::Ok) {
+        bitmap = copy.get();
+    }
+}

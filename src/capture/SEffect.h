@@ -8,6 +8,8 @@
 #include "capture/PixelView.h"
 #include "ui/Gdiplus.h"
 
+#include <memory>
+
 class CSEffect {
 public:
     CSEffect() = default;
@@ -31,4 +33,23 @@ private:
     UINT height = 0;
     UINT bytesPerPixel = 0;
     bool locked = false;
+};
+
+// The bitmap the effects run on and the JPEG is written from: the decoded
+// bitmap itself when it holds 24-bit RGB, else one 24-bit RGB copy of it.
+// Locking another format as 24-bit RGB for writing converts every pixel back
+// at the unlock (a grayscale JPEG through its palette, seconds for a
+// panoramic picture); the copy is converted once and encoded as it is.
+class CEffectBitmap {
+public:
+    explicit CEffectBitmap(Gdiplus::Bitmap* decoded);
+    CEffectBitmap(const CEffectBitmap&) = delete;
+    CEffectBitmap& operator=(const CEffectBitmap&) = delete;
+
+    // Null when nothing was decoded or no copy could be made.
+    Gdiplus::Bitmap* Get() const { return bitmap; }
+
+private:
+    std::unique_ptr<Gdiplus::Bitmap> copy;
+    Gdiplus::Bitmap* bitmap = nullptr;
 };

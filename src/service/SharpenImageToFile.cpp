@@ -17,8 +17,8 @@ constexpr float kSharpenRadius = 20.0f;
 bool ApplyEffects(Gdiplus::Bitmap* bitmap)
 {
     CSEffect effect;
-    effect.Attach(bitmap);
-    const bool processed = effect.LockBits() && effect.AutoLevel(kLowFraction, kHighClipFraction) &&
+    const bool processed = effect.Attach(bitmap) && effect.LockBits() &&
+                           effect.AutoLevel(kLowFraction, kHighClipFraction) &&
                            effect.Sharpen(kSharpenAmount, kSharpenRadius);
     effect.UnlockBits();
     effect.Detach();
@@ -33,9 +33,10 @@ bool SharpenImageToFile(const std::string& source, HANDLE destination)
     if (!BeginsWithJpegSignature(source) || !AnsiToWide(source, &widePath)) {
         return false;
     }
-    const std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromFile(widePath.c_str()));
-    if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok || !ApplyEffects(bitmap.get())) {
+    const std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromFile(widePath.c_str()));
+    const CEffectBitmap bitmap(decoded.get());
+    if (bitmap.Get() == nullptr || !ApplyEffects(bitmap.Get())) {
         return false;
     }
-    return SaveImageAsJpeg(bitmap.get(), destination);
+    return SaveImageAsJpeg(bitmap.Get(), destination);
 }

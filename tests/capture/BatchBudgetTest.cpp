@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -21,12 +22,14 @@ struct Admitted {
 
 Admitted AdmitInTurn(CBatchBudget& budget, const std::vector<size_t>& sizes)
 {
+    std::mutex owner;
+    const BudgetLock guard(owner);
     size_t files = 0;
     for (const size_t size : sizes) {
         if (!budget.CanAdmit()) {
             break;
         }
-        budget.Measured(budget.Admit(), size);
+        budget.Measured(budget.Admit(guard), size, guard);
         ++files;
     }
     return {files, budget.InUse()};
@@ -53,33 +56,37 @@ TEST(BatchBudgetTest, LetsFilesInWhileTheExpectedNextOneFits)
 
 TEST(BatchBudgetTest, TheFirstFileGoesAloneUntilItIsMeasured)
 {
+    std::mutex owner;
+    const BudgetLock guard(owner);
     CBatchBudget budget(kLimit, kTypical);
     ASSERT_TRUE(budget.CanAdmit());
-    const size_t held = budget.Admit();
+    const size_t held = budget.Admit(guard);
     EXPECT_EQ(held, 0u);
     EXPECT_FALSE(budget.CanAdmit()) << "nothing says yet what a file takes";
-    budget.Measured(held, 15);
+    budget.Measured(held, 15, guard);
     EXPECT_TRUE(budget.CanAdmit());
     // A file let in holds the expectation until it is measured.
-    const size_t second = budget.Admit();
+    const size_t second = budget.Admit(guard);
     EXPECT_EQ(second, kTypical);
     EXPECT_EQ(budget.InUse(), 15 + kTypical);
-    budget.Measured(second, 5);
+    budget.Measured(second, 5, guard);
     EXPECT_EQ(budget.InUse(), 20u);
 }
 
 TEST(BatchBudgetTest, WithNothingInFlightAnyFileGetsInAndReleasesGiveRoomBack)
 {
+    std::mutex owner;
+    const BudgetLock guard(owner);
     CBatchBudget budget(kLimit, kTypical);
-    budget.Measured(budget.Admit(), 90);
+    budget.Measured(budget.Admit(guard), 90, guard);
     EXPECT_FALSE(budget.CanAdmit());
-    budget.Release(90);
+    budget.Release(90, guard);
     EXPECT_EQ(budget.InUse(), 0u);
     ASSERT_TRUE(budget.CanAdmit()) << "an empty batch never stalls";
-    const size_t held = budget.Admit();
-    budget.Measured(held, 500);
+    const size_t held = budget.Admit(guard);
+    budget.Measured(held, 500, guard);
     EXPECT_FALSE(budget.CanAdmit()) << "over the limit";
-    budget.Release(500);
+    budget.Release(500, guard);
     EXPECT_TRUE(budget.CanAdmit());
 }
 

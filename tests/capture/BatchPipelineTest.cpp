@@ -3,6 +3,7 @@
 // files with the same bytes, also when the run is closed early or meets
 // files it cannot read.
 #include "capture/BatchPipeline.h"
+#include "capture/BatchFiles.h"
 #include "capture/EffectKernels.h"
 #include "capture/ProgressDlg.h"
 
@@ -14,6 +15,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -125,11 +127,14 @@ TEST_F(BatchPipelineTest, WritesTheBytesTheOneFileRouteWrites)
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"plain.png"), L"image/png", 320, 200));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"plain.bmp"), L"image/bmp", 301, 117));
     ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 250, 170));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"grey.jpg"), testimage::OtherFormat::GreyJpeg, 641, 333));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"cmyk.jpg"), testimage::OtherFormat::CmykJpeg, 203, 101));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"palette.png"), testimage::OtherFormat::PalettePng, 199, 97));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"large.jpg"), L"image/jpeg", 1500, 750));
     // More files than the workers of a two-core machine, so that the first
     // ones are written while the last are read.
-    std::set<std::wstring> expected = {L"odd width.jpg", L"dense.jpg", L"plain.png", L"plain.bmp", L"alpha.png",
-                                       L"large.jpg"};
+    std::set<std::wstring> expected = {L"odd width.jpg", L"dense.jpg", L"plain.png", L"plain.bmp",  L"alpha.png",
+                                       L"grey.jpg",      L"cmyk.jpg",  L"large.jpg", L"palette.png"};
     for (int i = 0; i < 4; ++i) {
         const std::wstring name = L"more " + std::to_wstring(i) + L".jpg";
         ASSERT_TRUE(testimage::WriteImageFile(source.File(name), L"image/jpeg", 300 + 7 * i, 200));
@@ -137,9 +142,22 @@ TEST_F(BatchPipelineTest, WritesTheBytesTheOneFileRouteWrites)
     }
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
-    EXPECT_EQ(processed, 10);
+    EXPECT_EQ(processed, 13);
     EXPECT_EQ(testutil::EntriesIn(pipelined.Path()), expected);
     ExpectSameOutputs();
+
+    // The grey picture comes out as the effects make its grey values, not
+    // as it went in: its pixels read as 24-bit, processed and encoded alike.
+    Gdiplus::Bitmap grey(source.File(L"grey.jpg").c_str());
+    ASSERT_EQ(grey.GetPixelFormat(), PixelFormat8bppIndexed);
+    TestImage levels = testimage::ReadPixels(grey);
+    ASSERT_TRUE(AutoLevelPixels(levels.View(), 0.1, 0.01) && SharpenPixels(levels.View(), 1.5f, 20.0f));
+    const ScratchFolder scratch;
+    const std::wstring expectedGrey = scratch.File(L"grey.jpg");
+    ASSERT_TRUE(testimage::SaveAs(*testimage::MakeBitmap(levels), expectedGrey, L"image/jpeg"));
+    Gdiplus::Bitmap written(pipelined.File(L"grey.jpg").c_str());
+    Gdiplus::Bitmap alike(expectedGrey.c_str());
+    EXPECT_TRUE(testimage::ReadPixels(written).bytes == testimage::ReadPixels(alike).bytes);
 }
 
 TEST_F(BatchPipelineTest, ClosingWhileFilesAreInFlightLeavesThoseBeforeWholeAndNothingPartial)
@@ -245,6 +263,78 @@ TEST(BatchPipelineLoanTest, LendsEveryFileInOrderAndWritesOnlyWhatComesBackProce
     EXPECT_FALSE(pipeline.TakeNext(pixels)) << "finished";
 }
 
+TEST(BatchPipelineLoanTest, StoppingReadsNothingPastTheFilesInFlightAndGivesTheBudgetBack)
+{
+    ScratchFolder source;
+    ScratchFolder target;
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"tiny.jpg"), L"image/jpeg", 8, 6));
+    constexpr size_t kWorkers = 16;
+    const struct {
+        const char* what;
+        size_t files;
+        size_t lent;
+    } cases[] = {
+        // A close at the second file: the workers finish what they hold and
+        // take nothing more.
+        {"stopped early", 96, 2},
+        // Thousands of files through every worker at once: whatever order
+        // the workers give their files back in, nothing stays counted.
+        {"all lent", 3000, 3000},
+    };
+    for (const auto& run : cases) {
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", std::vector<std::wstring>(run.files, L"tiny.jpg"),
+                       kWorkers, size_t{64} << 20);
+        // A budget that lost count can stall the batch for good: stopping it
+        // frees the loop below.
+        const UniqueHandle lentAll(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread watchdog([&] {
+            if (WaitForSingleObject(lentAll.Get(), 60000) != WAIT_OBJECT_0) {
+                pipeline.Finish();
+            }
+        });
+        size_t lent = 0;
+        PixelView pixels;
+        while (lent < run.lent && pipeline.TakeNext(pixels)) {
+            pipeline.GiveBack(lent < 2);
+            ++lent;
+        }
+        SetEvent(lentAll.Get());
+        watchdog.join();
+        pipeline.Finish();
+        EXPECT_EQ(lent, run.lent) << run.what << ": stalled";
+        const CBatchPipeline::Counts counts = pipeline.Tally();
+        EXPECT_LE(counts.taken, run.lent + kWorkers) << run.what;
+        EXPECT_EQ(counts.inFlight, 0u) << run.what;
+        EXPECT_EQ(counts.budgetFiles, 0u) << run.what;
+        EXPECT_EQ(counts.budgetBytes, 0u) << run.what;
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>{L"tiny.jpg"}) << run.what;
+    }
+}
+
+TEST(BatchFilesTest, MemoryTakenCountsTheFileTheDecodedPixelsTwiceAndTheEffectsCopy)
+{
+    ScratchFolder source;
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"colour.jpg"), L"image/jpeg", 301, 117));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"grey.jpg"), testimage::OtherFormat::GreyJpeg, 301, 117));
+    ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 301, 117));
+    testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
+    // Rows of 301 pixels: 904 bytes at 24 bits, 304 at 8 and 1204 at 32.
+    const struct {
+        const wchar_t* name;
+        size_t pixels;
+    } cases[] = {
+        {L"colour.jpg", 2 * 904 * 117},
+        {L"grey.jpg", 2 * 304 * 117 + 904 * 117},
+        {L"alpha.png", 2 * 1204 * 117 + 904 * 117},
+        {L"notes.txt", 0},
+    };
+    for (const auto& file : cases) {
+        const std::string bytes = ReadBytes(source.File(file.name));
+        EXPECT_EQ(MemoryTaken(LoadBitmapInMemory(source.File(file.name))), bytes.size() + file.pixels) << file.name;
+    }
+}
+
 // Files named f0.jpg, f1.jpg, ... of `count` panoramic-like images.
 std::vector<std::wstring> WriteFiles(const ScratchFolder& folder, int count)
 {
@@ -289,10 +379,10 @@ TEST(BatchPipelineInFlightTest, ReadsAheadUpToItsWorkersOrItsBudgetAndWritesWhat
         ASSERT_TRUE(pipeline.TakeNext(pixels));
         // The files after the one on loan are read meanwhile, as far as the
         // workers and the budget let them.
-        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.PeakInFlight() >= run.inFlight; }, 20000))
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().peakInFlight >= run.inFlight; }, 20000))
             << run.workers << " workers";
         testutil::PumpFor(100);
-        EXPECT_EQ(pipeline.PeakInFlight(), run.inFlight) << run.workers << " workers";
+        EXPECT_EQ(pipeline.Tally().peakInFlight, run.inFlight) << run.workers << " workers";
         CEffectWorkspace effects;
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0) {

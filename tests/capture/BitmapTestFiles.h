@@ -1,6 +1,7 @@
 // GDI+ bitmaps and image files made by the tests themselves.
 #pragma once
 
+#include "JpegChannels.h"
 #include "PixelTestImage.h"
 #include "WinTestUtil.h"
 
@@ -57,6 +58,55 @@ inline bool WriteImageFile(const std::wstring& path, const wchar_t* mimeType, ui
     TestImage image = MakeStructuredImage(width, height);
     auto bitmap = MakeBitmap(image);
     return SaveAs(*bitmap, path, mimeType);
+}
+
+// The structured picture in formats that decode to other than 24-bit RGB: a
+// grey JPEG of one component (an 8-bit palette bitmap once decoded), a CMYK
+// JPEG of four (32-bit ARGB), and an 8-bit grey palette PNG.
+enum class OtherFormat { GreyJpeg, CmykJpeg, PalettePng };
+
+inline bool WriteImageFileAs(const std::wstring& path, OtherFormat format, uint32_t width, uint32_t height)
+{
+    TestImage image = MakeStructuredImage(width, height);
+    const uint32_t channels = format == OtherFormat::CmykJpeg ? 4 : 1;
+    std::vector<uint8_t> rows;
+    rows.reserve(size_t{width} * height * channels);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* bgr = image.At(x, y);
+            if (channels == 1) {
+                rows.push_back(bgr[1]);
+            } else {
+                // Stored inverted, as Adobe's CMYK JPEGs are and as the
+                // decoder reads them: no ink is 255.
+                rows.insert(rows.end(), {bgr[2], bgr[1], bgr[0], 255});
+            }
+        }
+    }
+    if (format != OtherFormat::PalettePng) {
+        return WriteJpegChannels(path, width, height, channels, rows);
+    }
+    Gdiplus::Bitmap bitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat8bppIndexed);
+    std::vector<uint8_t> paletteBytes(sizeof(Gdiplus::ColorPalette) + 256 * sizeof(Gdiplus::ARGB));
+    auto* palette = reinterpret_cast<Gdiplus::ColorPalette*>(paletteBytes.data());
+    palette->Flags = Gdiplus::PaletteFlagsGrayScale;
+    palette->Count = 256;
+    for (int level = 0; level < 256; ++level) {
+        palette->Entries[level] =
+            Gdiplus::Color::MakeARGB(255, static_cast<BYTE>(level), static_cast<BYTE>(level), static_cast<BYTE>(level));
+    }
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data{};
+    if (bitmap.SetPalette(palette) != Gdiplus::Ok ||
+        bitmap.LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat8bppIndexed, &data) != Gdiplus::Ok) {
+        return false;
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        std::memcpy(static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+                    &rows[size_t{y} * width], width);
+    }
+    bitmap.UnlockBits(&data);
+    return SaveAs(bitmap, path, L"image/png");
 }
 
 inline bool IsJpegData(const std::string& bytes)

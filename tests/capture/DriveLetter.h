@@ -22,11 +22,13 @@ public:
         }
         const DWORD used = GetLogicalDrives();
         for (wchar_t letter = L'Y'; letter >= L'D'; --letter) {
-            if ((used & (1u << (letter - L'A'))) != 0) {
+            const std::wstring root = std::wstring(1, letter) + L":\\";
+            // A letter just mapped may not show among the logical drives yet;
+            // a link made over it would land inside the folder it names.
+            if ((used & (1u << (letter - L'A'))) != 0 || testutil::FileExists(root)) {
                 continue;
             }
             link = prefix + L"/dosdevices/" + static_cast<wchar_t>(letter - L'A' + L'a') + L":";
-            const std::wstring root = std::wstring(1, letter) + L":\\";
             if (testutil::StartUnixCommand(L"/bin/ln -s '" + std::wstring(target.begin(), target.end()) + L"' '" +
                                            link + L"'") &&
                 testutil::PumpUntil([&] { return testutil::FileExists(root); }, 10000)) {

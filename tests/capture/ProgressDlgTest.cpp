@@ -200,8 +200,29 @@ TEST_F(ProgressDlgTest, WithoutASourceOrATargetFolderNothingIsTouched)
     }
 }
 
+// A folder in memory (/dev/shm), another Unix file system than the one the
+// temporary folder lies on: as between two drives on Windows, a file cannot
+// be moved from one to the other.
+class MemoryFolder {
+public:
+    MemoryFolder() : path(L"Z:\\dev\\shm\\quill-test-" + std::to_wstring(GetCurrentProcessId()))
+    {
+        testutil::RemoveTree(path);
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+    ~MemoryFolder() { testutil::RemoveTree(path); }
+    MemoryFolder(const MemoryFolder&) = delete;
+    MemoryFolder& operator=(const MemoryFolder&) = delete;
+
+    const std::wstring& Path() const { return path; }
+
+private:
+    std::wstring path;
+};
+
 // At the root of a drive the directory search gives no "." entry first: the
-// first entry it gives is a file, and it is listed and processed too.
+// first entry it gives is a file, and it is listed and processed too. A
+// target on another drive gets every output whole.
 TEST_F(ProgressDlgTest, ASourceFolderAtTheRootOfADriveListsEveryFile)
 {
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a first.jpg"), L"image/jpeg", 120, 80));
@@ -210,20 +231,35 @@ TEST_F(ProgressDlgTest, ASourceFolderAtTheRootOfADriveListsEveryFile)
     ASSERT_TRUE(CreateDirectoryW(source.File(L"d folder").c_str(), nullptr));
     const DriveLetter drive(source.Path());
     ASSERT_FALSE(drive.Root().empty()) << "no drive letter could be mapped";
+    const MemoryFolder memory;
+    ASSERT_TRUE(testutil::FileExists(memory.Path()));
+    const DriveLetter otherDrive(memory.Path());
+    ASSERT_FALSE(otherDrive.Root().empty()) << "no second drive letter could be mapped";
 
-    for (const std::wstring& folder : {drive.Root(), drive.Root().substr(0, 2)}) {
-        testutil::RemoveTree(target.Path());
-        ASSERT_TRUE(CreateDirectoryW(target.Path().c_str(), nullptr));
+    const struct {
+        std::wstring source;
+        std::wstring target;
+        std::wstring targetListed;
+    } cases[] = {{drive.Root(), target.Path(), target.Path()},
+                 {drive.Root().substr(0, 2), target.Path(), target.Path()},
+                 {drive.Root(), otherDrive.Root(), memory.Path()}};
+    for (const auto& folders : cases) {
+        for (const std::wstring& name : testutil::EntriesIn(folders.targetListed)) {
+            DeleteFileW((folders.targetListed + L"\\" + name).c_str());
+        }
         CProgressDlg dialog;
-        dialog.sourceFolder = folder;
-        dialog.targetFolder = target.Path();
+        dialog.sourceFolder = folders.source;
+        dialog.targetFolder = folders.target;
         CaptionRecorder recorder;
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_EQ(dialog.sourceFolder, drive.Root());
         EXPECT_EQ(std::set<std::wstring>(dialog.files.begin(), dialog.files.end()),
                   (std::set<std::wstring>{L"a first.jpg", L"b.png", L"c notes.txt"}));
         EXPECT_EQ(CaptionRecorder::captions.size(), 3u);
-        EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"a first.jpg", L"b.png"}));
+        EXPECT_EQ(testutil::EntriesIn(folders.targetListed), (std::set<std::wstring>{L"a first.jpg", L"b.png"}))
+            << "into " << std::string(folders.target.begin(), folders.target.end());
+        EXPECT_EQ(testutil::EntriesIn(source.Path()),
+                  (std::set<std::wstring>{L"a first.jpg", L"b.png", L"c notes.txt", L"d folder"}));
     }
 }
 

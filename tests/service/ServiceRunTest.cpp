@@ -1,11 +1,13 @@
 // The real Quillmere.exe in service mode, with the fake analysis server on
 // 127.0.0.1:5555 and the test as the loopback client on 5556.
+#include "../capture/BitmapTestFiles.h"
 #include "FakeAnalysisServer.h"
 #include "ServiceClient.h"
 #include "ServiceTestFiles.h"
 #include "WinTestUtil.h"
 #include "analysis/AnalysisServer.h"
 #include "analysis/SocketShim.h"
+#include "capture/ProgressDlg.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -242,6 +244,27 @@ TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCo
     ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
     EXPECT_EQ(program->ExitCode(), 0u);
     EXPECT_FALSE(testutil::FileExists(sharpFile));
+}
+
+TEST_F(ServiceRun, NewsharpWritesTheBatchsPictureForColourGreyAndCmykJpegs)
+{
+    // Grey and CMYK JPEGs decode to other than 24-bit RGB.
+    ASSERT_TRUE(testimage::WriteImageFileAs(image.File(L"grey.jpg"), testimage::OtherFormat::GreyJpeg, 641, 333));
+    ASSERT_TRUE(testimage::WriteImageFileAs(image.File(L"cmyk.jpg"), testimage::OtherFormat::CmykJpeg, 203, 101));
+    testutil::ScratchFolder batch;
+    CProgressDlg alone;
+    alone.sourceFolder = image.Path() + L"\\";
+    alone.targetFolder = batch.Path() + L"\\";
+    fake.SetScenario(AcceptWith(""));
+    for (const wchar_t* name : {L"scan.jpg", L"grey.jpg", L"cmyk.jpg"}) {
+        ASSERT_TRUE(alone.SharpenFile(name));
+        const ServiceAnswer answer = AskService(NewRequest("NEWSHARP", Narrow(image.File(name))));
+        const std::string sharp = FieldValue(FrameValue(answer.bytes), "SHARP");
+        ASSERT_FALSE(sharp.empty()) << Narrow(name);
+        EXPECT_TRUE(testutil::ReadBytes(std::wstring(sharp.begin(), sharp.end())) ==
+                    testutil::ReadBytes(batch.File(name)))
+            << Narrow(name);
+    }
 }
 
 TEST_F(ServiceRun, AnAnalysisServerThatClosesEarlyOrStaysSilentFailsOnlyItsOwnRequest)
