@@ -98,16 +98,14 @@ void CToothStatic::DrawBackground(const RECT& client)
 
 namespace {
 
-// The picture shrunk by block averages into a new 32-bit bitmap of `width` x
-// `height`: a new picture's first frame would otherwise wait for GDI+ to
-// resample it, which takes a good part of a second for a panoramic picture.
-// Null when the picture is not larger in both directions or cannot be read;
-// GDI+ stretches it then.
-UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height)
+// The picture resized into a new 32-bit bitmap of `width` x `height`: a new
+// picture's first frame would otherwise wait for GDI+ to resample it, which
+// takes a good part of a second for a panoramic picture or a small capture.
+// Null when the picture cannot be read or resized so; GDI+ stretches it then.
+UniqueBitmap ResizedPicture(Gdiplus::Image* source, int32_t width, int32_t height)
 {
     auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(source);
-    if (bitmap == nullptr || width > static_cast<int32_t>(bitmap->GetWidth()) ||
-        height > static_cast<int32_t>(bitmap->GetHeight())) {
+    if (bitmap == nullptr) {
         return {};
     }
     Gdiplus::Rect whole(0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()));
@@ -123,12 +121,11 @@ UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap shrunk(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const bool done =
-        shrunk && ShrinkByAreaAverage(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
-                                      pixels.Stride, static_cast<uint32_t*>(bits), width, height);
+    UniqueBitmap resized(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool done = resized && ResizePicture(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
+                                               pixels.Stride, static_cast<uint32_t*>(bits), width, height);
     bitmap->UnlockBits(&pixels);
-    return done ? std::move(shrunk) : UniqueBitmap();
+    return done ? std::move(resized) : UniqueBitmap();
 }
 
 } // namespace
@@ -144,7 +141,7 @@ HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
     }
     // Stretching the whole image on every erase costs far more than a frame;
     // the stretched copy is drawn 1:1 instead.
-    UniqueBitmap picture = ShrunkPicture(source, drawWidth, drawHeight);
+    UniqueBitmap picture = ResizedPicture(source, drawWidth, drawHeight);
     if (!picture) {
         picture.Reset(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
         if (!picture) {
