@@ -145,7 +145,7 @@ void CToothStatic::CreateDrawingTools()
     backgroundColor = BACKGROUND_COLOR;
     marginLeft = marginRight = marginTop = marginBottom = 0;
     drawLeft = drawTop = drawWidth = drawHeight = 0;
-    sprites.clear();
+    ForgetSprites();
 
     boxPen = Usable(MakeGdiplus<Gdiplus::Pen>(Gdiplus::Color(BOX_COLOR), BOX_PEN_WIDTH));
     if (boxPen) {
@@ -182,7 +182,7 @@ void CToothStatic::ReleaseResources()
     numberBrush.reset();
     hoverBrush.reset();
     numberFont.reset();
-    sprites.clear();
+    ForgetSprites();
     if (!loader.useConstTeethMap && loader.teethMap != nullptr) {
         loader.teethMap->clear();
     }
@@ -332,9 +332,6 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CAPTURE_SCREEN:
         return OnCaptureScreen(wParam, lParam);
-    case WM_PREPARE_HOVER_DRAWINGS:
-        OnPrepareHoverDrawings();
-        return 0;
     case WM_ERASEBKGND:
         return OnEraseBkgnd();
     default:

@@ -171,25 +171,26 @@ void CToothStatic::DrawToothBoxes()
         return;
     }
     const RECT clip = DrawingClip();
+    std::vector<ToothShape> shown;
     const CToothInfo* hovered = nullptr;
-    uint32_t hoveredKeyInMap = 0;
-    for (const auto& [key, tooth] : displayedTeeth) {
+    for (const auto& entry : displayedTeeth) {
+        const CToothInfo& tooth = entry.second;
         if ((tooth.findingMask & displayFilter) == 0) {
             continue;
         }
+        shown.push_back({tooth.screenBox, ToothLabel(tooth.toothNumber)});
         if ((tooth.flags & TOOTH_HOVER) != 0) {
             hovered = &tooth;
-            hoveredKeyInMap = key;
-            continue;
         }
-        SpriteFor(key, tooth, false, clip).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
+    SpriteOf(plainSprite, std::move(shown), clip, boxPen.get(), numberFont.get(), numberBrush.get())
+        .DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     // Last, so that it lies over any box it overlaps.
     if (hovered != nullptr) {
-        SpriteFor(hoveredKeyInMap, *hovered, true, clip)
+        SpriteOf(hoverSprite, {{hovered->screenBox, ToothLabel(hovered->toothNumber)}}, clip, hoverPen.get(),
+                 numberFont.get(), hoverBrush.get())
             .DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
-    ForgetSpritesOfGoneTeeth();
 }
 
 RECT CToothStatic::DrawingClip() const
@@ -202,28 +203,21 @@ RECT CToothStatic::DrawingClip() const
     return clip;
 }
 
-const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered, const RECT& clip)
+const CToothSprite& CToothStatic::SpriteOf(CachedSprite& cached, std::vector<ToothShape> shapes, const RECT& clip,
+                                           const Gdiplus::Pen* pen, const Gdiplus::Font* font,
+                                           const Gdiplus::Brush* brush)
 {
-    CachedSprite& cached = sprites[{key, hovered}];
-    if (!cached.rendered || !EqualRect(&cached.box, &tooth.screenBox) || cached.number != tooth.toothNumber ||
-        !EqualRect(&cached.clip, &clip)) {
-        cached.box = tooth.screenBox;
+    if (!cached.rendered || cached.shapes != shapes || !EqualRect(&cached.clip, &clip)) {
+        cached.shapes = std::move(shapes);
         cached.clip = clip;
-        cached.number = tooth.toothNumber;
         cached.rendered = true;
-        cached.sprite.Render(tooth.screenBox, clip, ToothLabel(tooth.toothNumber),
-                             hovered ? hoverPen.get() : boxPen.get(), numberFont.get(),
-                             hovered ? hoverBrush.get() : numberBrush.get());
+        cached.sprite.Render(cached.shapes, clip, pen, font, brush);
     }
     return cached.sprite;
 }
 
-void CToothStatic::ForgetSpritesOfGoneTeeth()
+void CToothStatic::ForgetSprites()
 {
-    if (sprites.size() <= 2 * displayedTeeth.size()) {
-        return;
-    }
-    for (auto it = sprites.begin(); it != sprites.end();) {
-        it = displayedTeeth.count(it->first.first) == 0 ? sprites.erase(it) : std::next(it);
-    }
+    plainSprite = CachedSprite();
+    hoverSprite = CachedSprite();
 }
