@@ -312,6 +312,9 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEMOVE:
         OnMouseMove(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        return 0;
     case WM_LBUTTONUP:
         OnLButtonUp(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;

@@ -179,6 +179,7 @@ private:
     BOOL OnEraseBkgnd();
     void OnCopyFindings();
     void OnMouseMove(UINT flags, POINT point);
+    void OnMouseLeave();
     void OnLButtonUp(UINT flags, POINT point);
     void OnEditFindings();
     BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
@@ -205,6 +206,8 @@ private:
     // True when a command of the block above took the id.
     bool OnChartCommand(UINT id);
 
+    // Asks for WM_MOUSELEAVE once the pointer is over the chart.
+    void TrackMouseLeave();
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;
     // The sharpened copy's file, named by the request's GUID; false when it
@@ -255,6 +258,7 @@ private:
     // drawings of the chart's area.
     CachedSprite plainSprite;
     CachedSprite hoverSprite;
+    bool trackingLeave = false;
     UniqueBitmap stretched;
     const Gdiplus::Image* stretchedSource = nullptr;
     SIZE stretchedSize{};
