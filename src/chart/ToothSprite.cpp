@@ -73,19 +73,36 @@ struct Stamp {
     std::vector<uint32_t> overBlack;
     std::vector<uint32_t> overWhite;
 
-    // Lays the stamp's pixel at (x, y) over the two planes' pixels; one it
-    // left untouched changes nothing.
-    void LayOver(int64_t x, int64_t y, uint32_t* black, uint32_t* white) const
+    // Rows that hold a pixel the drawing touched.
+    std::vector<bool> rowTouched;
+
+    // Where row `y` starts among the pixels; -1 when it lies outside or
+    // holds nothing drawn.
+    int64_t RowStart(int64_t y) const
     {
-        if (x < area.left || y < area.top || x >= area.right || y >= area.bottom) {
+        if (y < area.top || y >= area.bottom || !rowTouched[static_cast<size_t>(y - area.top)]) {
+            return -1;
+        }
+        return (y - area.top) * area.Width();
+    }
+    // Lays the stamp's pixel at (x, y) of the row starting at `rowStart`
+    // over the two planes' pixels; one it left untouched changes nothing.
+    void LayOver(int64_t rowStart, int64_t x, uint32_t* black, uint32_t* white) const
+    {
+        if (x < area.left || x >= area.right) {
             return;
         }
-        const size_t i = static_cast<size_t>((y - area.top) * area.Width() + (x - area.left));
-        if (overBlack[i] == BLACK && overWhite[i] == WHITE) {
-            return;
+        const auto i = static_cast<size_t>(rowStart + (x - area.left));
+        const uint32_t overBlackHere = overBlack[i];
+        const uint32_t overWhiteHere = overWhite[i];
+        if (overBlackHere == overWhiteHere) {
+            // Opaque: nothing shows through.
+            *black = overBlackHere;
+            *white = overBlackHere;
+        } else if (overBlackHere != BLACK || overWhiteHere != WHITE) {
+            *black = Over(overBlackHere, overWhiteHere, *black);
+            *white = Over(overBlackHere, overWhiteHere, *white);
         }
-        *black = Over(overBlack[i], overWhite[i], *black);
-        *white = Over(overBlack[i], overWhite[i], *white);
     }
 };
 
@@ -128,6 +145,12 @@ template <typename Draw> bool MakeStamp(HDC dc, const Extent& area, Draw draw, S
         }
         for (uint32_t& pixel : *planes[i]) {
             pixel &= COLOUR_BITS;
+        }
+    }
+    stamp->rowTouched.assign(static_cast<size_t>(height), false);
+    for (size_t i = 0; i < stamp->overBlack.size(); ++i) {
+        if (stamp->overBlack[i] != BLACK || stamp->overWhite[i] != WHITE) {
+            stamp->rowTouched[i / static_cast<size_t>(width)] = true;
         }
     }
     return true;
@@ -188,27 +211,38 @@ struct SideMap {
     int64_t standInLow;
     int64_t standInHigh;
     int64_t period;
+    bool exact;
 
-    bool Exact() const { return high - low == standInHigh - standInLow; }
-    // `phase` carries the place in the period along a run of coordinates
-    // one apart; -1 before the run's first.
-    int64_t operator()(int64_t at, int64_t* phase) const
+    // Hands `lay` the stand-in's coordinate of each of `from` to `to` in
+    // turn.
+    template <typename Lay> void Walk(int64_t from, int64_t to, Lay lay) const
     {
-        if (Exact() || at < low + CORNER_REACH) {
-            return at - low + standInLow;
+        const int64_t nearEnd = exact ? to : std::clamp(low + CORNER_REACH, from, to);
+        const int64_t farStart = exact ? to : std::clamp(high - CORNER_REACH, nearEnd, to);
+        for (int64_t at = from; at < nearEnd; ++at) {
+            lay(at - low + standInLow);
         }
-        if (at >= high - CORNER_REACH) {
-            return at - high + standInHigh;
+        if (nearEnd < farStart) {
+            const int64_t middle = standInLow + CORNER_REACH;
+            int64_t phase = (nearEnd - low - CORNER_REACH) % period;
+            for (int64_t at = nearEnd; at < farStart; ++at) {
+                lay(middle + phase);
+                phase = phase + 1 == period ? 0 : phase + 1;
+            }
         }
-        *phase = *phase < 0 ? (at - low - CORNER_REACH) % period : (*phase + 1) % period;
-        return standInLow + CORNER_REACH + *phase;
+        for (int64_t at = farStart; at < to; ++at) {
+            lay(at - high + standInHigh);
+        }
     }
 };
 
 SideMap MapOf(int64_t from, int64_t to, int64_t standInLength, int64_t period)
 {
-    return {std::min(from, to), std::max(from, to), std::min<int64_t>(0, standInLength),
-            std::max<int64_t>(0, standInLength), period};
+    const int64_t low = std::min(from, to);
+    const int64_t high = std::max(from, to);
+    const int64_t standInLow = std::min<int64_t>(0, standInLength);
+    const int64_t standInHigh = std::max<int64_t>(0, standInLength);
+    return {low, high, standInLow, standInHigh, period, high - low == standInHigh - standInLow};
 }
 
 // Where one shape draws, in chart coordinates, with the stamps it is made of.
@@ -267,15 +301,18 @@ void LayOutline(const Placed& shape, int64_t period, const Extent& within, Plane
             }
             continue;
         }
-        int64_t rowPhase = -1;
-        for (int64_t y = part.top; y < part.bottom; ++y) {
-            const int64_t standInY = down(y, &rowPhase);
-            int64_t columnPhase = -1;
-            for (int64_t x = part.left; x < part.right; ++x) {
-                const size_t i = planes->IndexOf(x, y);
-                shape.outline->LayOver(across(x, &columnPhase), standInY, &planes->overBlack[i], &planes->overWhite[i]);
+        int64_t y = part.top;
+        down.Walk(part.top, part.bottom, [&](int64_t standInY) {
+            const int64_t rowStart = shape.outline->RowStart(standInY);
+            if (rowStart >= 0) {
+                const size_t first = planes->IndexOf(part.left, y);
+                uint32_t* black = &planes->overBlack[first];
+                uint32_t* white = &planes->overWhite[first];
+                across.Walk(part.left, part.right,
+                            [&](int64_t standInX) { shape.outline->LayOver(rowStart, standInX, black++, white++); });
             }
-        }
+            ++y;
+        });
         if (solid) {
             return;
         }
@@ -286,10 +323,15 @@ void LayLabel(const Placed& shape, const Extent& within, Planes* planes)
 {
     const Extent part = shape.LabelArea().Cut(within);
     for (int64_t y = part.top; y < part.bottom; ++y) {
-        for (int64_t x = part.left; x < part.right; ++x) {
-            const size_t i = planes->IndexOf(x, y);
-            shape.label->LayOver(x - shape.whole.left, y - shape.whole.top, &planes->overBlack[i],
-                                 &planes->overWhite[i]);
+        const int64_t rowStart = shape.label->RowStart(y - shape.whole.top);
+        if (rowStart < 0) {
+            continue;
+        }
+        const size_t first = planes->IndexOf(part.left, y);
+        uint32_t* black = &planes->overBlack[first];
+        uint32_t* white = &planes->overWhite[first];
+        for (int64_t x = part.left; x < part.right; ++x, ++black, ++white) {
+            shape.label->LayOver(rowStart, x - shape.whole.left, black, white);
         }
     }
 }
