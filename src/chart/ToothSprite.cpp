@@ -156,6 +156,22 @@ template <typename Draw> bool MakeStamp(HDC dc, const Extent& area, Draw draw, S
     return true;
 }
 
+// The stamp of `key` from `stamps`, made first by `draw` over the extent
+// `area` gives when there is none yet; null when it cannot be made.
+template <typename Key, typename Area, typename Draw>
+const Stamp* StampOf(HDC dc, std::map<Key, Stamp>& stamps, const Key& key, Area area, Draw draw)
+{
+    auto found = stamps.find(key);
+    if (found == stamps.end()) {
+        Stamp stamp;
+        if (!MakeStamp(dc, area(), draw, &stamp)) {
+            return nullptr;
+        }
+        found = stamps.emplace(key, std::move(stamp)).first;
+    }
+    return &found->second;
+}
+
 // The size the label takes when drawn at a point.
 SIZE LabelSize(HDC dc, const std::wstring& label, const Gdiplus::Font* font)
 {
@@ -285,21 +301,10 @@ void LayOutline(const Placed& shape, int64_t period, const Extent& within, Plane
         MapOf(shape.whole.left, shape.whole.right, StandInLength(shape.whole.right - shape.whole.left, period), period);
     const SideMap down =
         MapOf(shape.whole.top, shape.whole.bottom, StandInLength(shape.whole.bottom - shape.whole.top, period), period);
-    // The top and bottom rows of the ring whole, its sides between them.
-    const Extent strips[] = {
-        {outer.left, outer.top, outer.right, std::max(outer.top, inner.top)},
-        {outer.left, std::min(outer.bottom, std::max(inner.bottom, inner.top)), outer.right, outer.bottom},
-        {outer.left, inner.top, std::min(outer.right, inner.left), inner.bottom},
-        {std::max(outer.left, inner.right), inner.top, outer.right, inner.bottom},
-    };
-    const bool solid = inner.Empty();
-    for (const Extent& strip : strips) {
-        const Extent part = (solid ? outer : strip).Cut(within);
+    const auto lay = [&](const Extent& area) {
+        const Extent part = area.Cut(within);
         if (part.Empty()) {
-            if (solid) {
-                return;
-            }
-            continue;
+            return;
         }
         int64_t y = part.top;
         down.Walk(part.top, part.bottom, [&](int64_t standInY) {
@@ -313,10 +318,16 @@ void LayOutline(const Placed& shape, int64_t period, const Extent& within, Plane
             }
             ++y;
         });
-        if (solid) {
-            return;
-        }
+    };
+    if (inner.Empty()) {
+        lay(outer);
+        return;
     }
+    // The top and bottom rows of the ring whole, its sides between them.
+    lay({outer.left, outer.top, outer.right, inner.top});
+    lay({outer.left, inner.bottom, outer.right, outer.bottom});
+    lay({outer.left, inner.top, inner.left, inner.bottom});
+    lay({inner.right, inner.top, outer.right, inner.bottom});
 }
 
 void LayLabel(const Placed& shape, const Extent& within, Planes* planes)
@@ -367,44 +378,36 @@ bool CToothSprite::Render(const std::vector<ToothShape>& shapes, const RECT& cli
         if (pen != nullptr && !outer.Cut(visible).Empty()) {
             const std::pair<int64_t, int64_t> size = {StandInLength(one.whole.Width(), period),
                                                       StandInLength(one.whole.Height(), period)};
-            auto found = outlines.find(size);
-            if (found == outlines.end()) {
-                const Extent standIn = {std::min<int64_t>(0, size.first), std::min<int64_t>(0, size.second),
-                                        std::max<int64_t>(0, size.first), std::max<int64_t>(0, size.second)};
-                Stamp stamp;
-                const bool made = MakeStamp(
-                    dc.Get(), standIn.Grown(PEN_MARGIN),
-                    [&](Gdiplus::Graphics& graphics) {
-                        graphics.DrawRectangle(
-                            pen, Gdiplus::Rect(0, 0, static_cast<INT>(size.first), static_cast<INT>(size.second)));
-                    },
-                    &stamp);
-                if (!made) {
-                    return false;
-                }
-                found = outlines.emplace(size, std::move(stamp)).first;
+            one.outline = StampOf(
+                dc.Get(), outlines, size,
+                [&] {
+                    return Extent{std::min<int64_t>(0, size.first), std::min<int64_t>(0, size.second),
+                                  std::max<int64_t>(0, size.first), std::max<int64_t>(0, size.second)}
+                        .Grown(PEN_MARGIN);
+                },
+                [&](Gdiplus::Graphics& graphics) {
+                    graphics.DrawRectangle(
+                        pen, Gdiplus::Rect(0, 0, static_cast<INT>(size.first), static_cast<INT>(size.second)));
+                });
+            if (one.outline == nullptr) {
+                return false;
             }
-            one.outline = &found->second;
             area = area.Empty() ? outer.Cut(visible) : area.Join(outer.Cut(visible));
         }
         if (font != nullptr && brush != nullptr && !shape.label.empty()) {
-            auto found = labels.find(shape.label);
-            if (found == labels.end()) {
-                const SIZE size = LabelSize(dc.Get(), shape.label, font);
-                Stamp stamp;
-                const bool made = MakeStamp(
-                    dc.Get(), {0, 0, size.cx, size.cy},
-                    [&](Gdiplus::Graphics& graphics) {
-                        graphics.DrawString(shape.label.c_str(), static_cast<INT>(shape.label.size()), font,
-                                            Gdiplus::PointF(0.0f, 0.0f), brush);
-                    },
-                    &stamp);
-                if (!made) {
-                    return false;
-                }
-                found = labels.emplace(shape.label, std::move(stamp)).first;
+            one.label = StampOf(
+                dc.Get(), labels, shape.label,
+                [&] {
+                    const SIZE size = LabelSize(dc.Get(), shape.label, font);
+                    return Extent{0, 0, size.cx, size.cy};
+                },
+                [&](Gdiplus::Graphics& graphics) {
+                    graphics.DrawString(shape.label.c_str(), static_cast<INT>(shape.label.size()), font,
+                                        Gdiplus::PointF(0.0f, 0.0f), brush);
+                });
+            if (one.label == nullptr) {
+                return false;
             }
-            one.label = &found->second;
             // A label outside the chart is left out.
             const Extent seen = one.LabelArea().Cut(visible);
             if (seen.Empty()) {
