@@ -67,6 +67,23 @@ void Redraw(HWND window, UINT flags)
     GdiFlush();
 }
 
+// The best of `rounds` timings of GDI+ stretching `image` over `chart`
+// through a device context like the window's, in milliseconds.
+double PeerStretchMs(HWND window, Gdiplus::Image* image, const RECT& chart, int rounds)
+{
+    ClientDC screen(window);
+    UniqueMemoryDC peerDC = UniqueMemoryDC::CompatibleWith(screen.Get());
+    UniqueBitmap peerBuffer(CreateCompatibleBitmap(screen.Get(), chart.right, chart.bottom));
+    ObjectSelection peerSelected(peerDC.Get(), peerBuffer.Get());
+    return BestMs(
+        rounds, [] {},
+        [&] {
+            Gdiplus::Graphics graphics(peerDC.Get());
+            graphics.DrawImage(image, Gdiplus::Rect(0, 0, chart.right, chart.bottom));
+            GdiFlush();
+        });
+}
+
 constexpr RECT FULL_HD = {0, 0, 1920, 1080};
 constexpr UINT ERASE = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
@@ -88,17 +105,7 @@ void FirstFrames(const std::wstring& folder)
         Redraw(window, ERASE);
         const double frame = BestMs(
             5, [&] { chart.ForgetStretchedImage(); }, [&] { Redraw(window, ERASE); });
-        ClientDC screen(window);
-        UniqueMemoryDC peerDC = UniqueMemoryDC::CompatibleWith(screen.Get());
-        UniqueBitmap peerBuffer(CreateCompatibleBitmap(screen.Get(), FULL_HD.right, FULL_HD.bottom));
-        ObjectSelection peerSelected(peerDC.Get(), peerBuffer.Get());
-        const double peer = BestMs(
-            2, [] {},
-            [&] {
-                Gdiplus::Graphics graphics(peerDC.Get());
-                graphics.DrawImage(chart.image.get(), Gdiplus::Rect(0, 0, FULL_HD.right, FULL_HD.bottom));
-                GdiFlush();
-            });
+        const double peer = PeerStretchMs(window, chart.image.get(), FULL_HD, 2);
         std::printf("  %5ldx%-5ld %8.2f ms   peer: GDI+ stretch %8.2f ms\n", size.cx, size.cy, frame, peer);
         DeleteFileW(picture.c_str());
     }
@@ -253,17 +260,11 @@ int wmain()
 
             // What each erase would cost if it stretched the whole image into
             // the back buffer, as a chart without the stretched copy does.
+            const double peer = PeerStretchMs(window, chart.image.get(), CHART_RECT, 5);
             ClientDC screen(window);
             UniqueMemoryDC peerDC = UniqueMemoryDC::CompatibleWith(screen.Get());
             UniqueBitmap peerBuffer(CreateCompatibleBitmap(screen.Get(), CHART_RECT.right, CHART_RECT.bottom));
             ObjectSelection peerSelected(peerDC.Get(), peerBuffer.Get());
-            const double peer = BestMs(
-                5, [] {},
-                [&] {
-                    Gdiplus::Graphics graphics(peerDC.Get());
-                    graphics.DrawImage(chart.image.get(), Gdiplus::Rect(0, 0, CHART_RECT.right, CHART_RECT.bottom));
-                    GdiFlush();
-                });
 
             // The boxes as GDI+ draws them on the back buffer's device context.
             const double peerBoxes = BestMs(
