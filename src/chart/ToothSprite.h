@@ -49,8 +49,8 @@ public:
     void DrawOver(uint32_t* buffer, int32_t width, int32_t height) const;
 
 private:
-    // A buffer starts at (0, 0) and is no larger than a screen: pixels left
-    // or above of it, or beyond 16 bits, are never laid and not kept.
+    // A buffer starts at (0, 0) and is no larger than a screen: pixels to
+    // its left or above it, or beyond 16 bits, are never laid and not kept.
     struct Pixel {
         uint16_t x;
         uint16_t y;
