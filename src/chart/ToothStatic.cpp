@@ -145,7 +145,7 @@ void CToothStatic::CreateDrawingTools()
     backgroundColor = BACKGROUND_COLOR;
     marginLeft = marginRight = marginTop = marginBottom = 0;
     drawLeft = drawTop = drawWidth = drawHeight = 0;
-    sprites.clear();
+    ForgetSprites();
 
     boxPen = Usable(MakeGdiplus<Gdiplus::Pen>(Gdiplus::Color(BOX_COLOR), BOX_PEN_WIDTH));
     if (boxPen) {
@@ -182,7 +182,7 @@ void CToothStatic::ReleaseResources()
     numberBrush.reset();
     hoverBrush.reset();
     numberFont.reset();
-    sprites.clear();
+    ForgetSprites();
     if (!loader.useConstTeethMap && loader.teethMap != nullptr) {
         loader.teethMap->clear();
     }
@@ -319,6 +319,9 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEMOVE:
         OnMouseMove(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        return 0;
     case WM_LBUTTONUP:
         OnLButtonUp(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
@@ -339,9 +342,6 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CAPTURE_SCREEN:
         return OnCaptureScreen(wParam, lParam);
-    case WM_PREPARE_HOVER_DRAWINGS:
-        OnPrepareHoverDrawings();
-        return 0;
     case WM_ERASEBKGND:
         return OnEraseBkgnd();
     default:

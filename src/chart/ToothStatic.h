@@ -174,9 +174,6 @@ protected:
 
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
-    // Posted by an analysis: the hover drawings of the new teeth are made
-    // once the window is idle, so that no hover waits for its drawing.
-    static constexpr UINT WM_PREPARE_HOVER_DRAWINGS = WM_APP + 1;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
 
     int OnCreate(CREATESTRUCTW* create);
@@ -185,6 +182,7 @@ private:
     BOOL OnEraseBkgnd();
     void OnCopyFindings();
     void OnMouseMove(UINT flags, POINT point);
+    void OnMouseLeave();
     void OnLButtonUp(UINT flags, POINT point);
     void OnEditFindings();
     BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
@@ -193,7 +191,6 @@ private:
     // Captures the stored region into a registered temporary JPEG, hands it
     // to the listener and gives the toolbar the picture and the findings text.
     void CaptureAndOpen();
-    void OnPrepareHoverDrawings();
 
     // The context menu and the chart's other commands.
     void OnRButtonUp(UINT flags, POINT point);
@@ -212,6 +209,8 @@ private:
     // True when a command of the block above took the id.
     bool OnChartCommand(UINT id);
 
+    // Asks for WM_MOUSELEAVE once the pointer is over the chart.
+    void TrackMouseLeave();
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;
     // The sharpened copy's file, named by the request's GUID; false when it
@@ -244,22 +243,31 @@ private:
     // The part of the chart a tooth's drawing may reach: the client area,
     // within the back buffer.
     RECT DrawingClip() const;
-    // The tooth's drawing within `clip`, remade when its box, its number or
-    // the clip changed.
-    const CToothSprite& SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered, const RECT& clip);
-    void ForgetSpritesOfGoneTeeth();
 
+    // One drawing of teeth, remade only when what it shows changed.
     struct CachedSprite {
-        RECT box{};
+        std::vector<ToothShape> shapes;
         RECT clip{};
-        int32_t number = 0;
         bool rendered = false;
         CToothSprite sprite;
     };
+    // The drawing of `shapes` within `clip` with the given tools, from
+    // `cached` when it shows the same.
+    static const CToothSprite& SpriteOf(CachedSprite& cached, std::vector<ToothShape> shapes, const RECT& clip,
+                                        const Gdiplus::Pen* pen, const Gdiplus::Font* font,
+                                        const Gdiplus::Brush* brush);
+    // Both drawings are remade at the next paint.
+    void ForgetSprites();
 
     SIZE backBufferSize{};
-    uint32_t* backBufferPixels = nullptr;                      // the back buffer's memory, top-down
-    std::map<std::pair<uint32_t, bool>, CachedSprite> sprites; // by key and hover
+    uint32_t* backBufferPixels = nullptr; // the back buffer's memory, top-down
+    // Every shown tooth in its plain look, the hovered one included, and the
+    // hovered tooth alone in its own: a hover change remakes only the small
+    // one, and no reply, however many teeth it holds, costs more than two
+    // drawings of the chart's area.
+    CachedSprite plainSprite;
+    CachedSprite hoverSprite;
+    bool trackingLeave = false;
     UniqueBitmap stretched;
     const Gdiplus::Image* stretchedSource = nullptr;
     SIZE stretchedSize{};

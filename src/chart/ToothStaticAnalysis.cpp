@@ -273,18 +273,7 @@ bool CToothStatic::AnalyzeCurrentImage()
         CopyFindingsText(&displayedTeeth, &recordTemplate, &findingsText);
     }
     InvalidateRect(hwnd, nullptr, FALSE);
-    PostMessageW(hwnd, WM_PREPARE_HOVER_DRAWINGS, 0, 0);
     return true;
-}
-
-void CToothStatic::OnPrepareHoverDrawings()
-{
-    const RECT clip = DrawingClip();
-    for (const auto& [key, tooth] : displayedTeeth) {
-        if (PassesFilter(tooth)) {
-            SpriteFor(key, tooth, true, clip);
-        }
-    }
 }
 
 void CToothStatic::DisplayParsedTeeth()

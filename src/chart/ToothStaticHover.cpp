@@ -67,6 +67,7 @@ CToothInfo* CToothStatic::GetHoveredTooth()
 
 void CToothStatic::OnMouseMove(UINT, POINT point)
 {
+    TrackMouseLeave();
     bool changed = false;
     if (CToothInfo* hovered = GetHoveredTooth()) {
         if (PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
@@ -85,6 +86,40 @@ void CToothStatic::OnMouseMove(UINT, POINT point)
         }
     }
     if (changed) {
+        toolTipCtrl.Pop();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+void CToothStatic::TrackMouseLeave()
+{
+    // A move sent while the pointer is elsewhere (another program driving
+    // the chart) would otherwise be undone at once by the leave it asks for.
+    POINT cursor{};
+    if (trackingLeave || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != hwnd) {
+        return;
+    }
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = hwnd;
+    trackingLeave = TrackMouseEvent(&track) != FALSE;
+}
+
+void CToothStatic::OnMouseLeave()
+{
+    trackingLeave = false;
+    // A menu opened on the chart takes the pointer over its own window; its
+    // commands still act on the tooth the pointer was on.
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    if (GetGUIThreadInfo(GetCurrentThreadId(), &thread) && (thread.flags & GUI_INMENUMODE) != 0) {
+        return;
+    }
+    CToothInfo* hovered = GetHoveredTooth();
+    hoveredKey = 0;
+    if (hovered != nullptr) {
+        hovered->flags &= ~TOOTH_HOVER;
         toolTipCtrl.Pop();
         InvalidateRect(hwnd, nullptr, FALSE);
     }

@@ -98,16 +98,14 @@ void CToothStatic::DrawBackground(const RECT& client)
 
 namespace {
 
-// The picture shrunk by block averages into a new 32-bit bitmap of `width` x
-// `height`: a new picture's first frame would otherwise wait for GDI+ to
-// resample it, which takes a good part of a second for a panoramic picture.
-// Null when the picture is not larger in both directions or cannot be read;
-// GDI+ stretches it then.
-UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height)
+// The picture resized into a new 32-bit bitmap of `width` x `height`: a new
+// picture's first frame would otherwise wait for GDI+ to resample it, which
+// takes a good part of a second for a panoramic picture or a small capture.
+// Null when the picture cannot be read or resized so; GDI+ stretches it then.
+UniqueBitmap ResizedPicture(Gdiplus::Image* source, int32_t width, int32_t height)
 {
     auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(source);
-    if (bitmap == nullptr || width > static_cast<int32_t>(bitmap->GetWidth()) ||
-        height > static_cast<int32_t>(bitmap->GetHeight())) {
+    if (bitmap == nullptr) {
         return {};
     }
     Gdiplus::Rect whole(0, 0, static_cast<INT>(bitmap->GetWidth()), static_cast<INT>(bitmap->GetHeight()));
@@ -123,12 +121,11 @@ UniqueBitmap ShrunkPicture(Gdiplus::Image* source, int32_t width, int32_t height
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap shrunk(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const bool done =
-        shrunk && ShrinkByAreaAverage(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
-                                      pixels.Stride, static_cast<uint32_t*>(bits), width, height);
+    UniqueBitmap resized(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool done = resized && ResizePicture(static_cast<const uint8_t*>(pixels.Scan0), whole.Width, whole.Height,
+                                               pixels.Stride, static_cast<uint32_t*>(bits), width, height);
     bitmap->UnlockBits(&pixels);
-    return done ? std::move(shrunk) : UniqueBitmap();
+    return done ? std::move(resized) : UniqueBitmap();
 }
 
 } // namespace
@@ -144,7 +141,7 @@ HBITMAP CToothStatic::StretchedImage(Gdiplus::Image* source)
     }
     // Stretching the whole image on every erase costs far more than a frame;
     // the stretched copy is drawn 1:1 instead.
-    UniqueBitmap picture = ShrunkPicture(source, drawWidth, drawHeight);
+    UniqueBitmap picture = ResizedPicture(source, drawWidth, drawHeight);
     if (!picture) {
         picture.Reset(CreateCompatibleBitmap(ClientDC(hwnd).Get(), drawWidth, drawHeight));
         if (!picture) {
@@ -174,25 +171,26 @@ void CToothStatic::DrawToothBoxes()
         return;
     }
     const RECT clip = DrawingClip();
+    std::vector<ToothShape> shown;
     const CToothInfo* hovered = nullptr;
-    uint32_t hoveredKeyInMap = 0;
-    for (const auto& [key, tooth] : displayedTeeth) {
+    for (const auto& entry : displayedTeeth) {
+        const CToothInfo& tooth = entry.second;
         if ((tooth.findingMask & displayFilter) == 0) {
             continue;
         }
+        shown.push_back({tooth.screenBox, ToothLabel(tooth.toothNumber)});
         if ((tooth.flags & TOOTH_HOVER) != 0) {
             hovered = &tooth;
-            hoveredKeyInMap = key;
-            continue;
         }
-        SpriteFor(key, tooth, false, clip).DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
+    SpriteOf(plainSprite, std::move(shown), clip, boxPen.get(), numberFont.get(), numberBrush.get())
+        .DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     // Last, so that it lies over any box it overlaps.
     if (hovered != nullptr) {
-        SpriteFor(hoveredKeyInMap, *hovered, true, clip)
+        SpriteOf(hoverSprite, {{hovered->screenBox, ToothLabel(hovered->toothNumber)}}, clip, hoverPen.get(),
+                 numberFont.get(), hoverBrush.get())
             .DrawOver(backBufferPixels, backBufferSize.cx, backBufferSize.cy);
     }
-    ForgetSpritesOfGoneTeeth();
 }
 
 RECT CToothStatic::DrawingClip() const
@@ -205,28 +203,21 @@ RECT CToothStatic::DrawingClip() const
     return clip;
 }
 
-const CToothSprite& CToothStatic::SpriteFor(uint32_t key, const CToothInfo& tooth, bool hovered, const RECT& clip)
+const CToothSprite& CToothStatic::SpriteOf(CachedSprite& cached, std::vector<ToothShape> shapes, const RECT& clip,
+                                           const Gdiplus::Pen* pen, const Gdiplus::Font* font,
+                                           const Gdiplus::Brush* brush)
 {
-    CachedSprite& cached = sprites[{key, hovered}];
-    if (!cached.rendered || !EqualRect(&cached.box, &tooth.screenBox) || cached.number != tooth.toothNumber ||
-        !EqualRect(&cached.clip, &clip)) {
-        cached.box = tooth.screenBox;
+    if (!cached.rendered || cached.shapes != shapes || !EqualRect(&cached.clip, &clip)) {
+        cached.shapes = std::move(shapes);
         cached.clip = clip;
-        cached.number = tooth.toothNumber;
         cached.rendered = true;
-        cached.sprite.Render(tooth.screenBox, clip, ToothLabel(tooth.toothNumber),
-                             hovered ? hoverPen.get() : boxPen.get(), numberFont.get(),
-                             hovered ? hoverBrush.get() : numberBrush.get());
+        cached.sprite.Render(cached.shapes, clip, pen, font, brush);
     }
     return cached.sprite;
 }
 
-void CToothStatic::ForgetSpritesOfGoneTeeth()
+void CToothStatic::ForgetSprites()
 {
-    if (sprites.size() <= 2 * displayedTeeth.size()) {
-        return;
-    }
-    for (auto it = sprites.begin(); it != sprites.end();) {
-        it = displayedTeeth.count(it->first.first) == 0 ? sprites.erase(it) : std::next(it);
-    }
+    plainSprite = CachedSprite();
+    hoverSprite = CachedSprite();
 }

@@ -1,4 +1,5 @@
-// The block-average shrink of a 24-bit picture, natively and under Wine.
+// The resize of a 24-bit picture to the chart, natively and under Wine:
+// block means where it shrinks, the two nearest pixels where it grows.
 #include "chart/AreaShrink.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ struct Picture {
     std::vector<uint8_t> bytes;
 };
 
-TEST(AreaShrink, EachTargetPixelIsTheRoundedMeanOfTheBlockItCovers)
+TEST(AreaShrink, EachTargetPixelIsTheRoundedMeanOfItsBlockOrBetweenTheTwoNearestPixels)
 {
     const struct {
         const char* name;
@@ -50,31 +51,44 @@ TEST(AreaShrink, EachTargetPixelIsTheRoundedMeanOfTheBlockItCovers)
         {"rows", Picture(1, 4, {0x100000, 0x300000, 0x000000, 0x000001}), 1, 2, {0x200000, 0x000001}},
         {"same size", Picture(2, 1, {0x123456, 0x654321}), 2, 1, {0x123456, 0x654321}},
         {"row padding is skipped", Picture(2, 2, {0x0A0A0A, 0x0A0A0A, 0x0A0A0A, 0x0A0A0A}, 3), 1, 1, {0x0A0A0A}},
+        // Growing, target centres at source -0.25, 0.25, 0.75 and 1.25:
+        // the ends keep the edge pixels, the rest a quarter or three of the
+        // way between.
+        {"grows", Picture(2, 1, {0x000000, 0x0000FF}), 4, 1, {0x000000, 0x000040, 0x0000BF, 0x0000FF}},
+        {"grows down", Picture(1, 2, {0xFF0000, 0x000000}), 1, 4, {0xFF0000, 0xBF0000, 0x400000, 0x000000}},
+        {"one pixel fills all", Picture(1, 1, {0x123456}), 3, 2, std::vector<uint32_t>(6, 0x123456)},
+        {"narrower and taller", Picture(2, 1, {0x100000, 0x300000}), 1, 2, {0x200000, 0x200000}},
     };
     for (const auto& c : cases) {
         std::vector<uint32_t> target(c.expected.size(), 0xDEADBEEF);
-        ASSERT_TRUE(ShrinkByAreaAverage(c.picture.bytes.data(), c.picture.width, c.picture.height, c.picture.stride,
-                                        target.data(), c.width, c.height))
+        ASSERT_TRUE(ResizePicture(c.picture.bytes.data(), c.picture.width, c.picture.height, c.picture.stride,
+                                  target.data(), c.width, c.height))
             << c.name;
         EXPECT_EQ(target, c.expected) << c.name;
     }
 }
 
-TEST(AreaShrink, ATargetLargerThanThePictureOrEmptyIsRefusedUntouched)
+TEST(AreaShrink, AnEmptySizeOrABlockTooLargeToSumIsRefusedUntouched)
 {
     const Picture picture(4, 4, std::vector<uint32_t>(16, 0x808080));
+    // Beyond 65793 columns into one, with the rows growing, the sums of a
+    // block no longer fit 32 bits.
+    const Picture line(65794, 1, std::vector<uint32_t>(65794, 0xFFFFFF));
     const struct {
-        int32_t width, height;
-    } cases[] = {{5, 4}, {4, 5}, {0, 2}, {2, 0}, {-1, 2}};
+        const Picture& source;
+        int32_t sourceWidth, width, height;
+    } cases[] = {{picture, 4, 0, 2}, {picture, 4, 2, 0},  {picture, 4, -1, 2},
+                 {picture, 0, 2, 2}, {picture, -4, 2, 2}, {line, 65794, 1, 2}};
     for (const auto& c : cases) {
         std::vector<uint32_t> target(32, 0xDEADBEEF);
-        EXPECT_FALSE(ShrinkByAreaAverage(picture.bytes.data(), 4, 4, picture.stride, target.data(), c.width, c.height))
-            << c.width << "x" << c.height;
+        EXPECT_FALSE(ResizePicture(c.source.bytes.data(), c.sourceWidth, c.source.height, c.source.stride,
+                                   target.data(), c.width, c.height))
+            << c.sourceWidth << " to " << c.width << "x" << c.height;
         EXPECT_EQ(target, std::vector<uint32_t>(32, 0xDEADBEEF));
     }
     uint32_t target = 0;
-    EXPECT_FALSE(ShrinkByAreaAverage(nullptr, 4, 4, picture.stride, &target, 1, 1));
-    EXPECT_FALSE(ShrinkByAreaAverage(picture.bytes.data(), 4, 4, picture.stride, nullptr, 1, 1));
+    EXPECT_FALSE(ResizePicture(nullptr, 4, 4, picture.stride, &target, 1, 1));
+    EXPECT_FALSE(ResizePicture(picture.bytes.data(), 4, 4, picture.stride, nullptr, 1, 1));
 }
 
 } // namespace

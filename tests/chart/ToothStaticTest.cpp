@@ -307,6 +307,51 @@ TEST_F(ToothStaticTest, MouseMessagesThroughThePreTranslationReachTheTooltip)
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, 5000));
 }
 
+TEST_F(ToothStaticTest, ThePointerLeavingTheChartInOneMoveTakesTheHoverAndItsTipDown)
+{
+    ChartHost host({0, 0, 400, 300});
+    ASSERT_TRUE(host.created);
+    CToothStatic& chart = host.chart;
+    const HWND window = chart.GetSafeHwnd();
+    SetWindowPos(host.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(chart.SetImageFiles({Image(L"a.bmp", 400, 300)}));
+    chart.displayedTeeth[ToothKey(0, 11)] = Tooth(11, FINDING_CAVITY, {50, 50, 150, 150});
+    RECT client{};
+    GetClientRect(window, &client);
+    chart.UpdateLayout(&client);
+    chart.AddToothTips();
+    const RECT box = {45, 45, 155, 155};
+    const HWND tip = chart.toolTipCtrl.GetSafeHwnd();
+    auto pointTo = [](POINT screen) {
+        SetCursorPos(screen.x, screen.y);
+        return testutil::PumpUntil(
+            [&] {
+                POINT at{};
+                GetCursorPos(&at);
+                return at.x == screen.x && at.y == screen.y;
+            },
+            5000);
+    };
+
+    POINT inside = {100, 100};
+    ClientToScreen(window, &inside);
+    ASSERT_TRUE(pointTo(inside));
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] {
+            return chart.hoveredKey == ToothKey(0, 11) && testutil::CountClientPixels(window, box, GREEN) > 50 &&
+                   IsWindowVisible(tip) != FALSE;
+        },
+        5000));
+
+    // Straight out past the bottom right: the chart sees no move outside its
+    // boxes.
+    ASSERT_TRUE(pointTo({inside.x + 500, inside.y + 400}));
+    EXPECT_TRUE(testutil::PumpUntil(
+        [&] { return chart.hoveredKey == 0 && testutil::CountClientPixels(window, box, GREEN) == 0; }, 5000));
+    EXPECT_GT(testutil::CountClientPixels(window, box, GREY), 50);
+    EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(tip) == FALSE; }, 5000));
+}
+
 class ClipboardTest : public ToothStaticTest {
 protected:
     void SetUp() override
