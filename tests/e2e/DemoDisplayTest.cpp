@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -142,10 +143,11 @@ protected:
         return shown ? window : nullptr;
     }
 
-    // The running program's first window once it shows the demo's sample
-    // with the boxes of the demo's answer, in sight.
-    HWND WaitForTheDemo()
+    // Starts the program on the demo's sample as the run command does; its
+    // window once it shows the sample with the boxes of the demo's answer.
+    HWND StartTheDemo()
     {
+        running = std::make_unique<testutil::ProgramProcess>(L"/file \"" + DemoSample() + L"\"");
         HWND window = WaitForPicture(DemoSample(), 1);
         EXPECT_TRUE(window != nullptr &&
                     testutil::PumpUntil([&] { return RedOfNumbersOnScreen(window) > kRedOfTheDemosNumbers; }, kBoundMs))
@@ -153,16 +155,22 @@ protected:
         return window;
     }
 
+    // Closes the window and expects the program to end without a failure.
+    void CloseTheDemo(HWND window)
+    {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(running->WaitForEnd(kBoundMs));
+        EXPECT_EQ(running->ExitCode(), 0u);
+    }
+
     FakeAnalysisServer server{false};
+    std::unique_ptr<testutil::ProgramProcess> running;
     testutil::ScratchFolder folder;
 };
 
 TEST_F(DemoRoad, TheToolbarStaysOverTheMainWindowAndTheSettingsDialogOpensCentred)
 {
-    const std::wstring sample = DemoSample();
-    testutil::ProgramProcess running(L"/file \"" + sample + L"\"");
-    ASSERT_TRUE(running.Started());
-    HWND window = WaitForTheDemo();
+    HWND window = StartTheDemo();
     ASSERT_NE(window, nullptr);
     HWND toolbar = nullptr;
     ASSERT_TRUE(
@@ -171,7 +179,7 @@ TEST_F(DemoRoad, TheToolbarStaysOverTheMainWindowAndTheSettingsDialogOpensCentre
         << "at start: " << FaceShareOnScreen(toolbar);
 
     PostMessageW(GetDlgItem(window, kChartId), WM_COMMAND, ID_USER_SETTINGS, 0);
-    HWND settings = running.WaitForWindow(kSettingsCaption, kBoundMs);
+    HWND settings = running->WaitForWindow(kSettingsCaption, kBoundMs);
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(
         testutil::PumpUntil([&] { return IsWindowVisible(settings) && CentredOn(settings, window); }, kBoundMs));
@@ -184,17 +192,12 @@ TEST_F(DemoRoad, TheToolbarStaysOverTheMainWindowAndTheSettingsDialogOpensCentre
         kBoundMs))
         << "after the dialog: " << FaceShareOnScreen(toolbar);
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\demo-toolbar-on-top.png"));
-
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(running.WaitForEnd(kBoundMs));
+    CloseTheDemo(window);
 }
 
 TEST_F(DemoRoad, AMinimisedWindowComesBackMaximisedOnASecondStart)
 {
-    const std::wstring sample = DemoSample();
-    testutil::ProgramProcess running(L"/file \"" + sample + L"\"");
-    ASSERT_TRUE(running.Started());
-    HWND window = WaitForTheDemo();
+    HWND window = StartTheDemo();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(testutil::PumpUntil([&] { return IsZoomed(window) != FALSE; }, kBoundMs));
     RECT before{};
@@ -215,9 +218,7 @@ TEST_F(DemoRoad, AMinimisedWindowComesBackMaximisedOnASecondStart)
         },
         kBoundMs))
         << "zoomed " << IsZoomed(window) << ", client " << client.right << "x" << client.bottom;
-
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(running.WaitForEnd(kBoundMs));
+    CloseTheDemo(window);
 }
 
 struct DialogCase {
@@ -242,12 +243,10 @@ TEST_P(SecondStartBehindADialog, BringsTheDialogForwardWithTheKeyboardAndOpensTh
     const std::wstring sample = DemoSample();
     const std::wstring other = folder.File(L"other pano.jpg");
     ASSERT_TRUE(CopyFileW(sample.c_str(), other.c_str(), FALSE));
-    testutil::ProgramProcess running(L"/file \"" + sample + L"\"");
-    ASSERT_TRUE(running.Started());
-    HWND window = WaitForTheDemo();
+    HWND window = StartTheDemo();
     ASSERT_NE(window, nullptr);
     PostMessageW(GetDlgItem(window, kChartId), WM_COMMAND, c.command, 0);
-    HWND dialog = running.WaitForWindow(c.caption, kBoundMs);
+    HWND dialog = running->WaitForWindow(c.caption, kBoundMs);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(
         testutil::PumpUntil([&] { return IsWindowVisible(dialog) && GetForegroundWindow() == dialog; }, kBoundMs));
@@ -266,10 +265,7 @@ TEST_P(SecondStartBehindADialog, BringsTheDialogForwardWithTheKeyboardAndOpensTh
     testutil::ProgramProcess third(L"/file \"" + sample + L"\"");
     ASSERT_TRUE(third.WaitForEnd(kBoundMs));
     EXPECT_NE(WaitForPicture(sample, 3), nullptr);
-
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(running.WaitForEnd(kBoundMs));
-    EXPECT_EQ(running.ExitCode(), 0u);
+    CloseTheDemo(window);
 }
 
 INSTANTIATE_TEST_SUITE_P(Dialogs, SecondStartBehindADialog,
