@@ -182,6 +182,18 @@ HWND WaitForRunningWindow()
     return running;
 }
 
+// The window the user works in: while the main window runs a modal dialog
+// (the settings, the template editor, a message box) it is disabled, and
+// brought forward itself it would take the keyboard from that dialog.
+HWND FrontWindowOf(HWND main)
+{
+    const HWND popup = GetLastActivePopup(main);
+    if (popup == nullptr || popup == main || !IsWindowVisible(popup) || !IsWindowEnabled(popup)) {
+        return main;
+    }
+    return popup;
+}
+
 } // namespace
 
 BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
@@ -202,6 +214,6 @@ BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
     if (IsIconic(running)) {
         ShowWindow(running, SW_RESTORE);
     }
-    SetForegroundWindow(running);
+    SetForegroundWindow(FrontWindowOf(running));
     return TRUE;
 }

@@ -5,6 +5,8 @@
 #include "app/AboutDlg.h"
 #include "app/AppIds.h"
 #include "res/resource.h"
+#include "ui/DialogPlacement.h"
+#include "ui/ExceptionGuard.h"
 #include "ui/ResString.h"
 
 #include <commctrl.h>
@@ -80,6 +82,19 @@ std::wstring FileDialogFilter(UINT id)
     std::replace(filter.begin(), filter.end(), L'|', L'\0');
     filter.push_back(L'\0');
     return filter;
+}
+
+// The file dialog would open in the screen's corner, under the top-most
+// capture toolbar; once laid out, and before it shows, it is placed as every
+// other dialog, centred on its owner.
+UINT_PTR CALLBACK PlaceFileDialog(HWND child, UINT message, WPARAM, LPARAM lParam)
+{
+    return CallGuarded<UINT_PTR>(0, [&] {
+        if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
+            CentreOnOwner(GetParent(child));
+        }
+        return UINT_PTR{0};
+    });
 }
 
 // The finding list is used through its handle alone: every message to a
@@ -429,7 +444,9 @@ bool CTarnwickDlg::AskForImageFile(std::wstring* path)
     request.nFilterIndex = 1;
     request.lpstrFile = chosen.data();
     request.nMaxFile = static_cast<DWORD>(chosen.size());
-    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    request.Flags =
+        OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
+    request.lpfnHook = PlaceFileDialog;
     if (!GetOpenFileNameW(&request)) {
         return false;
     }
@@ -514,6 +531,13 @@ void CTarnwickDlg::OnOK()
 
 LRESULT CTarnwickDlg::OnSysCommand(UINT command)
 {
+    // The window fills the screen maximised, and restored it would fill it
+    // still, only no longer maximised. A window manager asks for that restore
+    // when it maps the window again after a minimise: it never counts a
+    // window of fixed size as maximised.
+    if ((command & 0xFFF0) == SC_RESTORE && IsZoomed(hwnd) && !IsIconic(hwnd)) {
+        return 0;
+    }
     if ((command & 0xFFF0) != IDM_ABOUTBOX) {
         return Default();
     }

@@ -15,6 +15,15 @@ void TakeQuitMessage()
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
+// A key that reaches a window whose top-level window a modal dialog has
+// disabled: it may still hold the focus after another program brought it
+// forward. The key was meant for the dialog; given to the disabled window's
+// dialog manager, Esc would end that window from inside the nested loop.
+bool IsKeyForDisabledWindow(const MSG& msg, HWND root)
+{
+    return msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && root != nullptr && !IsWindowEnabled(root);
+}
+
 } // namespace
 
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent) : parent(parent), templateId(templateId) {}
@@ -106,11 +115,14 @@ bool CDialogEx::PumpMessage()
     if (got == -1) {
         return false;
     }
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (IsKeyForDisabledWindow(msg, root)) {
+        return true;
+    }
     // Pre-translation runs outside any window procedure, so it is guarded here.
     if (CallGuarded(false, [&] { return CWnd::PreTranslateChain(&msg); })) {
         return true;
     }
-    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     if (root != nullptr && dynamic_cast<CDialogEx*>(CWnd::FromHandle(root)) != nullptr &&
         IsDialogMessageW(root, &msg)) {
         return true;

@@ -1,6 +1,7 @@
 // Dialogs from templates in the resources, run by our own modal loop so that
 // every message first passes PreTranslateMessage of its window and that
-// window's parents, then IsDialogMessage.
+// window's parents, then IsDialogMessage. Keys for a window whose top-level
+// window is disabled (the owner of a running modal dialog) go nowhere.
 //
 // A dialog whose template leaves its place open opens centred on its owner
 // (ui/DialogPlacement.h).

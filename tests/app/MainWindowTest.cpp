@@ -188,13 +188,18 @@ TEST_F(MainWindowTest, EnterRunsTheFocusedButtonAndNeverEndsTheDialog)
     }
 }
 
-TEST_F(MainWindowTest, EnterOnLoadOpensTheFileDialogForJpegFiles)
+TEST_F(MainWindowTest, EnterOnLoadOpensTheFileDialogForJpegFilesCentredOnTheWindow)
 {
     ModalWatcher watcher(GetCurrentThreadId());
     PressEnterOn(dialog.GetSafeHwnd(), dialog.GetDlgItem(IDC_BTN_LOAD));
     const auto seen = watcher.Seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(seen[0].HasText(JPEG_FILTER));
+    RECT window{};
+    GetWindowRect(dialog.GetSafeHwnd(), &window);
+    const RECT& opened = seen[0].place;
+    EXPECT_NEAR((opened.left + opened.right) / 2, (window.left + window.right) / 2, 2);
+    EXPECT_NEAR((opened.top + opened.bottom) / 2, (window.top + window.bottom) / 2, 2);
     // Cancelled: nothing changed.
     EXPECT_TRUE(dialog.toothChart.imageFiles.empty());
     EXPECT_EQ(dialog.GetWindowText(), L"Quillmere");

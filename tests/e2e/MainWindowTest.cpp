@@ -3,8 +3,8 @@
 // the server's teeth, the filter check boxes of the kinds found and the
 // findings text on the clipboard; a second start replaces image and boxes;
 // the capture toolbar's button sends the stored region of the screen to the
-// server. The screen is read back as the user would see it, and kept as a
-// picture.
+// server and the chart shows that picture with its boxes. The screen is read
+// back as the user would see it, and kept as a picture.
 #include "FakeAnalysisServer.h"
 #include "WinTestUtil.h"
 
@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ struct Scenario {
     // On the clipboard after the analysis: the shipped "Record\User.tpl"
     // filled in, with the analysis marker (a new settings file asks for it).
     std::wstring clipboardText;
+    // The size of the picture the boxes lie on.
+    SIZE image{kImageWidth, kImageHeight};
 
     // The server names a box by its centre, width and height.
     std::string Boxes() const
@@ -103,51 +106,6 @@ const Scenario kSecond{{{12, FINDING_CROWN_BRIDGE, {300, 150, 400, 300}}},
                        L"根管治療：無\r\n"
                        L"填補物：無\r\n"
                        L"牙柱：無[%BRISVANE_ANALYSIS%]"};
-
-// The whole screen, 0xRRGGBB row by row.
-struct Screen {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    int Count(RECT area, uint32_t colour) const
-    {
-        int count = 0;
-        for (int y = std::max(0L, area.top); y < std::min<LONG>(height, area.bottom); ++y) {
-            for (int x = std::max(0L, area.left); x < std::min<LONG>(width, area.right); ++x) {
-                count += At(x, y) == colour ? 1 : 0;
-            }
-        }
-        return count;
-    }
-};
-
-Screen ReadScreen()
-{
-    Screen screen;
-    screen.width = GetSystemMetrics(SM_CXSCREEN);
-    screen.height = GetSystemMetrics(SM_CYSCREEN);
-    HDC display = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(display);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), screen.width, -screen.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, screen.width, screen.height, display, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* words = static_cast<const uint32_t*>(bits);
-    screen.pixels.assign(words, words + static_cast<size_t>(screen.width) * screen.height);
-    for (auto& p : screen.pixels) {
-        p &= 0xFFFFFF;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, display);
-    return screen;
-}
 
 std::wstring TitleOf(HWND window)
 {
@@ -230,7 +188,7 @@ protected:
                 differences.push_back(what + " (" + std::to_string(count) + " pixels)");
             }
         };
-        const Screen screen = ReadScreen();
+        const testutil::ScreenPixels screen = testutil::ReadScreen();
         const HWND chart = GetDlgItem(window, kChartId);
         if (chart == nullptr) {
             return {"no chart"};
@@ -240,14 +198,14 @@ protected:
         POINT chartOrigin{0, 0};
         ClientToScreen(chart, &chartOrigin);
 
-        const auto onScreen = [&](const RECT& box) {
-            return RECT{chartOrigin.x + box.left * chartRect.right / kImageWidth,
-                        chartOrigin.y + box.top * chartRect.bottom / kImageHeight,
-                        chartOrigin.x + box.right * chartRect.right / kImageWidth,
-                        chartOrigin.y + box.bottom * chartRect.bottom / kImageHeight};
+        const auto onScreen = [&](const RECT& box, const SIZE& image) {
+            return RECT{chartOrigin.x + box.left * chartRect.right / image.cx,
+                        chartOrigin.y + box.top * chartRect.bottom / image.cy,
+                        chartOrigin.x + box.right * chartRect.right / image.cx,
+                        chartOrigin.y + box.bottom * chartRect.bottom / image.cy};
         };
         for (const auto& tooth : scenario.teeth) {
-            const RECT box = onScreen(tooth.box);
+            const RECT box = onScreen(tooth.box, scenario.image);
             const RECT topEdge{box.left, box.top - 2, box.right, box.top + 3};
             RECT inside = box;
             InflateRect(&inside, 3, 3);
@@ -265,7 +223,7 @@ protected:
         }
         if (gone != nullptr) {
             for (const auto& tooth : gone->teeth) {
-                RECT inside = onScreen(tooth.box);
+                RECT inside = onScreen(tooth.box, gone->image);
                 InflateRect(&inside, 3, 3);
                 const int red = screen.Count(inside, NUMBER_RED);
                 differ(red == 0, "gone tooth " + std::to_string(tooth.number) + ": its number is left", red);
@@ -445,16 +403,27 @@ bool Near(const Gdiplus::Color& seen, COLORREF wanted)
            close(seen.GetB(), GetBValue(wanted));
 }
 
+// The captured picture with the findings of the second scenario on a tooth in
+// its left half.
+Scenario CapturedScenario(const RECT& region)
+{
+    Scenario captured = kSecond;
+    captured.teeth = {{12, FINDING_CROWN_BRIDGE, {80, 100, 180, 250}}};
+    captured.image = {region.right - region.left, region.bottom - region.top};
+    return captured;
+}
+
 TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServerAndTheToolbarComesBack)
 {
     const RECT region{600, 300, 1000, 600};
+    const Scenario captured = CapturedScenario(region);
     const RECT savedRegion = g_systemSetting.captureRect;
     const bool savedCaptureBar = g_systemSetting.captureBar;
     g_systemSetting.captureRect = region;
     g_systemSetting.captureBar = true;
     g_systemSetting.dirty = true;
     ASSERT_TRUE(g_systemSetting.Save());
-    server.AddScenario(kSecond.Reply());
+    server.AddScenario(captured.Reply());
 
     testutil::ProgramProcess running(L"");
     ASSERT_TRUE(running.Started());
@@ -470,8 +439,8 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     // manager the display server stacks the window activated last on top,
     // whatever its top-most flag; the activation may reach it a moment later.
     testutil::PumpFor(300);
-    KnownContentWindow content(region);
-    ASSERT_TRUE(testutil::PumpUntil([&] { return content.OnScreenOrShownAgain(); }, kBoundMs));
+    auto content = std::make_unique<KnownContentWindow>(region);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return content->OnScreenOrShownAgain(); }, kBoundMs));
     RECT buttonRect{};
     GetWindowRect(button, &buttonRect);
     ClickAt({(buttonRect.left + buttonRect.right) / 2, (buttonRect.top + buttonRect.bottom) / 2});
@@ -489,8 +458,22 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     EXPECT_TRUE(Near(left, KnownContentWindow::LEFT)) << std::hex << left.GetValue();
     EXPECT_TRUE(Near(right, KnownContentWindow::RIGHT)) << std::hex << right.GetValue();
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(toolbar) != FALSE; }, kBoundMs));
-    testutil::PumpFor(500);
-    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\toolbar-capture-e2e.png"));
+
+    // The chart shows the captured picture, its left and right halves where
+    // the window stood no more, and the tooth's box over it.
+    content.reset();
+    ASSERT_TRUE(testutil::PumpUntil([&] { return testutil::ClipboardText() == captured.clipboardText; }, kBoundMs));
+    ExpectOnScreen(window, captured, nullptr, L"toolbar-capture-e2e.png");
+    const HWND chart = GetDlgItem(window, kChartId);
+    RECT chartRect{};
+    GetWindowRect(chart, &chartRect);
+    const testutil::ScreenPixels screen = testutil::ReadScreen();
+    const LONG middle = (chartRect.top + chartRect.bottom) / 2;
+    const LONG width = chartRect.right - chartRect.left;
+    const uint32_t leftSeen = screen.At(chartRect.left + width / 20, middle);
+    const uint32_t rightSeen = screen.At(chartRect.right - width / 20, middle);
+    EXPECT_TRUE(Near(Gdiplus::Color(0xFF000000 | leftSeen), KnownContentWindow::LEFT)) << std::hex << leftSeen;
+    EXPECT_TRUE(Near(Gdiplus::Color(0xFF000000 | rightSeen), KnownContentWindow::RIGHT)) << std::hex << rightSeen;
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(running.WaitForEnd(kBoundMs));

@@ -4,9 +4,13 @@
 #include "FakeAnalysisServer.h"
 #include "analysis/TextField.h"
 
+#include <climits>
 #include <sstream>
 
 namespace {
+
+// The test text of a working server: two equal halves.
+constexpr char kTestText[] = "QUILLMERE-DEMO:QUILLMERE-DEMO";
 
 // A few findings of most kinds, on teeth spread over both arches.
 constexpr char kDemoFindings[] = "11,c\n14,j\n16,cf\n24,r\n26,f\n36,be\n38,i\n45,eft\n46,a\n47,p\n";
@@ -77,6 +81,19 @@ bool JpegImageSize(const std::string& bytes, int* width, int* height)
 
 std::string DemoReply(const std::string& request)
 {
+    // The transfer tests are requests of one field, the analyses begin with
+    // the request's GUID.
+    TextField first;
+    const int size = request.size() > INT_MAX ? INT_MAX : static_cast<int>(request.size());
+    if (ReadField(request.data(), size, &first)) {
+        if (first.key == KEY_DATAREFLECT) {
+            const std::string text(first.value, static_cast<size_t>(first.valueLen));
+            return ReportFrame({{KEY_RETCODE, "1"}, {KEY_EXTINFO, text}});
+        }
+        if (first.key == KEY_TESTMSG) {
+            return ReportFrame({{KEY_RETCODE, "1"}, {KEY_EXTINFO, kTestText}});
+        }
+    }
     int width = 0;
     int height = 0;
     if (!JpegImageSize(FieldValue(request, KEY_JPG), &width, &height)) {

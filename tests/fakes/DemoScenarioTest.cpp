@@ -1,5 +1,6 @@
 // The demo scenario answered to the program's own analysis client and read by
-// its own tooth-info loader, as the chart reads a reply.
+// its own tooth-info loader, as the chart reads a reply; the system test's
+// transfer tests pass against it.
 #include "DemoReply.h"
 #include "FakeAnalysisServer.h"
 #include "analysis/ToothDetect.h"
@@ -62,24 +63,34 @@ void PrintTo(const DemoCase& c, std::ostream* out)
 
 class DemoScenarioTest : public testing::TestWithParam<DemoCase> {};
 
+// The demo server on a free port, for the program's own client.
+class DemoServer {
+public:
+    DemoServer()
+    {
+        FakeScenario scenario;
+        EXPECT_TRUE(ParseScenario("// the demo\ndemo\n", &scenario));
+        server.SetScenario(scenario);
+        EXPECT_TRUE(server.Start(0));
+        detect.SetServer("127.0.0.1", server.Port());
+    }
+
+    FakeAnalysisServer server{false};
+    CToothDetect detect;
+};
+
 TEST_P(DemoScenarioTest, AnswersWithTeethLaidOverTheImage)
 {
     const DemoCase& c = GetParam();
     const fs::path file = fs::temp_directory_path() / ("quill_demo_" + std::to_string(std::random_device()()));
     std::ofstream(file, std::ios::binary).write(c.image.data(), static_cast<std::streamsize>(c.image.size()));
 
-    FakeAnalysisServer server(false);
-    FakeScenario scenario;
-    ASSERT_TRUE(ParseScenario("// the demo\ndemo\n", &scenario));
-    server.SetScenario(scenario);
-    ASSERT_TRUE(server.Start(0));
-    CToothDetect detect;
-    detect.SetServer("127.0.0.1", server.Port());
+    DemoServer demo;
     bool accepted = !c.accepted;
     std::string boxes;
     std::string findings;
-    EXPECT_TRUE(detect.Detect("00112233-4455-6677-8899-AABBCCDDEEFF", "00-1A-2B-3C-4D-5E", file.string(), "", &accepted,
-                              &boxes, &findings));
+    EXPECT_TRUE(demo.detect.Detect("00112233-4455-6677-8899-AABBCCDDEEFF", "00-1A-2B-3C-4D-5E", file.string(), "",
+                                   &accepted, &boxes, &findings));
     fs::remove(file);
     ASSERT_EQ(accepted, c.accepted);
     if (!c.accepted) {
@@ -136,6 +147,29 @@ std::string WithScanFirst()
     std::string bytes = JpegHead(0xC0, 800, 400, false);
     bytes[21] = '\xDA';
     return bytes;
+}
+
+// As the system-test dialog asks: each text comes back as sent, field-like
+// texts included, and the server's test text has two equal halves.
+TEST(DemoTransferTest, EchoesEveryTextAndSendsATestTextOfTwoEqualHalves)
+{
+    DemoServer demo;
+    for (const std::string text : {"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghi", "", "#@RETCODE@#;1;0",
+                                   "#@TESTMSG@#;0;", "#@JPG@#;4;\xFF\xD8\xFF\xC0"}) {
+        SCOPED_TRACE(text);
+        bool accepted = false;
+        std::string echo = "stale";
+        EXPECT_TRUE(demo.detect.DataReflect(text, &accepted, &echo));
+        EXPECT_TRUE(accepted);
+        EXPECT_EQ(echo, text);
+    }
+    bool accepted = false;
+    std::string first;
+    std::string second;
+    EXPECT_TRUE(demo.detect.TestMessage(&accepted, &first, &second));
+    EXPECT_TRUE(accepted);
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(first, second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, DemoScenarioTest,

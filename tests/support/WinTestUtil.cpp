@@ -81,11 +81,10 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-int CountClientPixels(HWND window, const RECT& box, uint32_t colour)
+namespace {
+
+int CountInPixels(const std::vector<uint32_t>& pixels, int width, int height, const RECT& box, uint32_t colour)
 {
-    int width = 0;
-    int height = 0;
-    const auto pixels = ReadClientPixels(window, &width, &height);
     int count = 0;
     for (int y = std::max(0L, box.top); y < std::min<LONG>(height, box.bottom); ++y) {
         for (int x = std::max(0L, box.left); x < std::min<LONG>(width, box.right); ++x) {
@@ -93,6 +92,47 @@ int CountClientPixels(HWND window, const RECT& box, uint32_t colour)
         }
     }
     return count;
+}
+
+} // namespace
+
+int CountClientPixels(HWND window, const RECT& box, uint32_t colour)
+{
+    int width = 0;
+    int height = 0;
+    const auto pixels = ReadClientPixels(window, &width, &height);
+    return CountInPixels(pixels, width, height, box, colour);
+}
+
+int ScreenPixels::Count(const RECT& area, uint32_t colour) const
+{
+    return CountInPixels(pixels, width, height, area, colour);
+}
+
+ScreenPixels ReadScreen()
+{
+    ScreenPixels screen;
+    screen.width = GetSystemMetrics(SM_CXSCREEN);
+    screen.height = GetSystemMetrics(SM_CYSCREEN);
+    HDC display = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(display);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), screen.width, -screen.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, screen.width, screen.height, display, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* words = static_cast<const uint32_t*>(bits);
+    screen.pixels.assign(words, words + static_cast<size_t>(screen.width) * screen.height);
+    for (auto& p : screen.pixels) {
+        p &= 0xFFFFFF;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, display);
+    return screen;
 }
 
 bool StartUnixCommand(const std::wstring& commandLine)

@@ -57,6 +57,20 @@ std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
 // client coordinates; the part of `box` outside the client area counts none.
 int CountClientPixels(HWND window, const RECT& box, uint32_t colour);
 
+// The whole screen as the display shows it, 0xRRGGBB row by row: what lies
+// on top is what counts, not what a window drew under another.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    // How many pixels of `colour` lie in `area`, in screen coordinates; the
+    // part of `area` off the screen counts none.
+    int Count(const RECT& area, uint32_t colour) const;
+};
+ScreenPixels ReadScreen();
+
 // Starts `commandLine` with the Unix shell. Wine gives back no process to
 // wait for: the caller waits for what the command does.
 bool StartUnixCommand(const std::wstring& commandLine);

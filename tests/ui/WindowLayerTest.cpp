@@ -324,6 +324,28 @@ TEST_F(WindowLayerTest, NestedLoopsEndWithTheirOwnResults)
     EXPECT_EQ(innerResult, 3);
 }
 
+TEST_F(WindowLayerTest, KeysForTheOwnerThatANestedLoopDisabledReachNeitherItNorItsDialogManager)
+{
+    int runs = 0;
+    StepDialog outer([&](StepDialog& self) {
+        if (++runs > 1) {
+            self.EndDialog(7);
+            return;
+        }
+        const HWND owner = self.GetSafeHwnd();
+        StepDialog inner([owner](StepDialog& innerSelf) {
+            // Esc, and Alt+F4, for the owner that still holds the focus.
+            PostMessageW(owner, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageW(owner, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+            PostMessageW(owner, WM_SYSKEYDOWN, VK_F4, 0x20000000);
+            PostMessageW(innerSelf.GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(inner.DoModal(), IDOK);
+        PostMessageW(owner, WM_RUN_STEP, 0, 0);
+    });
+    EXPECT_EQ(RunBounded(outer), 7);
+}
+
 TEST_F(WindowLayerTest, AQuitFromANestedLoopEndsEveryLoopAndLeavesAMessageBoxAfterwardsOpen)
 {
     INT_PTR innerResult = 0;
