@@ -341,6 +341,18 @@ std::vector<FakeRequest> FakeAnalysisServer::Requests() const
     return requests;
 }
 
+size_t FakeAnalysisServer::RequestCount() const
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    return requests.size();
+}
+
+FakeRequest FakeAnalysisServer::LastRequest() const
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    return requests.empty() ? FakeRequest{} : requests.back();
+}
+
 FakeScenario FakeAnalysisServer::NextScenario()
 {
     const std::lock_guard<std::mutex> lock(mutex);
