@@ -95,6 +95,59 @@ int CountClientPixels(HWND window, const RECT& box, uint32_t colour)
     return count;
 }
 
+namespace {
+
+// Copies `width` x `height` pixels from `source` at (x, y) into 0xRRGGBB values.
+std::vector<uint32_t> CopyPixels(HDC source, int x, int y, int width, int height)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    HDC copyDC = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (copy != nullptr) {
+        HGDIOBJ old = SelectObject(copyDC, copy);
+        BitBlt(copyDC, 0, 0, width, height, source, x, y, SRCCOPY);
+        GdiFlush();
+        const auto* copied = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = copied[i] & 0xFFFFFF;
+        }
+        SelectObject(copyDC, old);
+        DeleteObject(copy);
+    }
+    DeleteDC(copyDC);
+    return pixels;
+}
+
+} // namespace
+
+std::vector<uint32_t> ReadScreenPixels(const RECT& rect)
+{
+    // The screen's own context takes screen coordinates, also left of the
+    // primary monitor.
+    HDC screen = GetDC(nullptr);
+    auto pixels = CopyPixels(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs)
+{
+    return PumpUntil(
+        [&] {
+            const auto pixels = ReadScreenPixels(rect);
+            return std::all_of(pixels.begin(), pixels.end(), [colour](uint32_t pixel) { return pixel == colour; });
+        },
+        boundMs);
+}
+
 bool StartUnixCommand(const std::wstring& commandLine)
 {
     std::wstring shellLine = L"/bin/sh -c \"" + commandLine + L"\"";
@@ -145,31 +198,8 @@ std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height)
     GetClientRect(window, &client);
     *width = client.right;
     *height = client.bottom;
-    std::vector<uint32_t> pixels(static_cast<size_t>(*width) * *height, 0);
-
     HDC windowDC = GetDC(window);
-    HDC copyDC = CreateCompatibleDC(windowDC);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = -*height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (copy != nullptr) {
-        HGDIOBJ old = SelectObject(copyDC, copy);
-        BitBlt(copyDC, 0, 0, *width, *height, windowDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            pixels[i] = source[i] & 0xFFFFFF;
-        }
-        SelectObject(copyDC, old);
-        DeleteObject(copy);
-    }
-    DeleteDC(copyDC);
+    auto pixels = CopyPixels(windowDC, 0, 0, *width, *height);
     ReleaseDC(window, windowDC);
     return pixels;
 }

@@ -57,6 +57,14 @@ std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height);
 // client coordinates; the part of `box` outside the client area counts none.
 int CountClientPixels(HWND window, const RECT& box, uint32_t colour);
 
+// The screen's pixels inside `rect` (screen coordinates), as a person sees
+// them: 0xRRGGBB values, row by row from the top.
+std::vector<uint32_t> ReadScreenPixels(const RECT& rect);
+// Pumps this thread's messages until every pixel of `rect` on the screen is
+// `colour` (0xRRGGBB): a window shown is mapped and drawn some time later,
+// longer on a busy machine. False when `boundMs` ran out first.
+bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs = 10000);
+
 // Starts `commandLine` with the Unix shell. Wine gives back no process to
 // wait for: the caller waits for what the command does.
 bool StartUnixCommand(const std::wstring& commandLine);
