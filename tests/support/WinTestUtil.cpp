@@ -37,6 +37,14 @@ void PumpFor(DWORD ms)
     PumpUntil([] { return false; }, ms);
 }
 
+bool PumpUntilQueueEmpty(DWORD boundMs)
+{
+    // The high word tells what waits in the queue now; the input is queued
+    // before SendInput or SetCursorPos returns.
+    return PumpUntil([] { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0; },
+                     boundMs);
+}
+
 ScratchFolder::ScratchFolder()
 {
     wchar_t temp[MAX_PATH];

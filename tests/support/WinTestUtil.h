@@ -29,6 +29,13 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Pumps messages for about `ms` milliseconds.
 void PumpFor(DWORD ms);
 
+// Pumps this thread's messages until its queue holds none but timers and
+// paints. Input that this thread gave (SendInput, SetCursorPos) to its own
+// windows has then been handled, and so have the messages it caused, such
+// as the command a closed menu posts: a test may then look whether something
+// happened. False when the queue did not empty within `boundMs`.
+bool PumpUntilQueueEmpty(DWORD boundMs = 10000);
+
 // A new empty folder under the temporary folder, removed with its contents
 // when the object goes.
 class ScratchFolder {
