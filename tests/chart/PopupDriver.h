@@ -1,7 +1,8 @@
 // Drives the next popup menu of the test's UI thread from a second thread
 // with real input: optionally a right click that opens it, then, once the
-// menu shows, a note of its items and a click on one of them (or Esc into
-// the menu's own queue). The UI thread pumps its messages meanwhile.
+// menu shows, a note of its items and clicks on some of them, and Esc into
+// the menu's own queue if it is still open then. The UI thread pumps its
+// messages meanwhile.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,11 @@ public:
 
     // `rightClickAt` in screen coordinates; `choose` is an item's position.
     PopupDriver(std::optional<POINT> rightClickAt, int choose);
+    // Clicks the items at `clicks` (positions) in turn, as in a menu whose
+    // clicks toggle marks and leave it open; when `clickWhen` is given, not
+    // before it holds.
+    PopupDriver(std::optional<POINT> rightClickAt, std::vector<int> clicks,
+                const std::atomic<bool>* clickWhen = nullptr);
     PopupDriver(const PopupDriver&) = delete;
     PopupDriver& operator=(const PopupDriver&) = delete;
     ~PopupDriver() { Join(); }
@@ -40,7 +46,8 @@ public:
     std::vector<PopupItem> items; // read after Join or PumpUntilDone
 
 private:
-    void Drive(std::optional<POINT> rightClickAt, int choose);
+    void Drive(std::optional<POINT> rightClickAt, const std::vector<int>& clicks,
+               const std::atomic<bool>* clickWhen);
 
     std::thread thread;
 };
@@ -53,5 +60,11 @@ void SendMouse(DWORD flags, POINT at);
 
 // A left click on the centre of the item at `position` of the open `menu`.
 void ClickMenuItem(HMENU menu, int position);
+
+// Clicks the item at `position` of the menu open in `window` and waits until
+// the click shows: the menu closed, or the item's mark turned. On a busy
+// machine the menu can show before the display takes clicks on it; a click
+// that was lost is given once more.
+void ClickMenuItemUntilTaken(HWND window, HMENU menu, int position);
 
 } // namespace charttest
