@@ -37,6 +37,21 @@ template <typename Condition> bool Within(DWORD boundMs, Condition done)
     return true;
 }
 
+// Clicks the item at `position` of the menu open in `window` and waits until
+// the click shows: the menu closed, or the item's mark turned. On a busy
+// machine the menu can show before the display takes clicks on it; a click
+// that was lost is given once more.
+void ClickMenuItemUntilTaken(HWND window, HMENU menu, int position)
+{
+    const bool wasChecked = Checked(menu, position);
+    const auto taken = [&] { return MenuClosed(window) || Checked(menu, position) != wasChecked; };
+    ClickMenuItem(menu, position);
+    if (!Within(CLICK_TAKEN_MS, taken)) {
+        ClickMenuItem(menu, position);
+        Within(CLICK_TAKEN_MS, taken);
+    }
+}
+
 } // namespace
 
 HWND VisibleMenuWindow(DWORD boundMs)
@@ -143,17 +158,6 @@ void ClickMenuItem(HMENU menu, int position)
     SendMouse(0, centre);
     SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
     SendMouse(MOUSEEVENTF_LEFTUP, centre);
-}
-
-void ClickMenuItemUntilTaken(HWND window, HMENU menu, int position)
-{
-    const bool wasChecked = Checked(menu, position);
-    const auto taken = [&] { return MenuClosed(window) || Checked(menu, position) != wasChecked; };
-    ClickMenuItem(menu, position);
-    if (!Within(CLICK_TAKEN_MS, taken)) {
-        ClickMenuItem(menu, position);
-        Within(CLICK_TAKEN_MS, taken);
-    }
 }
 
 } // namespace charttest

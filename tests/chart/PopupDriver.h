@@ -61,10 +61,4 @@ void SendMouse(DWORD flags, POINT at);
 // A left click on the centre of the item at `position` of the open `menu`.
 void ClickMenuItem(HMENU menu, int position);
 
-// Clicks the item at `position` of the menu open in `window` and waits until
-// the click shows: the menu closed, or the item's mark turned. On a busy
-// machine the menu can show before the display takes clicks on it; a click
-// that was lost is given once more.
-void ClickMenuItemUntilTaken(HWND window, HMENU menu, int position);
-
 } // namespace charttest

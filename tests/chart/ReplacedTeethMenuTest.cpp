@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <vector>
 
 using namespace charttest;
@@ -32,7 +31,6 @@ constexpr char BOX_11[] = "100,100,100,100,11\n";
 constexpr wchar_t TEXT_OF_A[] = L"C:11 E:-";
 constexpr wchar_t TEXT_OF_B[] = L"C:- E:11";
 constexpr int CAVITY_ITEM = 5;
-constexpr DWORD BOUND_MS = 10000;
 
 FakeScenario Reply(const std::string& findings)
 {
@@ -59,28 +57,6 @@ void CALLBACK ReplaceBehindTheMenu(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(nullptr, timer);
     g_behindTheMenu();
     g_replaced = true;
-}
-
-// Once the menu shows and the teeth behind it were replaced: clicks the
-// items at `clicks` (positions), then closes the menu with Esc.
-void DriveMenu(const std::vector<int>& clicks, std::atomic<bool>* opened)
-{
-    HWND window = VisibleMenuWindow(BOUND_MS);
-    if (window == nullptr) {
-        return;
-    }
-    *opened = true;
-    const DWORD start = GetTickCount();
-    while (!g_replaced && GetTickCount() - start < BOUND_MS) {
-        Sleep(20);
-    }
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
-    for (const int item : clicks) {
-        ClickMenuItem(menu, item);
-    }
-    // Into the menu's own queue: a key typed on the shared display could
-    // reach another test's window.
-    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
 class ReplacedTeethMenuTest : public ::testing::Test {
@@ -125,16 +101,16 @@ protected:
     {
         g_behindTheMenu = std::move(behind);
         g_replaced = false;
-        std::atomic<bool> opened{false};
-        std::thread driver(DriveMenu, clicks, &opened);
+        // The clicks come once the teeth behind the menu were replaced.
+        PopupDriver driver(std::nullopt, clicks, &g_replaced);
         SetTimer(nullptr, 0, 50, ReplaceBehindTheMenu);
         SendMessageW(chart.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));
         POINT screen{100, 100};
         ClientToScreen(chart.GetSafeHwnd(), &screen);
         SetCursorPos(screen.x, screen.y);
         SendMessageW(chart.GetSafeHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
-        driver.join();
-        EXPECT_TRUE(opened);
+        driver.Join();
+        EXPECT_TRUE(driver.opened);
         EXPECT_TRUE(g_replaced);
         EXPECT_EQ(g_multiSelOwner, nullptr);
     }
