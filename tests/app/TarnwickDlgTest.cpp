@@ -1,8 +1,8 @@
 // The receiving side of the hand-off on the real main dialog: WM_COPYDATA
 // makes a path pending, and the open-file timer opens it once.
+#include "app/TarnwickDlg.h"
 #include "app/AppIds.h"
 #include "app/TarnwickApp.h"
-#include "app/TarnwickDlg.h"
 
 #include "WinTestUtil.h"
 
@@ -55,10 +55,7 @@ protected:
 
     // Whether the open-file timer is still armed: once it is gone nothing can
     // open, however long one waits. KillTimer tells whether it found one.
-    bool OpenTimerArmed()
-    {
-        return KillTimer(dialog.GetSafeHwnd(), TIMER_OPEN_FILE) != FALSE;
-    }
+    bool OpenTimerArmed() { return KillTimer(dialog.GetSafeHwnd(), TIMER_OPEN_FILE) != FALSE; }
 
     OpenRecordingDlg dialog;
 };

@@ -85,8 +85,7 @@ PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, int choose)
 {
 }
 
-PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, std::vector<int> clicks,
-                         const std::atomic<bool>* clickWhen)
+PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, std::vector<int> clicks, const std::atomic<bool>* clickWhen)
     : thread([this, rightClickAt, clicks, clickWhen] { Drive(rightClickAt, clicks, clickWhen); })
 {
 }

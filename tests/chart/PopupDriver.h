@@ -46,8 +46,7 @@ public:
     std::vector<PopupItem> items; // read after Join or PumpUntilDone
 
 private:
-    void Drive(std::optional<POINT> rightClickAt, const std::vector<int>& clicks,
-               const std::atomic<bool>* clickWhen);
+    void Drive(std::optional<POINT> rightClickAt, const std::vector<int>& clicks, const std::atomic<bool>* clickWhen);
 
     std::thread thread;
 };

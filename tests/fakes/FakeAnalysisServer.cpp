@@ -214,7 +214,6 @@ std::string FieldValue(const std::string& request, const std::string& wanted)
     return {};
 }
 
-
 std::string Field(const std::string& key, const std::string& value)
 {
     return key + ";" + std::to_string(value.size()) + ";" + value;

@@ -30,10 +30,10 @@ const std::string SHUTDOWN_FRAME = "PTL1;11;SHUTDOWN;0;";
 struct ProcessSample {
     int request;
     DWORD handles;
-    // PROCESS_MEMORY_COUNTERS::PagefileUsage, which Wine fills from the
-    // process's private resident memory. The working set is no measure of a
-    // leak here: it counts shared file pages too, and the first paint of
-    // Chinese text maps a font of about 2 MB into it in one step.
+    // PagefileUsage, as GetProcessMemoryInfo gives it too, which Wine fills
+    // from the process's private resident memory. The working set is no
+    // measure of a leak here: it counts shared file pages too, and the first
+    // paint of Chinese text maps a font of about 2 MB into it in one step.
     long long privateKiB;
 };
 

@@ -41,8 +41,7 @@ bool PumpUntilQueueEmpty(DWORD boundMs)
 {
     // The high word tells what waits in the queue now; the input is queued
     // before SendInput or SetCursorPos returns.
-    return PumpUntil([] { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0; },
-                     boundMs);
+    return PumpUntil([] { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0; }, boundMs);
 }
 
 ScratchFolder::ScratchFolder()
