@@ -1,6 +1,7 @@
 // The receiving side of the hand-off on the real main dialog: WM_COPYDATA
 // makes a path pending, and the open-file timer opens it once.
 #include "app/TarnwickDlg.h"
+#include "app/AppIds.h"
 #include "app/TarnwickApp.h"
 
 #include "WinTestUtil.h"
@@ -52,6 +53,10 @@ protected:
         return testutil::PumpUntil([this] { return dialog.pendingFilePath.empty(); }, 5000);
     }
 
+    // Whether the open-file timer is still armed: once it is gone nothing can
+    // open, however long one waits. KillTimer tells whether it found one.
+    bool OpenTimerArmed() { return KillTimer(dialog.GetSafeHwnd(), TIMER_OPEN_FILE) != FALSE; }
+
     OpenRecordingDlg dialog;
 };
 
@@ -87,9 +92,8 @@ TEST_F(MainDialogTest, TwoQuickHandOffsOpenOnlyTheSecondPath)
     ASSERT_TRUE(WaitUntilOpened());
     EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - C:\\second.jpg");
     // The one-shot timer is gone: nothing opens again.
-    dialog.SetWindowText(L"unchanged");
-    testutil::PumpFor(200);
-    EXPECT_EQ(dialog.GetWindowText(), L"unchanged");
+    EXPECT_FALSE(OpenTimerArmed());
+    EXPECT_EQ(dialog.opened, std::vector<std::wstring>{L"C:\\second.jpg"});
 }
 
 TEST_F(MainDialogTest, AHandOffWithOtherDataOrNoTextChangesNothing)
@@ -145,8 +149,9 @@ TEST_F(MainDialogTest, ClosingStopsAPendingOpen)
     SendPath(L"C:\\late.jpg");
     const std::wstring title = dialog.GetWindowText();
     SendMessageW(dialog.GetSafeHwnd(), WM_CLOSE, 0, 0);
-    testutil::PumpFor(200);
+    EXPECT_FALSE(OpenTimerArmed());
     EXPECT_EQ(dialog.GetWindowText(), title);
+    EXPECT_TRUE(dialog.opened.empty());
 }
 
 } // namespace

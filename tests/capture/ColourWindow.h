@@ -2,6 +2,7 @@
 // captured JPEG compared with the colours expected at a few pixels.
 #pragma once
 
+#include "WinTestUtil.h"
 #include "ui/Gdiplus.h"
 
 #include <windows.h>
@@ -26,7 +27,7 @@ constexpr wchar_t COLOUR_CLASS[] = L"QuillCaptureTestColour";
 class ColourWindow {
 public:
     // A class per colour: the background brush belongs to the class.
-    ColourWindow(const RECT& rect, COLORREF colour)
+    ColourWindow(const RECT& rect, COLORREF colour) : rectangle(rect), fill(colour)
     {
         const std::wstring className = std::wstring(COLOUR_CLASS) + std::to_wstring(colour);
         WNDCLASSW windowClass{};
@@ -48,8 +49,16 @@ public:
     ColourWindow(const ColourWindow&) = delete;
     ColourWindow& operator=(const ColourWindow&) = delete;
     HWND Handle() const { return window; }
+    // Waits until the screen shows the window whole in its colour.
+    bool OnScreen() const
+    {
+        return testutil::WaitForScreenColour(rectangle,
+                                             (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill));
+    }
 
 private:
+    RECT rectangle;
+    COLORREF fill;
     HWND window = nullptr;
 };
 

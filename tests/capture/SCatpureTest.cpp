@@ -27,7 +27,8 @@ TEST_F(CaptureTest, ARectangleBecomesAJpegOfItsSizeWithItsTopLeftCornerFirst)
 {
     const ColourWindow red({900, 500, 1000, 600}, RED);
     const ColourWindow blue({1000, 500, 1100, 600}, BLUE);
-    testutil::PumpFor(200);
+    ASSERT_TRUE(red.OnScreen());
+    ASSERT_TRUE(blue.OnScreen());
     const std::wstring path = folder.File(L"capture.jpg");
     const RECT rect{900, 500, 1100, 600};
     ASSERT_TRUE(CSCatpure().CaptureRectToFile(&rect, path.c_str()));
@@ -40,7 +41,8 @@ TEST_F(CaptureTest, ARectangleReachingPastTheVirtualScreenKeepsItsOnScreenPart)
     const int right = left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const ColourWindow atRight({right - 50, 650, right, 750}, GREEN);
     const ColourWindow atLeft({left, 650, left + 50, 750}, BLUE);
-    testutil::PumpFor(200);
+    ASSERT_TRUE(atRight.OnScreen());
+    ASSERT_TRUE(atLeft.OnScreen());
     const struct {
         const char* name;
         RECT rect;
@@ -76,8 +78,10 @@ TEST_F(CaptureTest, AWindowHiddenOverTheRegionRightBeforeTheCaptureIsNotInThePic
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_TRUE(under.OnScreen());
         ColourWindow toolbar(c.toolbar, BLUE);
-        testutil::PumpFor(200);
+        // On the screen first, or the picture could miss it anyway.
+        ASSERT_TRUE(toolbar.OnScreen());
         HideWindowForCapture(toolbar.Handle(), region);
         EXPECT_FALSE(IsWindowVisible(toolbar.Handle()));
         const std::wstring path = folder.File(L"hidden.jpg");

@@ -43,7 +43,9 @@ TEST_F(TwoMonitorCaptureTest, ARectangleAcrossBothMonitorsGivesOneImageFromItsOw
     const ColourWindow left({-100, 100, 0, 200}, RED);
     const ColourWindow right({0, 100, 100, 200}, BLUE);
     const ColourWindow onSecondary({-900, 300, -800, 400}, GREEN);
-    testutil::PumpFor(300);
+    for (const ColourWindow* window : {&left, &right, &onSecondary}) {
+        ASSERT_TRUE(window->OnScreen());
+    }
     const struct {
         const char* name;
         RECT rect;
@@ -68,7 +70,7 @@ TEST_F(TwoMonitorCaptureTest, ARectangleAcrossBothMonitorsGivesOneImageFromItsOw
 TEST_F(TwoMonitorCaptureTest, AWindowAtTheVirtualScreensLeftEdgeIsCapturedPastIt)
 {
     const ColourWindow edge({-SECONDARY_WIDTH, 500, -SECONDARY_WIDTH + 50, 600}, BLUE);
-    testutil::PumpFor(300);
+    ASSERT_TRUE(edge.OnScreen());
     const RECT rect{-SECONDARY_WIDTH - 50, 500, -SECONDARY_WIDTH + 50, 600};
     const std::wstring path = folder.File(L"edge.jpg");
     ASSERT_TRUE(CSCatpure().CaptureRectToFile(&rect, path.c_str()));

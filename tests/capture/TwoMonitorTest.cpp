@@ -5,6 +5,7 @@
 #include "capture/ToolbarDlg.h"
 
 #include "CaptureTestUtil.h"
+#include "ColourWindow.h"
 #include "WinTestUtil.h"
 #include "foundation/SystemSetting.h"
 #include "res/resource.h"
@@ -126,19 +127,8 @@ TEST_F(TwoMonitors, ADragOnEitherMonitorGivesItsScreenRectangleOverItsOwnPicture
 {
     // A green window on the left monitor, so that the photograph's part
     // under the overlay can be told from any other.
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"QuillGreenWindow";
-    windowClass.hbrBackground = CreateSolidBrush(GREEN);
-    RegisterClassExW(&windowClass);
-    const HWND green = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"QuillGreenWindow", L"", WS_POPUP, -1000, 20,
-                                       400, 380, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(green, nullptr);
-    ShowWindow(green, SW_SHOWNA);
-    UpdateWindow(green);
-    testutil::PumpFor(300);
+    const capturetest::ColourWindow green({-1000, 20, -600, 400}, GREEN);
+    ASSERT_TRUE(green.OnScreen());
     const struct {
         int row;
         RECT workArea;
@@ -169,7 +159,6 @@ TEST_F(TwoMonitors, ADragOnEitherMonitorGivesItsScreenRectangleOverItsOwnPicture
             EXPECT_TRUE(NearColor(pixels.At(350, 300), 0xC09160)); // 3/4 of the tint over the green
         }
     }
-    DestroyWindow(green);
 }
 
 TEST_F(TwoMonitors, TheFirstCaptureWithoutARegionTakesTheLeftMonitor)

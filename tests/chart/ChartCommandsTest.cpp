@@ -309,6 +309,9 @@ TEST_F(ChartCommandsTest, ElevenKindsOpenTheirOwnWebPageAndUnknownHasNone)
     }
 }
 
+// A hot key of the test's own thread.
+constexpr int PROBE_ID = 77;
+
 // Whether another window could take the combination now.
 bool CombinationFree()
 {
@@ -317,7 +320,6 @@ bool CombinationFree()
     if (!CCaptureHotKey::Combination(&modifiers, &key)) {
         return false;
     }
-    constexpr int PROBE_ID = 77;
     if (!RegisterHotKey(nullptr, PROBE_ID, modifiers, key)) {
         return false;
     }
@@ -379,8 +381,17 @@ TEST_F(ChartCommandsTest, TheArmedHotKeyTurnsEachPressIntoACaptureRequestUntilIt
     Command(ID_TOGGLE_HOTKEY);
     EXPECT_FALSE(Chart().hotKeyOn);
     EXPECT_TRUE(CombinationFree());
+    // Released, the combination goes to whoever takes it next: here the test
+    // itself, so that its arrival tells the press was handled.
+    ASSERT_TRUE(RegisterHotKey(nullptr, PROBE_ID, modifiers, key));
     PressCombination();
-    testutil::PumpFor(500);
+    MSG probe{};
+    const auto probeArrived = [&] {
+        return PeekMessageW(&probe, reinterpret_cast<HWND>(-1), WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE;
+    };
+    EXPECT_TRUE(testutil::PumpUntil(probeArrived, 5000));
+    UnregisterHotKey(nullptr, PROBE_ID);
+    EXPECT_TRUE(testutil::PumpUntilQueueEmpty());
     EXPECT_EQ(listener.paths.size(), 2u);
 }
 

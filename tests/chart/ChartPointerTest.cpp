@@ -56,21 +56,14 @@ protected:
         chart.UpdateLayout(nullptr);
     }
 
-    // The pointer to `client` (chart coordinates), its moves pumped through
-    // the pre-translation that relays them to the tooltip.
+    // The pointer to `client` (chart coordinates), its move handled through
+    // the pre-translation that relays it to the tooltip.
     void PointTo(POINT client)
     {
         POINT screen = client;
         ClientToScreen(chart.GetSafeHwnd(), &screen);
         SetCursorPos(screen.x, screen.y);
-        testutil::PumpUntil(
-            [&] {
-                POINT at{};
-                GetCursorPos(&at);
-                return at.x == screen.x && at.y == screen.y;
-            },
-            1000);
-        testutil::PumpFor(50);
+        ASSERT_TRUE(testutil::PumpUntilQueueEmpty());
     }
 
     bool TipShows(const std::wstring& text)
@@ -110,13 +103,23 @@ TEST_F(ChartPointerTest, TheTipOnTheScreenNeverShowsTheToothThePointerLeft)
     ASSERT_TRUE(testutil::PumpUntil([&] { return TipShows(L"Post"); }, TIP_BOUND_MS));
     PointTo({125, 100});
     ASSERT_EQ(chart.hoveredKey, ToothKey(0, 12));
-    testutil::PumpFor(300);
+    // The control moved to 11's tool and asks its text again: still 12's.
+    ASSERT_TRUE(testutil::PumpUntil([&] { return TipShows(L"Post"); }, TIP_BOUND_MS));
 
     PointTo({75, 100});
     ASSERT_EQ(chart.hoveredKey, ToothKey(0, 11));
     EXPECT_FALSE(TipShows(L"Post"));
-    testutil::PumpFor(400);
-    EXPECT_FALSE(TipShows(L"Post"));
+    // The next move shows the tip of the same tool again once the control's
+    // delay has passed, now with 11's text; never 12's on the way.
+    PointTo({76, 100});
+    bool postShowed = false;
+    EXPECT_TRUE(testutil::PumpUntil(
+        [&] {
+            postShowed = postShowed || TipShows(L"Post");
+            return TipShows(L"Cavity");
+        },
+        TIP_BOUND_MS));
+    EXPECT_FALSE(postShowed);
 }
 
 TEST_F(ChartPointerTest, EveryToothUpToSixtyHasItsToolAndTipAndSixtyOneHasNone)

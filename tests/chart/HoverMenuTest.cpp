@@ -14,7 +14,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 using namespace charttest;
@@ -60,49 +59,15 @@ bool AskTipText(HWND chart, TipRequest& request, UINT_PTR toolId)
     return request.info.lpszText != untouched;
 }
 
-// Drives the findings menu from a second thread: notes which items were
-// checked when it opened, clicks the items at `clicks` (positions), and
-// closes it with Esc.
-class MenuDriver {
-public:
-    explicit MenuDriver(std::vector<int> clicks, DWORD pauseBeforeMs = 0)
-        : thread([this, clicks, pauseBeforeMs] { Drive(clicks, pauseBeforeMs); })
-    {
+// Which items of the menu were checked when it opened.
+std::vector<bool> CheckedAtOpen(const PopupDriver& driver)
+{
+    std::vector<bool> checked;
+    for (const PopupItem& item : driver.items) {
+        checked.push_back(item.checked);
     }
-    ~MenuDriver() { Join(); }
-    void Join()
-    {
-        if (thread.joinable()) {
-            thread.join();
-        }
-    }
-
-    std::atomic<bool> opened{false};
-    std::vector<bool> checkedAtOpen;
-
-private:
-    void Drive(const std::vector<int>& clicks, DWORD pauseBeforeMs)
-    {
-        HWND window = VisibleMenuWindow(5000);
-        if (window == nullptr) {
-            return;
-        }
-        opened = true;
-        Sleep(pauseBeforeMs);
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            checkedAtOpen.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
-        }
-        for (const int item : clicks) {
-            ClickMenuItem(menu, item);
-        }
-        // Into the menu's own queue: a key typed on the shared display could
-        // reach another test's window.
-        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-
-    std::thread thread;
-};
+    return checked;
+}
 
 class HoverMenuTest : public ::testing::Test {
 protected:
@@ -327,14 +292,14 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
             expectedChecks[static_cast<size_t>(i)] = true;
         }
         {
-            MenuDriver driver(c.clicks);
+            PopupDriver driver(std::nullopt, c.clicks);
             ClickTooth({100, 100});
             EXPECT_TRUE(driver.opened) << c.name;
             // The menu is tracked no more once the release has returned.
             EXPECT_EQ(g_multiSelHook, nullptr) << c.name;
             EXPECT_EQ(g_multiSelOwner, nullptr) << c.name;
             driver.Join();
-            EXPECT_EQ(driver.checkedAtOpen, expectedChecks) << c.name;
+            EXPECT_EQ(CheckedAtOpen(driver), expectedChecks) << c.name;
         }
         EXPECT_EQ(chart.displayedTeeth[11].findingMask, c.after) << c.name;
         EXPECT_EQ(ClipboardText(), c.text) << c.name;
@@ -344,6 +309,7 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
 }
 
 CToothStatic* g_rebuiltChart = nullptr;
+std::atomic<bool> g_rebuilt{false};
 
 // A file hand-off while the menu is open: the map is rebuilt without the
 // edited tooth.
@@ -352,6 +318,7 @@ void CALLBACK RebuildTeeth(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(nullptr, timer);
     g_rebuiltChart->displayedTeeth.erase(KEY_11);
     g_rebuiltChart->displayedTeeth[KEY_12] = Tooth(12, FINDING_CAVITY, {});
+    g_rebuilt = true;
 }
 
 TEST_F(HoverMenuTest, AToothThatWentWhileTheMenuWasOpenKeepsNothingOfTheMenu)
@@ -359,8 +326,10 @@ TEST_F(HoverMenuTest, AToothThatWentWhileTheMenuWasOpenKeepsNothingOfTheMenu)
     UseTemplate();
     Place(11, FINDING_CROWN_BRIDGE, {50, 50, 150, 150});
     g_rebuiltChart = &chart;
+    g_rebuilt = false;
     {
-        MenuDriver driver({5}, 400);
+        // The click comes once the teeth were rebuilt behind the menu.
+        PopupDriver driver(std::nullopt, {5}, &g_rebuilt);
         SetTimer(nullptr, 0, 100, RebuildTeeth);
         ClickTooth({100, 100});
         driver.Join();

@@ -14,16 +14,42 @@ constexpr DWORD INPUT_PAUSE_MS = 60;
 // as lost.
 constexpr DWORD CLICK_TAKEN_MS = 1500;
 
-bool MenuClosedWithin(HWND window, DWORD boundMs)
+bool MenuClosed(HWND window)
+{
+    return !IsWindow(window) || !IsWindowVisible(window);
+}
+
+bool Checked(HMENU menu, int position)
+{
+    return (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & MF_CHECKED) != 0;
+}
+
+// Polls `done` from the driving thread; false when `boundMs` ran out first.
+template <typename Condition> bool Within(DWORD boundMs, Condition done)
 {
     const DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
+    while (!done()) {
         if (GetTickCount() - start >= boundMs) {
             return false;
         }
         Sleep(20);
     }
     return true;
+}
+
+// Clicks the item at `position` of the menu open in `window` and waits until
+// the click shows: the menu closed, or the item's mark turned. On a busy
+// machine the menu can show before the display takes clicks on it; a click
+// that was lost is given once more.
+void ClickMenuItemUntilTaken(HWND window, HMENU menu, int position)
+{
+    const bool wasChecked = Checked(menu, position);
+    const auto taken = [&] { return MenuClosed(window) || Checked(menu, position) != wasChecked; };
+    ClickMenuItem(menu, position);
+    if (!Within(CLICK_TAKEN_MS, taken)) {
+        ClickMenuItem(menu, position);
+        Within(CLICK_TAKEN_MS, taken);
+    }
 }
 
 } // namespace
@@ -55,7 +81,12 @@ void SendMouse(DWORD flags, POINT at)
 }
 
 PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, int choose)
-    : thread([this, rightClickAt, choose] { Drive(rightClickAt, choose); })
+    : PopupDriver(rightClickAt, choose == CLOSE_WITH_ESCAPE ? std::vector<int>{} : std::vector<int>{choose})
+{
+}
+
+PopupDriver::PopupDriver(std::optional<POINT> rightClickAt, std::vector<int> clicks, const std::atomic<bool>* clickWhen)
+    : thread([this, rightClickAt, clicks, clickWhen] { Drive(rightClickAt, clicks, clickWhen); })
 {
 }
 
@@ -71,11 +102,11 @@ bool PopupDriver::PumpUntilDone()
     const bool finished = testutil::PumpUntil([this] { return done.load(); }, DRIVE_BOUND_MS);
     Join();
     // The chosen item's command is posted when the menu closes.
-    testutil::PumpFor(100);
-    return finished;
+    return testutil::PumpUntilQueueEmpty() && finished;
 }
 
-void PopupDriver::Drive(std::optional<POINT> rightClickAt, int choose)
+void PopupDriver::Drive(std::optional<POINT> rightClickAt, const std::vector<int>& clicks,
+                        const std::atomic<bool>* clickWhen)
 {
     if (rightClickAt) {
         SendMouse(0, *rightClickAt);
@@ -95,26 +126,26 @@ void PopupDriver::Drive(std::optional<POINT> rightClickAt, int choose)
         GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
         item.text = text;
         item.command = GetMenuItemID(menu, i);
-        item.checked = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0;
+        item.checked = Checked(menu, i);
         items.push_back(item);
     }
-    if (choose == CLOSE_WITH_ESCAPE) {
-        // Into the menu's own queue: a key typed on the shared display could
-        // reach another test's window.
-        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-    } else {
-        ClickMenuItem(menu, choose);
-        // On a busy machine the menu can show before the display takes
-        // clicks on it; a click that was lost is given once more.
-        if (!MenuClosedWithin(window, CLICK_TAKEN_MS)) {
-            ClickMenuItem(menu, choose);
-        }
+    if (clickWhen != nullptr) {
+        Within(DRIVE_BOUND_MS, [clickWhen] { return clickWhen->load(); });
     }
-    // A menu still open would keep its loop running on the test's thread:
-    // closed here, the test fails on what it expected rather than waiting
-    // for the run's time-out.
-    if (!MenuClosedWithin(window, MENU_WAIT_MS)) {
+    for (const int position : clicks) {
+        if (MenuClosed(window)) {
+            break;
+        }
+        ClickMenuItemUntilTaken(window, menu, position);
+    }
+    // Into the menu's own queue: a key typed on the shared display could
+    // reach another test's window. A menu still open would keep its loop
+    // running on the test's thread: closed here, the test fails on what it
+    // expected rather than waiting for the run's time-out.
+    if (!MenuClosed(window)) {
+        closedWithEscape = true;
         PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        Within(MENU_WAIT_MS, [window] { return MenuClosed(window); });
     }
     done = true;
 }

@@ -1,7 +1,8 @@
 // Drives the next popup menu of the test's UI thread from a second thread
 // with real input: optionally a right click that opens it, then, once the
-// menu shows, a note of its items and a click on one of them (or Esc into
-// the menu's own queue). The UI thread pumps its messages meanwhile.
+// menu shows, a note of its items and clicks on some of them, and Esc into
+// the menu's own queue if it is still open then. The UI thread pumps its
+// messages meanwhile.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,11 @@ public:
 
     // `rightClickAt` in screen coordinates; `choose` is an item's position.
     PopupDriver(std::optional<POINT> rightClickAt, int choose);
+    // Clicks the items at `clicks` (positions) in turn, as in a menu whose
+    // clicks toggle marks and leave it open; when `clickWhen` is given, not
+    // before it holds.
+    PopupDriver(std::optional<POINT> rightClickAt, std::vector<int> clicks,
+                const std::atomic<bool>* clickWhen = nullptr);
     PopupDriver(const PopupDriver&) = delete;
     PopupDriver& operator=(const PopupDriver&) = delete;
     ~PopupDriver() { Join(); }
@@ -37,10 +43,11 @@ public:
 
     std::atomic<bool> opened{false};
     std::atomic<bool> done{false};
+    std::atomic<bool> closedWithEscape{false}; // the menu was still open after the clicks
     std::vector<PopupItem> items; // read after Join or PumpUntilDone
 
 private:
-    void Drive(std::optional<POINT> rightClickAt, int choose);
+    void Drive(std::optional<POINT> rightClickAt, const std::vector<int>& clicks, const std::atomic<bool>* clickWhen);
 
     std::thread thread;
 };

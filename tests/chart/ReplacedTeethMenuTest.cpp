@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <vector>
 
 using namespace charttest;
@@ -32,7 +31,6 @@ constexpr char BOX_11[] = "100,100,100,100,11\n";
 constexpr wchar_t TEXT_OF_A[] = L"C:11 E:-";
 constexpr wchar_t TEXT_OF_B[] = L"C:- E:11";
 constexpr int CAVITY_ITEM = 5;
-constexpr DWORD BOUND_MS = 10000;
 
 FakeScenario Reply(const std::string& findings)
 {
@@ -59,39 +57,6 @@ void CALLBACK ReplaceBehindTheMenu(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(nullptr, timer);
     g_behindTheMenu();
     g_replaced = true;
-}
-
-// Once the menu shows and whatever runs behind it has run: waits, when
-// `teethReplaced`, for the menu to close by itself. A menu still open gets
-// clicks on the items at `clicks` (positions) and is closed with Esc.
-void DriveMenu(const std::vector<int>& clicks, bool teethReplaced, std::atomic<bool>* opened,
-               std::atomic<bool>* closedByItself)
-{
-    HWND window = VisibleMenuWindow(BOUND_MS);
-    if (window == nullptr) {
-        return;
-    }
-    *opened = true;
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
-    const DWORD start = GetTickCount();
-    while (!g_replaced && GetTickCount() - start < BOUND_MS) {
-        Sleep(20);
-    }
-    if (teethReplaced) {
-        while (IsWindowVisible(window) && GetTickCount() - start < BOUND_MS) {
-            Sleep(20);
-        }
-        *closedByItself = !IsWindowVisible(window);
-        if (*closedByItself) {
-            return;
-        }
-    }
-    for (const int item : clicks) {
-        ClickMenuItem(menu, item);
-    }
-    // Into the menu's own queue: a key typed on the shared display could
-    // reach another test's window.
-    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
 class ReplacedTeethMenuTest : public ::testing::Test {
@@ -131,25 +96,25 @@ protected:
     }
 
     // Opens the findings menu of tooth 11 with a click and runs `behind`
-    // from the menu's loop. When `behind` replaces the teeth the menu must
-    // close by itself; otherwise `clicks` go to the menu, which Esc closes.
+    // from the menu's loop; `clicks` go to the menu after that. When
+    // `behind` replaces the teeth the menu must close by itself; otherwise
+    // Esc closes it.
     void EditToothElevenWhile(std::function<void()> behind, bool teethReplaced, const std::vector<int>& clicks)
     {
         g_behindTheMenu = std::move(behind);
         g_replaced = false;
-        std::atomic<bool> opened{false};
-        std::atomic<bool> closedByItself{false};
-        std::thread driver(DriveMenu, clicks, teethReplaced, &opened, &closedByItself);
+        PopupDriver driver(std::nullopt, clicks, &g_replaced);
         SetTimer(nullptr, 0, 50, ReplaceBehindTheMenu);
         SendMessageW(chart.GetSafeHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 100));
         POINT screen{100, 100};
         ClientToScreen(chart.GetSafeHwnd(), &screen);
         SetCursorPos(screen.x, screen.y);
         SendMessageW(chart.GetSafeHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
-        driver.join();
-        EXPECT_TRUE(opened);
+        driver.Join();
+        EXPECT_TRUE(driver.opened);
         EXPECT_TRUE(g_replaced);
-        EXPECT_EQ(closedByItself, teethReplaced);
+        // A menu left open on replaced teeth needed the driver's Esc.
+        EXPECT_EQ(!driver.closedWithEscape, teethReplaced);
         EXPECT_EQ(g_multiSelOwner, nullptr);
     }
 

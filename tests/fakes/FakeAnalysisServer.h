@@ -92,6 +92,9 @@ public:
     // Drops the scenarios not yet taken: every later connection gets this one.
     void SetScenario(const FakeScenario& scenario);
     std::vector<FakeRequest> Requests() const;
+    // Without copying the whole record, which grows with every connection.
+    size_t RequestCount() const;
+    FakeRequest LastRequest() const;
 
 private:
     void Serve();

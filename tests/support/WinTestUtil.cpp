@@ -37,6 +37,13 @@ void PumpFor(DWORD ms)
     PumpUntil([] { return false; }, ms);
 }
 
+bool PumpUntilQueueEmpty(DWORD boundMs)
+{
+    // The high word tells what waits in the queue now; the input is queued
+    // before SendInput or SetCursorPos returns.
+    return PumpUntil([] { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0; }, boundMs);
+}
+
 ScratchFolder::ScratchFolder()
 {
     wchar_t temp[MAX_PATH];
@@ -109,30 +116,66 @@ int ScreenPixels::Count(const RECT& area, uint32_t colour) const
     return CountInPixels(pixels, width, height, area, colour);
 }
 
+namespace {
+
+// Copies `width` x `height` pixels from `source` at (x, y) into 0xRRGGBB values.
+std::vector<uint32_t> CopyPixels(HDC source, int x, int y, int width, int height)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    HDC copyDC = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (copy != nullptr) {
+        HGDIOBJ old = SelectObject(copyDC, copy);
+        BitBlt(copyDC, 0, 0, width, height, source, x, y, SRCCOPY);
+        GdiFlush();
+        const auto* copied = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = copied[i] & 0xFFFFFF;
+        }
+        SelectObject(copyDC, old);
+        DeleteObject(copy);
+    }
+    DeleteDC(copyDC);
+    return pixels;
+}
+
+} // namespace
+
+std::vector<uint32_t> ReadScreenPixels(const RECT& rect)
+{
+    // The screen's own context takes screen coordinates, also left of the
+    // primary monitor.
+    HDC screen = GetDC(nullptr);
+    auto pixels = CopyPixels(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 ScreenPixels ReadScreen()
 {
     ScreenPixels screen;
     screen.width = GetSystemMetrics(SM_CXSCREEN);
     screen.height = GetSystemMetrics(SM_CYSCREEN);
-    HDC display = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(display);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), screen.width, -screen.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, screen.width, screen.height, display, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* words = static_cast<const uint32_t*>(bits);
-    screen.pixels.assign(words, words + static_cast<size_t>(screen.width) * screen.height);
-    for (auto& p : screen.pixels) {
-        p &= 0xFFFFFF;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, display);
+    screen.pixels = ReadScreenPixels(RECT{0, 0, screen.width, screen.height});
     return screen;
+}
+
+bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs)
+{
+    return PumpUntil(
+        [&] {
+            const auto pixels = ReadScreenPixels(rect);
+            return std::all_of(pixels.begin(), pixels.end(), [colour](uint32_t pixel) { return pixel == colour; });
+        },
+        boundMs);
 }
 
 bool StartUnixCommand(const std::wstring& commandLine)
@@ -185,31 +228,8 @@ std::vector<uint32_t> ReadClientPixels(HWND window, int* width, int* height)
     GetClientRect(window, &client);
     *width = client.right;
     *height = client.bottom;
-    std::vector<uint32_t> pixels(static_cast<size_t>(*width) * *height, 0);
-
     HDC windowDC = GetDC(window);
-    HDC copyDC = CreateCompatibleDC(windowDC);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = *width;
-    info.bmiHeader.biHeight = -*height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (copy != nullptr) {
-        HGDIOBJ old = SelectObject(copyDC, copy);
-        BitBlt(copyDC, 0, 0, *width, *height, windowDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            pixels[i] = source[i] & 0xFFFFFF;
-        }
-        SelectObject(copyDC, old);
-        DeleteObject(copy);
-    }
-    DeleteDC(copyDC);
+    auto pixels = CopyPixels(windowDC, 0, 0, *width, *height);
     ReleaseDC(window, windowDC);
     return pixels;
 }

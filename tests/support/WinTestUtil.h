@@ -29,6 +29,13 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Pumps messages for about `ms` milliseconds.
 void PumpFor(DWORD ms);
 
+// Pumps this thread's messages until its queue holds none but timers and
+// paints. Input that this thread gave (SendInput, SetCursorPos) to its own
+// windows has then been handled, and so have the messages it caused, such
+// as the command a closed menu posts: a test may then look whether something
+// happened. False when the queue did not empty within `boundMs`.
+bool PumpUntilQueueEmpty(DWORD boundMs = 10000);
+
 // A new empty folder under the temporary folder, removed with its contents
 // when the object goes.
 class ScratchFolder {
@@ -70,6 +77,13 @@ struct ScreenPixels {
     int Count(const RECT& area, uint32_t colour) const;
 };
 ScreenPixels ReadScreen();
+// The screen's pixels inside `rect` (screen coordinates), as a person sees
+// them: 0xRRGGBB values, row by row from the top.
+std::vector<uint32_t> ReadScreenPixels(const RECT& rect);
+// Pumps this thread's messages until every pixel of `rect` on the screen is
+// `colour` (0xRRGGBB): a window shown is mapped and drawn some time later,
+// longer on a busy machine. False when `boundMs` ran out first.
+bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs = 10000);
 
 // Starts `commandLine` with the Unix shell. Wine gives back no process to
 // wait for: the caller waits for what the command does.
