@@ -84,7 +84,7 @@ whole_run() {
       magick "$file" "$work/magick-out/$(basename "$file")"
     done
     spent=$(( $(now_ms) - start ))
-    echo "$set round $round  /sharp $sharp ms  ImageMagick $spent ms"
+    echo "$set round $round  /sharp $sharp ms  ImageMagick $spent ms  load $(cut -d' ' -f1 /proc/loadavg)"
     if [[ -z "$sharp_best" || $sharp -lt $sharp_best ]]; then sharp_best=$sharp; fi
     if [[ -z "$magick_best" || $spent -lt $magick_best ]]; then magick_best=$spent; fi
   done

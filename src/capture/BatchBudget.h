@@ -24,7 +24,7 @@ public:
     // Counts a file in and holds what it is expected to take until it is
     // measured; gives the amount held.
     size_t Admit(const BudgetLock& owner);
-    // The file's decoded size in place of what was held for it; gives the size.
+    // What the file takes now in place of what was held for it; gives it.
     size_t Measured(size_t held, size_t bytes, const BudgetLock& owner);
     // The file, of that measured size, is done with.
     void Release(size_t bytes, const BudgetLock& owner);

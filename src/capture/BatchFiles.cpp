@@ -112,27 +112,39 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
     return loaded;
 }
 
+namespace {
+
+// Rows of whole four-byte words, as GDI+ lays them out.
+uint64_t PixelBytes(Gdiplus::Bitmap& bitmap, UINT bitsPerPixel)
+{
+    const uint64_t rowBytes = (uint64_t{bitmap.GetWidth()} * bitsPerPixel + 31) / 32 * 4;
+    return rowBytes * bitmap.GetHeight();
+}
+
+size_t Capped(uint64_t bytes)
+{
+    return static_cast<size_t>(std::min<uint64_t>(bytes, SIZE_MAX));
+}
+
+} // namespace
+
 size_t MemoryTaken(const LoadedBitmap& loaded)
 {
-    size_t bytes = 0;
+    uint64_t bytes = 0;
     STATSTG stat{};
     if (loaded.stream && loaded.stream->Stat(&stat, STATFLAG_NONAME) == S_OK) {
-        bytes += static_cast<size_t>(stat.cbSize.QuadPart);
+        bytes += stat.cbSize.QuadPart;
     }
     if (!loaded.bitmap || loaded.bitmap->GetLastStatus() != Gdiplus::Ok) {
-        return bytes;
+        return Capped(bytes);
     }
-    // Rows of whole four-byte words, as GDI+ lays them out.
-    const auto rowsOf = [&](UINT bitsPerPixel) {
-        const uint64_t rowBytes = (uint64_t{loaded.bitmap->GetWidth()} * bitsPerPixel + 31) / 32 * 4;
-        return rowBytes * loaded.bitmap->GetHeight();
-    };
-    const Gdiplus::PixelFormat format = loaded.bitmap->GetPixelFormat();
-    uint64_t pixels = 2 * rowsOf(Gdiplus::GetPixelFormatSize(format));
-    if (format != PixelFormat24bppRGB) {
-        pixels += rowsOf(24);
-    }
-    return bytes + static_cast<size_t>(std::min<uint64_t>(pixels, SIZE_MAX - bytes));
+    const UINT bitsPerPixel = Gdiplus::GetPixelFormatSize(loaded.bitmap->GetPixelFormat());
+    return Capped(bytes + 2 * PixelBytes(*loaded.bitmap, bitsPerPixel) + PixelBytes(*loaded.bitmap, 24));
+}
+
+size_t MemoryKept(Gdiplus::Bitmap* copy)
+{
+    return copy == nullptr ? 0 : Capped(PixelBytes(*copy, 24));
 }
 
 bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target)

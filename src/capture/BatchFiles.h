@@ -25,11 +25,13 @@ struct LoadedBitmap {
 // had; a bitmap whose status is not Ok when the bytes are not an image.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 
-// About what the loaded file takes in memory while it is worked on: the
-// file's bytes, the decoded pixels twice (Wine's GDI+ keeps the decoder an
-// image came from, and with it the decoder's own decoded copy), and the
-// 24-bit copy the effects run on when the pixels are held in another format.
+// About what the loaded file takes in memory at most while the batch works on
+// it: the file's bytes, the decoded pixels twice (Wine's GDI+ keeps the
+// decoder an image came from, and with it the decoder's own decoded copy),
+// and the 24-bit copy the effects run on, made while the others are held.
 size_t MemoryTaken(const LoadedBitmap& loaded);
+// What that 24-bit copy alone takes, all the file holds once the rest is gone.
+size_t MemoryKept(Gdiplus::Bitmap* copy);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)
 // and puts it in place as `target` only once it is complete, so a failed

@@ -2,10 +2,10 @@
 // file, worker threads read and decode the files after it and encode the
 // ones before it and move them into place. A free worker takes the next file
 // in list order, so the file the effects need next is the one read first,
-// and holds one bitmap at a time, which it makes, locks, unlocks, saves and
-// destroys itself; the UI thread only borrows the locked pixels. How many
-// files are in flight is bounded by the workers and by a memory budget, and
-// each file goes through exactly the steps of the one-file route.
+// and holds one file at a time, whose bitmaps it makes, locks, unlocks,
+// saves and destroys itself; the UI thread only borrows the locked pixels.
+// How many files are in flight is bounded by the workers and by a memory
+// budget, and each file is written as the one-file route writes it.
 #pragma once
 
 #include "capture/BatchBudget.h"
@@ -58,9 +58,10 @@ public:
     };
     Counts Tally();
 
-    // What a panoramic JPEG file takes in memory while it is in flight (see
-    // MemoryTaken), the budget's expectation until larger files are met.
-    static constexpr size_t kTypicalImageBytes = size_t{3000} * 1500 * 3 * 2 + (size_t{1} << 20);
+    // What a panoramic JPEG file takes in memory at most while it is in
+    // flight (see MemoryTaken), the budget's expectation until larger files
+    // are met.
+    static constexpr size_t kTypicalImageBytes = size_t{3000} * 1500 * 3 * 3 + (size_t{1} << 20);
 
 private:
     enum class Loan { None, Offered, Taken, Returned };

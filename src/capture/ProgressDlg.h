@@ -38,6 +38,8 @@ private:
     void ListSourceFiles();
     void OnTimer(UINT_PTR timerId);
     void OnDestroy();
+    // The progress bar at the file the tick is on.
+    void ShowProgress();
     void ProcessNextFile(const std::wstring& name);
 
     CBatchPipeline pipeline;

@@ -85,9 +85,22 @@ CEffectBitmap::CEffectBitmap(Gdiplus::Bitmap* decoded)
         bitmap = decoded;
         return;
     }
-    copy.reset(decoded->Clone(0, 0, static_cast<INT>(decoded->GetWidth()), static_cast<INT>(decoded->GetHeight()),
-                              PixelFormat24bppRGB));
-    if (copy && copy->GetLastStatus() == Gdiplus::Ok) {
-        bitmap = copy.get();
+    copy = Copy24BitRgb(decoded);
+    bitmap = copy.get();
+}
+
+std::unique_ptr<Gdiplus::Bitmap> Copy24BitRgb(Gdiplus::Bitmap* decoded)
+{
+    if (decoded == nullptr || decoded->GetLastStatus() != Gdiplus::Ok) {
+        return nullptr;
     }
+    std::unique_ptr<Gdiplus::Bitmap> copy(decoded->Clone(0, 0, static_cast<INT>(decoded->GetWidth()),
+                                                         static_cast<INT>(decoded->GetHeight()), PixelFormat24bppRGB));
+    // The encoder writes the resolution back, and a copy starts at the
+    // screen's.
+    if (!copy || copy->GetLastStatus() != Gdiplus::Ok ||
+        copy->SetResolution(decoded->GetHorizontalResolution(), decoded->GetVerticalResolution()) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    return copy;
 }

@@ -35,6 +35,10 @@ private:
     bool locked = false;
 };
 
+// A 24-bit RGB bitmap of its own with the pixels and the resolution of
+// `decoded`; null when nothing was decoded or no copy could be had.
+std::unique_ptr<Gdiplus::Bitmap> Copy24BitRgb(Gdiplus::Bitmap* decoded);
+
 // The bitmap the effects run on and the JPEG is written from: the decoded
 // bitmap itself when it holds 24-bit RGB, else one 24-bit RGB copy of it.
 // Locking another format as 24-bit RGB for writing converts every pixel back

@@ -324,7 +324,7 @@ TEST(BatchFilesTest, MemoryTakenCountsTheFileTheDecodedPixelsTwiceAndTheEffectsC
         const wchar_t* name;
         size_t pixels;
     } cases[] = {
-        {L"colour.jpg", 2 * 904 * 117},
+        {L"colour.jpg", 3 * 904 * 117},
         {L"grey.jpg", 2 * 304 * 117 + 904 * 117},
         {L"alpha.png", 2 * 1204 * 117 + 904 * 117},
         {L"notes.txt", 0},
@@ -383,6 +383,14 @@ TEST(BatchPipelineInFlightTest, ReadsAheadUpToItsWorkersOrItsBudgetAndWritesWhat
             << run.workers << " workers";
         testutil::PumpFor(100);
         EXPECT_EQ(pipeline.Tally().peakInFlight, run.inFlight) << run.workers << " workers";
+        // Once read, a file holds no more than its 24-bit copy: the decoder's
+        // pixels and the file's bytes are given back.
+        size_t kept = 0;
+        for (size_t i = 0; i < run.inFlight; ++i) {
+            kept += (400 + 16 * i) * 3 * 200;
+        }
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().budgetBytes == kept; }, 20000))
+            << run.workers << " workers: " << pipeline.Tally().budgetBytes << " bytes held";
         CEffectWorkspace effects;
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0) {
