@@ -4,10 +4,33 @@
 #include "capture/SEffect.h"
 #include "ui/ExceptionGuard.h"
 
+#include <objbase.h>
 #include <process.h>
 
 #include <algorithm>
 #include <utility>
+
+namespace {
+
+// The calling thread in COM's multithreaded apartment while it lives, when
+// the system lets it in.
+class ComApartment {
+public:
+    ComApartment() : entered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+    ~ComApartment()
+    {
+        if (entered) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool entered;
+};
+
+} // namespace
 
 CBatchPipeline::~CBatchPipeline()
 {
@@ -58,6 +81,9 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 {
     Worker& worker = *static_cast<Worker*>(param);
     const unsigned result = CallGuarded(1u, [&] {
+        // The imaging component's decoders are COM objects. Without COM the
+        // worker still reads every file, through GDI+.
+        const ComApartment apartment;
         worker.pipeline->ProcessFiles(worker);
         return 0u;
     });
@@ -120,15 +146,24 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
 {
     while (TakeFile(worker)) {
         {
-            // Wine's GDI+ holds the decoder's pixels and the file's bytes as
-            // long as the decoded bitmap lives: the file waits for the
-            // effects and is encoded from a 24-bit copy of its own, which
-            // takes a third of that, so that more files fit in the budget.
+            // The file waits for the effects and is encoded as a 24-bit copy
+            // of its own, without the file's bytes and the decoder's pixels,
+            // so that more files fit in the budget.
             std::unique_ptr<Gdiplus::Bitmap> worked;
             {
-                const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
-                Measured(worker, MemoryTaken(loaded));
-                worked = Copy24BitRgb(loaded.bitmap.get());
+                // A JPEG tells its size before it is decoded: the files
+                // after it need not wait for the decoder to learn what they
+                // may take.
+                StreamPtr stream = ReadFileInMemory(sourceFolder + names[worker.file]);
+                if (const size_t expected = MemoryExpected(stream.get())) {
+                    Measured(worker, expected);
+                }
+                worked = DecodeJpegTo24BitRgb(stream.get());
+                if (!worked) {
+                    const LoadedBitmap loaded = DecodeInMemory(std::move(stream));
+                    Measured(worker, MemoryTaken(loaded));
+                    worked = Copy24BitRgb(loaded.bitmap.get());
+                }
             }
             Measured(worker, MemoryKept(worked.get()));
             Gdiplus::BitmapData locked{};
