@@ -2,35 +2,13 @@
 
 #include "capture/BatchFiles.h"
 #include "capture/SEffect.h"
+#include "ui/ComApartment.h"
 #include "ui/ExceptionGuard.h"
 
-#include <objbase.h>
 #include <process.h>
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-// The calling thread in COM's multithreaded apartment while it lives, when
-// the system lets it in.
-class ComApartment {
-public:
-    ComApartment() : entered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-    ~ComApartment()
-    {
-        if (entered) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool entered;
-};
-
-} // namespace
 
 CBatchPipeline::~CBatchPipeline()
 {
@@ -83,7 +61,7 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
     const unsigned result = CallGuarded(1u, [&] {
         // The imaging component's decoders are COM objects. Without COM the
         // worker still reads every file, through GDI+.
-        const ComApartment apartment;
+        const ComApartment apartment(COINIT_MULTITHREADED);
         worker.pipeline->ProcessFiles(worker);
         return 0u;
     });
