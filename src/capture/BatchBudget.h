@@ -3,9 +3,10 @@
 // (from a JPEG's frame header) or decoded, so the first file is read alone
 // until then; after it, another file is let in while what the files in
 // flight hold, plus what the next one is expected to take (the largest file
-// met so far, and never less than a typical image), stays within the limit. Only a file larger than that expectation takes the batch
-// over the limit, by its own excess. With nothing in flight a file is always
-// let in, however large, so that the batch never stalls.
+// met so far, and never less than a typical image), stays within the limit.
+// Only a file larger than that expectation takes the batch over the limit,
+// by its own excess. With nothing in flight a file is always let in, however
+// large, so that the batch never stalls.
 // Not locked itself: its owner's lock guards it, and every call that changes
 // it is handed that lock, held, so that no change can be made outside it.
 #pragma once
