@@ -113,6 +113,29 @@ def findings_corpus():
     }
 
 
+def segment(marker, payload):
+    return bytes([0xFF, marker]) + (len(payload) + 2).to_bytes(2, "big") + payload
+
+
+def frame_header(marker, width, height, components):
+    specs = b"".join(bytes([i + 1, 0x11, 0]) for i in range(components))
+    return segment(marker, bytes([8]) + height.to_bytes(2, "big") + width.to_bytes(2, "big") + bytes([components]) + specs)
+
+
+def jpeg_frame_corpus():
+    start = b"\xff\xd8"
+    jfif = segment(0xE0, b"JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00")
+    quant = segment(0xDB, bytes([0]) + bytes(range(1, 65)))
+    huffman = segment(0xC4, bytes([0]) + bytes([0, 1, 5, 1, 1, 1, 1, 1, 1] + [0] * 7) + bytes(range(12)))
+    scan = segment(0xDA, bytes([1, 1, 0, 0, 63, 0])) + b"\x12\x34\xff\x00\xff\xd9"
+    return {
+        "colour-panoramic": start + jfif + quant + frame_header(0xC0, 3000, 1500, 3) + huffman + scan,
+        "grey-progressive": start + b"\xff\xff" + quant + frame_header(0xC2, 2976, 1536, 1) + scan,
+        "cmyk-after-metadata": start + segment(0xE1, b"Exif\x00\x00" + bytes(200)) + frame_header(0xC1, 640, 480, 4),
+        "scan-before-frame": start + jfif + scan + frame_header(0xC0, 10, 10, 3),
+    }
+
+
 def write(target, inputs):
     folder = HERE / target
     shutil.rmtree(folder, ignore_errors=True)
@@ -124,3 +147,4 @@ def write(target, inputs):
 write("recv_frame_fuzzer", recv_frame_corpus())
 write("report_fields_fuzzer", report_fields_corpus())
 write("findings_fuzzer", findings_corpus())
+write("jpeg_frame_fuzzer", jpeg_frame_corpus())

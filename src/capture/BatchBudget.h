@@ -1,11 +1,12 @@
 // How many of the batch's images may be in memory at once, counted in bytes
-// rather than in images. What a file takes is known only once it is decoded,
-// so the first file is read alone; after it, another file is let in while
-// what the files in flight hold, plus what the next one is expected to take
-// (the largest file met so far, and never less than a typical image), stays
-// within the limit. Only a file larger than that expectation takes the batch
-// over the limit, by its own excess. With nothing in flight a file is always
-// let in, however large, so that the batch never stalls.
+// rather than in images. What a file takes is known only once it is read
+// (from a JPEG's frame header) or decoded, so the first file is read alone
+// until then; after it, another file is let in while what the files in
+// flight hold, plus what the next one is expected to take (the largest file
+// met so far, and never less than a typical image), stays within the limit.
+// Only a file larger than that expectation takes the batch over the limit,
+// by its own excess. With nothing in flight a file is always let in, however
+// large, so that the batch never stalls.
 // Not locked itself: its owner's lock guards it, and every call that changes
 // it is handed that lock, held, so that no change can be made outside it.
 #pragma once

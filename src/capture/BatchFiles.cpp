@@ -1,19 +1,26 @@
 #include "capture/BatchFiles.h"
 
 #include "foundation/JpegFile.h"
+#include "foundation/JpegFrame.h"
 #include "ui/Handles.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
 namespace {
 
 // Sources are read whole into memory; larger files are not taken.
 constexpr LONGLONG kMaxSourceBytes = 0x7FFFFFFF;
 
-StreamPtr ReadFileToStream(const std::wstring& path)
+} // namespace
+
+StreamPtr ReadFileInMemory(const std::wstring& path)
 {
     HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -41,6 +48,8 @@ StreamPtr ReadFileToStream(const std::wstring& path)
     }
     return StreamPtr(stream);
 }
+
+namespace {
 
 // Creates an empty file of a new name in `folder` (which ends in a
 // backslash) and gives its path; empty when none can be had. The name is
@@ -102,23 +111,28 @@ private:
 
 } // namespace
 
-LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
+LoadedBitmap DecodeInMemory(StreamPtr stream)
 {
     LoadedBitmap loaded;
-    loaded.stream = ReadFileToStream(path);
+    loaded.stream = std::move(stream);
     if (loaded.stream) {
         loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
     }
     return loaded;
 }
 
+LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
+{
+    return DecodeInMemory(ReadFileInMemory(path));
+}
+
 namespace {
 
 // Rows of whole four-byte words, as GDI+ lays them out.
-uint64_t PixelBytes(Gdiplus::Bitmap& bitmap, UINT bitsPerPixel)
+uint64_t PixelBytes(uint64_t width, uint64_t height, UINT bitsPerPixel)
 {
-    const uint64_t rowBytes = (uint64_t{bitmap.GetWidth()} * bitsPerPixel + 31) / 32 * 4;
-    return rowBytes * bitmap.GetHeight();
+    const uint64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    return rowBytes * height;
 }
 
 size_t Capped(uint64_t bytes)
@@ -126,25 +140,150 @@ size_t Capped(uint64_t bytes)
     return static_cast<size_t>(std::min<uint64_t>(bytes, SIZE_MAX));
 }
 
+uint64_t StreamBytes(IStream* stream)
+{
+    STATSTG stat{};
+    return stream != nullptr && stream->Stat(&stat, STATFLAG_NONAME) == S_OK ? stat.cbSize.QuadPart : 0;
+}
+
+size_t DecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height, UINT bitsPerPixel)
+{
+    return Capped(fileBytes + 2 * PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
+}
+
+// The bits a pixel the decoder gives a JPEG of that many components in:
+// grey as 8, colour as 24, CMYK as 32; 0 for what it does not decode.
+UINT DecodedBitsPerPixel(uint32_t components)
+{
+    return components == 1 || components == 3 || components == 4 ? 8 * components : 0;
+}
+
+// CMYK is left to GDI+, whose conversion to RGB the one-file route gives.
+bool DecodesStraightTo24Bit(const JpegFrame& frame)
+{
+    return frame.components == 1 || frame.components == 3;
+}
+
+bool ReadJpegFrame(IStream* stream, JpegFrame& frame)
+{
+    HGLOBAL block = nullptr;
+    if (stream == nullptr || GetHGlobalFromStream(stream, &block) != S_OK) {
+        return false;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
+    if (bytes == nullptr) {
+        return false;
+    }
+    const bool known = ReadJpegFrame(bytes, Capped(std::min<uint64_t>(StreamBytes(stream), GlobalSize(block))), frame);
+    GlobalUnlock(block);
+    return known;
+}
+
 } // namespace
 
 size_t MemoryTaken(const LoadedBitmap& loaded)
 {
-    uint64_t bytes = 0;
-    STATSTG stat{};
-    if (loaded.stream && loaded.stream->Stat(&stat, STATFLAG_NONAME) == S_OK) {
-        bytes += stat.cbSize.QuadPart;
-    }
+    const uint64_t fileBytes = StreamBytes(loaded.stream.get());
     if (!loaded.bitmap || loaded.bitmap->GetLastStatus() != Gdiplus::Ok) {
-        return Capped(bytes);
+        return Capped(fileBytes);
     }
-    const UINT bitsPerPixel = Gdiplus::GetPixelFormatSize(loaded.bitmap->GetPixelFormat());
-    return Capped(bytes + 2 * PixelBytes(*loaded.bitmap, bitsPerPixel) + PixelBytes(*loaded.bitmap, 24));
+    return DecodingCost(fileBytes, loaded.bitmap->GetWidth(), loaded.bitmap->GetHeight(),
+                        Gdiplus::GetPixelFormatSize(loaded.bitmap->GetPixelFormat()));
+}
+
+size_t MemoryExpected(IStream* stream)
+{
+    JpegFrame frame;
+    const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
+    if (bitsPerPixel == 0) {
+        return 0;
+    }
+    const uint64_t fileBytes = StreamBytes(stream);
+    if (DecodesStraightTo24Bit(frame)) {
+        return Capped(fileBytes + PixelBytes(frame.width, frame.height, bitsPerPixel) +
+                      PixelBytes(frame.width, frame.height, 24));
+    }
+    return DecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
+}
+
+namespace {
+
+// Copies the decoder's grey or 24-bit BGR rows into the locked 24-bit RGB
+// bitmap (whose bytes are B, G, R too); a grey row goes through one row of
+// its own, widened here.
+bool CopyDecodedRows(IWICBitmapSource* decoded, bool grey, const Gdiplus::BitmapData& locked)
+{
+    const UINT stride = static_cast<UINT>(locked.Stride);
+    auto* rows = static_cast<BYTE*>(locked.Scan0);
+    if (!grey) {
+        return SUCCEEDED(decoded->CopyPixels(nullptr, stride, stride * locked.Height, rows));
+    }
+    std::vector<BYTE> greyRow(locked.Width);
+    for (UINT y = 0; y < locked.Height; ++y) {
+        const WICRect row{0, static_cast<INT>(y), static_cast<INT>(locked.Width), 1};
+        if (FAILED(decoded->CopyPixels(&row, locked.Width, locked.Width, greyRow.data()))) {
+            return false;
+        }
+        BYTE* out = rows + size_t{y} * stride;
+        for (const BYTE value : greyRow) {
+            *out++ = value;
+            *out++ = value;
+            *out++ = value;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
+{
+    using Microsoft::WRL::ComPtr;
+    JpegFrame frame;
+    if (!ReadJpegFrame(stream, frame) || !DecodesStraightTo24Bit(frame)) {
+        return nullptr;
+    }
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> decoded;
+    const LARGE_INTEGER start{};
+    UINT width = 0;
+    UINT height = 0;
+    double dpiX = 0;
+    double dpiY = 0;
+    WICPixelFormatGUID format{};
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))) ||
+        FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(decoder->GetFrame(0, &decoded)) || FAILED(decoded->GetSize(&width, &height)) ||
+        FAILED(decoded->GetResolution(&dpiX, &dpiY)) || FAILED(decoded->GetPixelFormat(&format))) {
+        return nullptr;
+    }
+    const bool grey = IsEqualGUID(format, GUID_WICPixelFormat8bppGray);
+    if (!grey && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) {
+        return nullptr;
+    }
+    // The encoder writes the resolution back, as it does for a copy of a
+    // bitmap GDI+ decoded.
+    auto copy = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                  PixelFormat24bppRGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok ||
+        copy->SetResolution(static_cast<Gdiplus::REAL>(dpiX), static_cast<Gdiplus::REAL>(dpiY)) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData locked{};
+    if (copy->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &locked) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    const bool copied = CopyDecodedRows(decoded.Get(), grey, locked);
+    copy->UnlockBits(&locked);
+    return copied ? std::move(copy) : nullptr;
 }
 
 size_t MemoryKept(Gdiplus::Bitmap* copy)
 {
-    return copy == nullptr ? 0 : Capped(PixelBytes(*copy, 24));
+    return copy == nullptr ? 0 : Capped(PixelBytes(copy->GetWidth(), copy->GetHeight(), 24));
 }
 
 bool SaveJpegReplacing(Gdiplus::Bitmap* bitmap, const std::wstring& folder, const std::wstring& target)

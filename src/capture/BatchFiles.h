@@ -21,8 +21,12 @@ struct LoadedBitmap {
     std::unique_ptr<Gdiplus::Bitmap> bitmap;
 };
 
-// No bitmap when the file cannot be read whole or the GDI+ object cannot be
-// had; a bitmap whose status is not Ok when the bytes are not an image.
+// The whole file in memory; null when it cannot be read whole.
+StreamPtr ReadFileInMemory(const std::wstring& path);
+// No bitmap when there is no stream or the GDI+ object cannot be had; a
+// bitmap whose status is not Ok when the bytes are not an image.
+LoadedBitmap DecodeInMemory(StreamPtr stream);
+// Both steps at once.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 
 // About what the loaded file takes in memory at most while the batch works on
@@ -30,8 +34,21 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 // decoder an image came from, and with it the decoder's own decoded copy),
 // and the 24-bit copy the effects run on, made while the others are held.
 size_t MemoryTaken(const LoadedBitmap& loaded);
+// What the file will take in memory at most while the batch works on it,
+// told before decoding from a JPEG file's frame header, by the road its
+// decoding takes (DecodeJpegTo24BitRgb, or the one of MemoryTaken); 0 for
+// files whose header does not tell it.
+size_t MemoryExpected(IStream* stream);
 // What that 24-bit copy alone takes, all the file holds once the rest is gone.
 size_t MemoryKept(Gdiplus::Bitmap* copy);
+
+// The 24-bit copy the effects run on, decoded from a grey or colour JPEG in
+// memory straight through the system's imaging component; null for any other
+// file, or when it does not decode there. Beside the copy only the file's
+// bytes and the decoder's own pixels are held, not also the bitmap GDI+
+// would decode, so that a colour file takes a third less while it is read.
+// The pixels are those GDI+ gives. The calling thread must have entered COM.
+std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)
 // and puts it in place as `target` only once it is complete, so a failed

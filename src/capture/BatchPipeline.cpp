@@ -2,6 +2,7 @@
 
 #include "capture/BatchFiles.h"
 #include "capture/SEffect.h"
+#include "ui/ComApartment.h"
 #include "ui/ExceptionGuard.h"
 
 #include <process.h>
@@ -58,6 +59,9 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
 {
     Worker& worker = *static_cast<Worker*>(param);
     const unsigned result = CallGuarded(1u, [&] {
+        // The imaging component's decoders are COM objects. Without COM the
+        // worker still reads every file, through GDI+.
+        const ComApartment apartment(COINIT_MULTITHREADED);
         worker.pipeline->ProcessFiles(worker);
         return 0u;
     });
@@ -120,15 +124,24 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
 {
     while (TakeFile(worker)) {
         {
-            // Wine's GDI+ holds the decoder's pixels and the file's bytes as
-            // long as the decoded bitmap lives: the file waits for the
-            // effects and is encoded from a 24-bit copy of its own, which
-            // takes a third of that, so that more files fit in the budget.
+            // The file waits for the effects and is encoded as a 24-bit copy
+            // of its own, without the file's bytes and the decoder's pixels,
+            // so that more files fit in the budget.
             std::unique_ptr<Gdiplus::Bitmap> worked;
             {
-                const LoadedBitmap loaded = LoadBitmapInMemory(sourceFolder + names[worker.file]);
-                Measured(worker, MemoryTaken(loaded));
-                worked = Copy24BitRgb(loaded.bitmap.get());
+                // A JPEG tells its size before it is decoded: the files
+                // after it need not wait for the decoder to learn what they
+                // may take.
+                StreamPtr stream = ReadFileInMemory(sourceFolder + names[worker.file]);
+                if (const size_t expected = MemoryExpected(stream.get())) {
+                    Measured(worker, expected);
+                }
+                worked = DecodeJpegTo24BitRgb(stream.get());
+                if (!worked) {
+                    const LoadedBitmap loaded = DecodeInMemory(std::move(stream));
+                    Measured(worker, MemoryTaken(loaded));
+                    worked = Copy24BitRgb(loaded.bitmap.get());
+                }
             }
             Measured(worker, MemoryKept(worked.get()));
             Gdiplus::BitmapData locked{};

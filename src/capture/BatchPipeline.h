@@ -58,10 +58,11 @@ public:
     };
     Counts Tally();
 
-    // What a panoramic JPEG file takes in memory at most while it is in
-    // flight (see MemoryTaken), the budget's expectation until larger files
-    // are met.
-    static constexpr size_t kTypicalImageBytes = size_t{3000} * 1500 * 3 * 3 + (size_t{1} << 20);
+    // What a panoramic colour JPEG file takes in memory at most while it is
+    // in flight (see MemoryExpected): its bytes, as noisy as an X-ray's, the
+    // decoder's pixels and the 24-bit copy; the budget's expectation until
+    // larger files are met.
+    static constexpr size_t kTypicalImageBytes = size_t{3000} * 1500 * 3 * 2 + (size_t{4} << 20);
 
 private:
     enum class Loan { None, Offered, Taken, Returned };

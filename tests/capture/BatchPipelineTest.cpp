@@ -312,27 +312,42 @@ TEST(BatchPipelineLoanTest, StoppingReadsNothingPastTheFilesInFlightAndGivesTheB
     }
 }
 
-TEST(BatchFilesTest, MemoryTakenCountsTheFileTheDecodedPixelsTwiceAndTheEffectsCopy)
+// What a file takes through GDI+: its bytes, the decoded pixels twice and the
+// effects' copy; what it takes decoded straight to the copy: its bytes, the
+// decoder's pixels and the copy; and what a JPEG's header tells of either
+// before decoding.
+TEST(BatchFilesTest, MemoryTakenAndExpectedCountWhatEachRoadOfDecodingHolds)
 {
     ScratchFolder source;
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"colour.jpg"), L"image/jpeg", 301, 117));
     ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"grey.jpg"), testimage::OtherFormat::GreyJpeg, 301, 117));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"cmyk.jpg"), testimage::OtherFormat::CmykJpeg, 301, 117));
     ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 301, 117));
     testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
     // Rows of 301 pixels: 904 bytes at 24 bits, 304 at 8 and 1204 at 32.
     const struct {
         const wchar_t* name;
-        size_t pixels;
+        size_t throughGdiplus;
+        bool straight;
+        size_t expected;
     } cases[] = {
-        {L"colour.jpg", 3 * 904 * 117},
-        {L"grey.jpg", 2 * 304 * 117 + 904 * 117},
-        {L"alpha.png", 2 * 1204 * 117 + 904 * 117},
-        {L"notes.txt", 0},
+        {L"colour.jpg", 3 * 904 * 117, true, 2 * 904 * 117},
+        {L"grey.jpg", 2 * 304 * 117 + 904 * 117, true, 304 * 117 + 904 * 117},
+        {L"cmyk.jpg", 2 * 1204 * 117 + 904 * 117, false, 2 * 1204 * 117 + 904 * 117},
+        {L"alpha.png", 2 * 1204 * 117 + 904 * 117, false, 0},
+        {L"notes.txt", 0, false, 0},
     };
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     for (const auto& file : cases) {
-        const std::string bytes = ReadBytes(source.File(file.name));
-        EXPECT_EQ(MemoryTaken(LoadBitmapInMemory(source.File(file.name))), bytes.size() + file.pixels) << file.name;
+        const size_t fileBytes = ReadBytes(source.File(file.name)).size();
+        StreamPtr stream = ReadFileInMemory(source.File(file.name));
+        const size_t expected = MemoryExpected(stream.get());
+        EXPECT_EQ(expected, file.expected == 0 ? 0 : fileBytes + file.expected) << file.name;
+        const std::unique_ptr<Gdiplus::Bitmap> straight = DecodeJpegTo24BitRgb(stream.get());
+        EXPECT_EQ(straight != nullptr, file.straight) << file.name;
+        EXPECT_EQ(MemoryTaken(DecodeInMemory(std::move(stream))), fileBytes + file.throughGdiplus) << file.name;
     }
+    CoUninitialize();
 }
 
 // Files named f0.jpg, f1.jpg, ... of `count` panoramic-like images.

@@ -1,5 +1,7 @@
 #include "JpegChannels.h"
 
+#include "ui/ComApartment.h"
+
 #include <windows.h>
 
 #include <objidl.h>
@@ -19,23 +21,6 @@ template <typename T> ComPtr<T> Owned(T* object)
     return ComPtr<T>(object);
 }
 
-// COM for the codecs while it lives, where the thread has none yet.
-class ComScope {
-public:
-    ComScope() : initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope()
-    {
-        if (initialised) {
-            CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised;
-};
-
 } // namespace
 
 bool WriteJpegChannels(const std::wstring& path, uint32_t width, uint32_t height, uint32_t channels,
@@ -45,7 +30,7 @@ bool WriteJpegChannels(const std::wstring& path, uint32_t width, uint32_t height
     if ((channels != 1 && channels != 4) || rows.size() != size_t{stride} * height) {
         return false;
     }
-    const ComScope com;
+    const ComApartment com(COINIT_APARTMENTTHREADED);
     IWICImagingFactory* rawFactory = nullptr;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 reinterpret_cast<void**>(&rawFactory)))) {
