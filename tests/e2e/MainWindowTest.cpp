@@ -450,7 +450,14 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     GetWindowRect(button, &buttonRect);
     ClickAt({(buttonRect.left + buttonRect.right) / 2, (buttonRect.top + buttonRect.bottom) / 2});
 
-    ASSERT_TRUE(testutil::PumpUntil([&] { return server.Requests().size() == 1; }, kBoundMs));
+    // The request is counted from its connection on; its picture is read once
+    // the last field is in.
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] {
+            const auto requests = server.Requests();
+            return requests.size() == 1 && requests[0].complete;
+        },
+        kBoundMs));
     const std::string jpeg = FieldValue(server.Requests()[0].bytes, "#@JPG@#");
     const GdiplusPtr<Gdiplus::Bitmap> picture = DecodeJpeg(jpeg);
     ASSERT_TRUE(picture && picture->GetLastStatus() == Gdiplus::Ok);
