@@ -70,10 +70,11 @@ protected:
 
     void Click(int id) { SendMessageW(dialog.GetDlgItem(id), BM_CLICK, 0, 0); }
 
-    // The filter strip as the screen shows it, once the paints due are done.
+    // The filter strip as the screen shows it, once the messages and the
+    // paints due are done.
     std::vector<uint32_t> Strip()
     {
-        testutil::PumpFor(150);
+        EXPECT_TRUE(testutil::PumpUntilQueueEmpty());
         int width = 0;
         int height = 0;
         const auto pixels = testutil::ReadClientPixels(dialog.GetSafeHwnd(), &width, &height);
@@ -228,7 +229,9 @@ TEST_F(FindingListTest, TabAcrossTheStripLeavesNoFocusRectangleOnTheLabels)
     SetFocus(dialog.GetDlgItem(IDC_CHECK_CAVITY));
     for (int box = 0; box < 3; ++box) {
         PressTab();
-        testutil::PumpFor(50);
+        // Painted before the next tab, as an idle dialog paints.
+        ASSERT_TRUE(testutil::PumpUntilQueueEmpty());
+        UpdateWindow(dialog.GetSafeHwnd());
     }
     ASSERT_EQ(GetParent(GetFocus()), dialog.GetSafeHwnd());
     const int focused = GetDlgCtrlID(GetFocus());

@@ -287,7 +287,9 @@ TEST_F(MainWindowTest, TwoHandOffsWithinTheTimerOpenAndAnalyseOnlyTheSecond)
         SendMessageW(dialog.GetSafeHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
     ASSERT_TRUE(testutil::PumpUntil([this] { return !dialog.toothChart.displayedTeeth.empty(); }, 5000));
-    testutil::PumpFor(200);
+    // No later open is due: the timer is gone and what the open posted is handled.
+    EXPECT_FALSE(KillTimer(dialog.GetSafeHwnd(), TIMER_OPEN_FILE));
+    ASSERT_TRUE(testutil::PumpUntilQueueEmpty());
     EXPECT_EQ(dialog.toothChart.imageFiles, std::vector<std::wstring>{second});
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(dialog.GetWindowText(), L"Quillmere - " + second);
@@ -323,7 +325,9 @@ TEST_F(NoProgramFolderTest, TheInitialisationEndsEarly)
         };
         local.pendingFilePath = L"C:\\waiting.jpg";
         ASSERT_TRUE(local.Create()) << c.name;
-        testutil::PumpFor(200);
+        // Nothing was posted for later, and no open waits for its timer.
+        ASSERT_TRUE(testutil::PumpUntilQueueEmpty()) << c.name;
+        EXPECT_FALSE(KillTimer(local.GetSafeHwnd(), TIMER_OPEN_FILE)) << c.name;
         EXPECT_EQ(local.findingList, nullptr) << c.name;
         EXPECT_EQ(local.filterMask, 0u) << c.name;
         EXPECT_EQ(local.unitX, 0) << c.name;

@@ -58,8 +58,15 @@ private:
 class CountingImageButton : public CImageButton {
 public:
     int draws = 0;
+    int hovers = 0;
 
 protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        hovers += message == WM_MOUSEHOVER ? 1 : 0;
+        return CImageButton::WindowProc(message, wParam, lParam);
+    }
+
     void DrawItem(const DRAWITEMSTRUCT& item) override
     {
         ++draws;
@@ -245,22 +252,25 @@ TEST_F(OwnerDrawnControlsTest, HoverRepaintsOnceAfterARestAndLeavingRepaintsAgai
     RECT place;
     GetWindowRect(control, &place);
     const POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
-    testutil::PumpFor(100);
+    ASSERT_TRUE(testutil::PumpUntilQueueEmpty());
+    UpdateWindow(control);
     button.draws = 0;
 
     MovePointerTo(centre);
     EXPECT_TRUE(testutil::PumpUntil([&] { return button.draws > 0; }, 2000));
-    // Moving on within the button hovers again, but draws nothing new.
+    // Moving on within the button hovers again, but draws nothing new: a
+    // repaint it asked for would be done by UpdateWindow.
+    const int hovers = button.hovers;
     MovePointerTo({centre.x + 3, centre.y + 2});
-    testutil::PumpFor(300);
+    EXPECT_TRUE(testutil::PumpUntil([&] { return button.hovers > hovers; }, 10000));
+    UpdateWindow(control);
     EXPECT_TRUE(button.hover);
     EXPECT_EQ(button.draws, 1);
     EXPECT_TRUE(AllAre(Inner(control), kHighlight));
 
     MovePointerTo({0, 0});
-    EXPECT_TRUE(testutil::PumpUntil([&] { return button.draws > 1; }, 2000));
-    testutil::PumpFor(300);
-    EXPECT_FALSE(button.hover);
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !button.hover; }, 10000));
+    UpdateWindow(control);
     EXPECT_EQ(button.draws, 2);
     EXPECT_TRUE(AllAre(Inner(control), kNormal));
 }

@@ -28,6 +28,10 @@ TEST(HandOff, AMainWindowCreatedAfterTheLaterStartLookedStillGetsThePath)
 
     std::thread firstStart([&] {
         // The window comes well after the later start's first look for it.
+        // That look leaves no trace to wait for, so this pause orders the
+        // two: a look delayed past it on a busy machine finds the window at
+        // once and the test passes without the wait proved, never failing
+        // by chance, as the pause is well inside the later start's wait.
         WaitForSingleObject(looking.Get(), INFINITE);
         Sleep(500);
         CTarnwickDlg dialog;

@@ -22,8 +22,8 @@ namespace {
 using capturetest::MouseDown;
 using capturetest::MouseTo;
 using capturetest::MouseUp;
-using testutil::PumpFor;
 using testutil::PumpUntil;
+using testutil::PumpUntilQueueEmpty;
 
 constexpr wchar_t RECEIVER_CLASS[] = L"QuillToolbarTestReceiver";
 
@@ -106,7 +106,7 @@ protected:
         SetWindowPos(toolbar.GetSafeHwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(toolbar.GetSafeHwnd(), SW_SHOWNA);
         UpdateWindow(toolbar.GetSafeHwnd());
-        PumpFor(100);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
     }
 
     void Click(CToolbarDlg& toolbar, int id)
@@ -116,21 +116,21 @@ protected:
     }
 
     // A press at `start`, a move by `offset` in steps of a hand's speed, and
-    // a release, pumped through the modal loop's pre-translation.
+    // a release, pumped through the modal loop's pre-translation. Each input
+    // is handled before the next is given, as a hand gives them.
     void PressMoveRelease(POINT start, POINT offset)
     {
         MouseTo(start);
-        PumpFor(100);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
         MouseDown();
-        PumpFor(100);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
         const int steps = std::max({1L, std::labs(offset.x) / 2, std::labs(offset.y) / 2});
         for (int step = 1; step <= steps; ++step) {
             MouseTo(POINT{start.x + offset.x * step / steps, start.y + offset.y * step / steps});
-            PumpFor(30);
+            ASSERT_TRUE(PumpUntilQueueEmpty());
         }
-        PumpFor(100);
         MouseUp();
-        PumpFor(200);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
     }
 
     HWND receiver = nullptr;
@@ -231,9 +231,9 @@ TEST_F(ToolbarTest, EnterAndEscLeaveTheToolbarAsItIs)
     for (const UINT key : {VK_RETURN, VK_ESCAPE}) {
         PostMessageW(toolbar.GetDlgItem(IDC_BTN_SETTING), WM_KEYDOWN, key, 0);
         PostMessageW(window, WM_KEYDOWN, key, 0);
-        PumpFor(100);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
         SendMessageW(window, WM_COMMAND, key == VK_RETURN ? IDOK : IDCANCEL, 0);
-        PumpFor(50);
+        ASSERT_TRUE(PumpUntilQueueEmpty());
         ASSERT_EQ(toolbar.GetSafeHwnd(), window);
         EXPECT_TRUE(IsWindowVisible(window));
         EXPECT_TRUE(SameRect(WindowRect(window), before));
@@ -248,8 +248,8 @@ TEST_F(ToolbarTest, AClickAndADragNeverTakeTheFocusFromTheWindowTheUserWorksIn)
     ASSERT_NE(work, nullptr);
     SetForegroundWindow(work);
     SetFocus(work);
-    PumpFor(200);
-    ASSERT_EQ(GetForegroundWindow(), work);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == work; }, 10000));
+    ASSERT_TRUE(PumpUntilQueueEmpty());
 
     CToolbarDlg toolbar;
     Show(toolbar, TRUE);

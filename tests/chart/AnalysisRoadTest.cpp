@@ -453,10 +453,11 @@ TEST(CaptureScreenTest, TheStoredRegionIsCapturedIntoARegisteredFileHandedToTheL
     ASSERT_TRUE(WriteSolidImage(image, 40, 30, RGB(0x20, 0x40, 0x60)));
     ASSERT_TRUE(host.chart.SetImageFiles({image}));
     UpdateWindow(host.chart.GetSafeHwnd());
-    testutil::PumpFor(200);
     CaptureListener listener;
     host.chart.listener = &listener;
     const RECT saved = g_systemSetting.captureRect;
+    // The region captured below shows the image on the screen first.
+    ASSERT_TRUE(testutil::WaitForScreenColour({1200, 200, 1300, 250}, 0x204060));
 
     // A region without area captures nothing and hands nothing on.
     g_systemSetting.captureRect = {1200, 200, 1200, 300};

@@ -82,7 +82,6 @@ void SendMouse(DWORD flags, POINT at)
     input.mi.dy = ((at.y - GetSystemMetrics(SM_YVIRTUALSCREEN)) * 65535 + (height - 1) / 2) / (height - 1);
     input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
     SendInput(1, &input, sizeof input);
-    testutil::PumpFor(60);
 }
 
 HWND VisibleMenu(const testutil::ProgramProcess& program)
@@ -160,8 +159,7 @@ TEST_F(FindingsMenuHandOff, PatientBsImageHandedOverBehindPatientAsOpenMenuKeeps
     }
     // Whatever the closing menu would do is done once the window answers.
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, kBoundMs, &answer);
-    testutil::PumpFor(300);
+    ASSERT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, kBoundMs, &answer), 0);
     EXPECT_EQ(testutil::ClipboardText(), textOfB);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kEndodonticCheck)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, kPerioCheck)));

@@ -325,22 +325,22 @@ public:
     KnownContentWindow& operator=(const KnownContentWindow&) = delete;
 
     // True when the screen, as a capture reads it, shows the window's left
-    // half; otherwise the window is shown anew, which puts it back on top.
+    // half; otherwise the window is shown anew, which puts it back on top,
+    // and true when it then shows within a while.
     bool OnScreenOrShownAgain()
     {
         RECT area{};
         GetWindowRect(window, &area);
-        HDC screen = GetDC(nullptr);
-        const COLORREF seen = GetPixel(screen, area.left + 10, (area.top + area.bottom) / 2);
-        ReleaseDC(nullptr, screen);
-        if (seen == LEFT) {
+        const LONG middle = (area.top + area.bottom) / 2;
+        const RECT spot{area.left + 10, middle, area.left + 11, middle + 1};
+        const uint32_t left = (GetRValue(LEFT) << 16) | (GetGValue(LEFT) << 8) | GetBValue(LEFT);
+        if (testutil::ReadScreenPixels(spot)[0] == left) {
             return true;
         }
         ShowWindow(window, SW_HIDE);
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
-        testutil::PumpFor(200);
-        return false;
+        return testutil::WaitForScreenColour(spot, left, 2000);
     }
 
 private:
@@ -377,11 +377,14 @@ void ClickAt(POINT screen)
     input.type = INPUT_MOUSE;
     input.mi.dx = ((screen.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) * 65535 + (width - 1) / 2) / (width - 1);
     input.mi.dy = ((screen.y - GetSystemMetrics(SM_YVIRTUALSCREEN)) * 65535 + (height - 1) / 2) / (height - 1);
-    for (DWORD flags : {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-        input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-        SendInput(1, &input, sizeof input);
-        testutil::PumpFor(50);
+    // The queue keeps the three in order: the press and the release go
+    // where the move left the pointer.
+    INPUT inputs[3] = {input, input, input};
+    const DWORD flags[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].mi.dwFlags = flags[i] | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
     }
+    SendInput(3, inputs, sizeof input);
 }
 
 // The uploaded JPEG data as a picture.
@@ -437,15 +440,24 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     // Shown once the program's window is up and active, as the viewer a
     // dentist captures from would be in front of it. Without a window
     // manager the display server stacks the window activated last on top,
-    // whatever its top-most flag; the activation may reach it a moment later.
-    testutil::PumpFor(300);
+    // whatever its top-most flag: once the program answers, it has handled
+    // its activation, the raise included.
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kBoundMs, &answer), 0);
     auto content = std::make_unique<KnownContentWindow>(region);
     ASSERT_TRUE(testutil::PumpUntil([&] { return content->OnScreenOrShownAgain(); }, kBoundMs));
     RECT buttonRect{};
     GetWindowRect(button, &buttonRect);
     ClickAt({(buttonRect.left + buttonRect.right) / 2, (buttonRect.top + buttonRect.bottom) / 2});
 
-    ASSERT_TRUE(testutil::PumpUntil([&] { return server.Requests().size() == 1; }, kBoundMs));
+    // The request is counted from its connection on; its picture is read once
+    // the last field is in.
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] {
+            const auto requests = server.Requests();
+            return requests.size() == 1 && requests[0].complete;
+        },
+        kBoundMs));
     const std::string jpeg = FieldValue(server.Requests()[0].bytes, "#@JPG@#");
     const GdiplusPtr<Gdiplus::Bitmap> picture = DecodeJpeg(jpeg);
     ASSERT_TRUE(picture && picture->GetLastStatus() == Gdiplus::Ok);

@@ -36,6 +36,22 @@ struct StoredKey {
     const wchar_t* value;
 };
 
+// Dates the file's last write long ago: a rewrite then shows in the time,
+// however coarsely the file system keeps it.
+bool DateLongAgo(const std::wstring& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const SYSTEMTIME longAgo{2001, 1, 1, 1, 12, 0, 0, 0};
+    FILETIME time{};
+    const bool dated = SystemTimeToFileTime(&longAgo, &time) && SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    return dated;
+}
+
 void ExpectStored(std::initializer_list<StoredKey> keys)
 {
     for (const StoredKey& k : keys) {
@@ -160,9 +176,9 @@ TEST_F(SystemSettingTest, AbsentClipboardTokenReadsAsSetAndIsWrittenBack)
 TEST_F(SystemSettingTest, AnUnchangedCompleteUserCopyIsNotTouched)
 {
     WriteUserCopy(kAllKeys);
+    ASSERT_TRUE(DateLongAgo(UserCopy()));
     WIN32_FILE_ATTRIBUTE_DATA before{};
     GetFileAttributesExW(UserCopy().c_str(), GetFileExInfoStandard, &before);
-    Sleep(50);
 
     CSystemSetting setting;
     ASSERT_TRUE(setting.Load());
