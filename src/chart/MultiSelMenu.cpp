@@ -32,9 +32,15 @@ void NoteMultiSelMenuSelect(WPARAM wParam, LPARAM lParam)
     g_multiSelItem = LOWORD(wParam);
 }
 
+// A release neither chooses the item nor closes the menu, and a double click
+// does nothing: the hook answers that it handled them, and the menu loop
+// drops them unseen. Rewriting them as WM_NULL would not do: the loop then
+// takes whatever message comes first off the queue in their place, and when
+// a message was posted meanwhile (while the owner handled the toggle, say)
+// the release stays behind and toggles the item a second time.
 LRESULT CALLBACK MultiSelMenuFilterProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    return CallGuarded<LRESULT>(0, [&] {
+    return CallGuarded<LRESULT>(0, [&]() -> LRESULT {
         MSG* msg = reinterpret_cast<MSG*>(lParam);
         if (code == MSGF_MENU && msg != nullptr) {
             switch (msg->message) {
@@ -46,12 +52,9 @@ LRESULT CALLBACK MultiSelMenuFilterProc(int code, WPARAM wParam, LPARAM lParam)
                 if (g_multiSelOwner != nullptr && g_multiSelOwner->GetSafeHwnd() != nullptr) {
                     SendMessageW(g_multiSelOwner->GetSafeHwnd(), WM_COMMAND, g_multiSelItem, 0);
                 }
-                // Neither chooses the item nor closes the menu.
-                msg->message = WM_NULL;
-                break;
+                return TRUE;
             case WM_LBUTTONDBLCLK:
-                msg->message = WM_NULL;
-                break;
+                return TRUE;
             default:
                 break;
             }

@@ -255,6 +255,46 @@ TEST_F(HoverMenuTest, ToolsAreAddedForTippedTeethAndRemovedBeforeTheMapIsReplace
     EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 0);
 }
 
+// Counts the toggles the open menu sends the chart, and may post the chart a
+// message while it handles the first: the menu loop must still take that
+// click's release as handled, not take the message in its place and meet
+// the release, and toggle, once more.
+class ToggleWatch {
+public:
+    ToggleWatch(HWND chart, bool postDuringFirst)
+    {
+        target = chart;
+        post = postDuringFirst;
+        toggles = 0;
+        hook = SetWindowsHookExW(WH_CALLWNDPROC, Watch, nullptr, GetCurrentThreadId());
+    }
+    ~ToggleWatch() { UnhookWindowsHookEx(hook); }
+    ToggleWatch(const ToggleWatch&) = delete;
+    ToggleWatch& operator=(const ToggleWatch&) = delete;
+
+    static size_t Toggles() { return toggles; }
+
+private:
+    static LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->hwnd == target && call->message == WM_COMMAND && g_multiSelHook != nullptr &&
+            ++toggles == 1 && post) {
+            PostMessageW(target, WM_NULL, 0, 0);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static HWND target;
+    static bool post;
+    static size_t toggles;
+    HHOOK hook;
+};
+
+HWND ToggleWatch::target = nullptr;
+bool ToggleWatch::post = false;
+size_t ToggleWatch::toggles = 0;
+
 TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesTheMask)
 {
     UseTemplate();
@@ -265,6 +305,7 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
         std::vector<int> checkedAtOpen;
         uint32_t after;
         const wchar_t* text;
+        bool postDuringToggle = false;
     } cases[] = {
         {"Healthy and Crown and Bridge; Crown off, Cavity on",
          FINDING_HEALTHY | FINDING_CROWN_BRIDGE,
@@ -280,6 +321,13 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
          {0},
          FINDING_CROWN_BRIDGE,
          L"B:11 C:-"},
+        {"a message arrives while Cavity is turned on",
+         FINDING_HEALTHY | FINDING_CROWN_BRIDGE,
+         {5},
+         {0},
+         FINDING_CROWN_BRIDGE | FINDING_CAVITY,
+         L"B:11 C:11",
+         true},
     };
     for (const auto& c : cases) {
         chart.displayedTeeth.clear();
@@ -292,6 +340,7 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
             expectedChecks[static_cast<size_t>(i)] = true;
         }
         {
+            const ToggleWatch watch(chart.GetSafeHwnd(), c.postDuringToggle);
             PopupDriver driver(std::nullopt, c.clicks);
             ClickTooth({100, 100});
             EXPECT_TRUE(driver.opened) << c.name;
@@ -300,6 +349,9 @@ TEST_F(HoverMenuTest, TheFindingsMenuTogglesItemsByClicksAndClosingItRewritesThe
             EXPECT_EQ(g_multiSelOwner, nullptr) << c.name;
             driver.Join();
             EXPECT_EQ(CheckedAtOpen(driver), expectedChecks) << c.name;
+            // One toggle a click; a click the menu did not take yet is given
+            // again, and toggles nothing itself.
+            EXPECT_EQ(ToggleWatch::Toggles(), c.clicks.size()) << c.name;
         }
         EXPECT_EQ(chart.displayedTeeth[11].findingMask, c.after) << c.name;
         EXPECT_EQ(ClipboardText(), c.text) << c.name;
