@@ -56,7 +56,7 @@ unsigned EffectHelperThreads()
 // The files in flight; with the process itself (about 10 MB), the effects'
 // working copy (14 MB for a panoramic image) and the threads' stacks and
 // encoders, the batch stays under 200 MB of private memory for panoramic
-// files: about four of them being decoded at once, and the others held as
+// files: three or four of them being decoded at once, and the others held as
 // their 24-bit copies while they wait for the effects or the encoder.
 constexpr size_t kImageBudgetBytes = size_t{150} << 20;
 
