@@ -11,6 +11,10 @@ const char FIELD_DELIMITERS[] = ",";
 const char KIND_LINE_DELIMITERS[] = ",=";
 constexpr size_t WRITTEN_TOOTH_DIGITS = 3;
 constexpr int32_t WISDOM_TEETH[] = {18, 28, 38, 48};
+constexpr int32_t FIRST_QUADRANT = 1;
+constexpr int32_t LAST_QUADRANT = 4;
+constexpr int32_t FIRST_POSITION = 1;
+constexpr int32_t LAST_POSITION = 8;
 
 bool IsNumberSpace(char c)
 {
@@ -47,6 +51,20 @@ int32_t ReadNumber(const std::string& field)
 bool HasColumn(const std::vector<std::string>& fields, int32_t column)
 {
     return column >= 0 && static_cast<size_t>(column) < fields.size();
+}
+
+// An FDI number of a permanent tooth: quadrant 1 to 4, then position 1 to 8.
+bool IsToothNumber(int32_t tooth)
+{
+    const int32_t quadrant = tooth / 10;
+    const int32_t position = tooth % 10;
+    return quadrant >= FIRST_QUADRANT && quadrant <= LAST_QUADRANT && position >= FIRST_POSITION &&
+           position <= LAST_POSITION;
+}
+
+bool HoldsText(const std::string& line)
+{
+    return std::any_of(line.begin(), line.end(), [](char c) { return !IsNumberSpace(c); });
 }
 
 // An empty codes field holds no kind at all; one without any code is Healthy.
@@ -97,7 +115,7 @@ bool CToothInfoLoader::OnRecord(int recordIndex, const std::string& line, std::v
         case TOOTH_BOXES:
             return OnPositionRecord(recordIndex, line, fields);
         case FINDINGS_BY_TOOTH:
-            return OnFindingsRecord(fields);
+            return OnFindingsRecord(line, fields);
         case FINDINGS_BY_CODE:
             return OnKindRecord(fields);
         }
@@ -121,8 +139,10 @@ bool CToothInfoLoader::ReadPositionRecord(int recordIndex, const std::string&, s
     if (teethMap == nullptr || recordIndex <= headerRow || !HasColumn(fields, positionToothColumn)) {
         return true;
     }
+    // A header, a line of another format or a number of no tooth would
+    // otherwise file a box that stands for no tooth of the patient.
     const int32_t tooth = ReadNumber(fields[positionToothColumn]);
-    if (!HasColumn(fields, widthColumn)) {
+    if (!IsToothNumber(tooth) || !HasColumn(fields, widthColumn)) {
         return true;
     }
     const int32_t width = ReadNumber(fields[widthColumn]);
@@ -163,12 +183,22 @@ CToothInfo* CToothInfoLoader::FindingsTarget(int32_t tooth)
     return &record;
 }
 
-bool CToothInfoLoader::OnFindingsRecord(const std::vector<std::string>& fields)
+bool CToothInfoLoader::OnFindingsRecord(const std::string& line, const std::vector<std::string>& fields)
 {
+    if (replyLines != nullptr && HoldsText(line)) {
+        ++replyLines->withText;
+    }
     if (!HasColumn(fields, findingsToothColumn)) {
         return true;
     }
-    CToothInfo* record = FindingsTarget(ReadNumber(fields[findingsToothColumn]));
+    const int32_t tooth = ReadNumber(fields[findingsToothColumn]);
+    if (replyLines != nullptr) {
+        if (!IsToothNumber(tooth)) {
+            return true;
+        }
+        ++replyLines->ofTeeth;
+    }
+    CToothInfo* record = FindingsTarget(tooth);
     if (record != nullptr && HasColumn(fields, codesColumn)) {
         record->findingMask = ReadCodesMask(fields[codesColumn]);
     }
@@ -341,6 +371,17 @@ void CToothInfoLoader::RemoveMissingWisdomTeeth()
     }
 }
 
+bool CToothInfoLoader::ReadReplyFindings(const char* findingsByTooth, bool boxesRead)
+{
+    ReplyLineCount lines;
+    replyLines = &lines;
+    const bool read = ParseText(findingsByTooth);
+    replyLines = nullptr;
+    // No tooth seen is no healthy dentition, and findings of which not one
+    // line can be read say nothing at all.
+    return read && (lines.ofTeeth > 0 || (boxesRead && lines.withText == 0));
+}
+
 bool CToothInfoLoader::ReadReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth)
 {
     if (useConstTeethMap || teethMap == nullptr) {
@@ -354,7 +395,7 @@ bool CToothInfoLoader::ReadReply(const char* toothBoxes, const char* findingsByT
     // Without a box the findings go into the empty map only to tell whether
     // they name any kind but Healthy.
     onlyExisting = boxesRead;
-    read = read && ParseText(findingsByTooth);
+    read = read && ReadReplyFindings(findingsByTooth, boxesRead);
     onlyExisting = true;
     if (!boxesRead) {
         const bool namesKinds = std::any_of(teethMap->begin(), teethMap->end(), [](const auto& entry) {
@@ -381,16 +422,23 @@ bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* 
     return loader.ReadReply(toothBoxes, findingsByTooth, keepMissingWisdomTeeth);
 }
 
-bool FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth, std::string* findingsByCode)
+bool FindingsByCodeFromReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth,
+                             std::string* findingsByCode)
 {
     findingsByCode->clear();
     return FalseWhenOutOfMemory([&] {
         ToothInfoMap teeth;
         CToothInfoLoader loader;
         loader.teethMap = &teeth;
+        loader.loaderMode = TOOTH_BOXES;
+        if (!loader.ParseText(toothBoxes)) {
+            return false;
+        }
+        const bool boxesRead = !teeth.empty();
+        teeth.clear();
         loader.loaderMode = FINDINGS_BY_TOOTH;
         loader.onlyExisting = false;
-        if (!loader.ParseText(findingsByTooth)) {
+        if (!loader.ReadReplyFindings(findingsByTooth, boxesRead)) {
             return false;
         }
         if (!keepMissingWisdomTeeth) {

@@ -67,10 +67,19 @@ public:
     // findings of the teeth that have a box (the findings of a tooth without
     // one are dropped); Missing comes off the wisdom teeth unless
     // `keepMissingWisdomTeeth`. Leaves the loader reading findings of
-    // existing teeth. False, with the map empty, when memory ran out or when
-    // the findings name a kind but not one box could be read: such a reply
-    // says nothing about the teeth it names.
+    // existing teeth. A box, or a findings line, counts only with an FDI
+    // tooth number. False, with the map empty, when memory ran out or when
+    // the reply is a failed analysis: it names no tooth at all, its findings
+    // hold lines and not one of them can be read, or they name a kind but
+    // not one box could be read (such a reply says nothing about the teeth
+    // it names).
     bool ReadReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth);
+
+    // Reads a reply's findings-by-tooth text in the current mode, skipping
+    // the lines of no FDI tooth number. False when memory ran out, or when
+    // the reply tells of no tooth: the text holds lines and not one names a
+    // tooth, or it names none and no box was read (`boxesRead` false).
+    bool ReadReplyFindings(const char* findingsByTooth, bool boxesRead);
 
     ToothInfoMap* teethMap;
     const ToothInfoMap* constTeethMap;
@@ -94,10 +103,19 @@ private:
     static void GroupTeeth(const ToothInfoMap& source, unsigned filter, FindingTeethMap& byCode,
                            FindingTeethMap* others);
     static void AppendFindingTeeth(const FindingTeethMap& byCode, std::string& out);
-    bool OnFindingsRecord(const std::vector<std::string>& fields);
+    bool OnFindingsRecord(const std::string& line, const std::vector<std::string>& fields);
     bool OnKindRecord(const std::vector<std::string>& fields);
     CToothInfo* FindingsTarget(int32_t tooth);
     const ToothInfoMap* SourceMap() const;
+
+    // The findings lines of a reply: those with any text, and those of them
+    // that named a tooth.
+    struct ReplyLineCount {
+        int32_t withText = 0;
+        int32_t ofTeeth = 0;
+    };
+    // Counts while ReadReplyFindings reads; null otherwise.
+    ReplyLineCount* replyLines = nullptr;
 };
 
 // The helpers below fail, with empty outputs, only when memory ran out.
@@ -107,8 +125,10 @@ bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* 
                        bool keepMissingWisdomTeeth);
 
 // The loopback reply to an analysis request: the server's findings by tooth,
-// regrouped as findings by code.
-bool FindingsByCodeFromReply(const char* findingsByTooth, bool keepMissingWisdomTeeth, std::string* findingsByCode);
+// of every tooth they name, regrouped as findings by code. False, with an
+// empty text, also for a failed analysis as ReadReplyFindings tells it.
+bool FindingsByCodeFromReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth,
+                             std::string* findingsByCode);
 
 // The loopback update request: a findings-by-code text as findings by tooth,
 // the form the server takes.

@@ -178,33 +178,34 @@ bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
     bool analysed = false;
     bool accepted = false;
     std::string guid;
+    std::string toothBoxes;
     std::string findingsByTooth;
     std::string sharpPath;
     if (req.command == COMMAND_NEW) {
         // Only a JPEG image goes to the analysis server: any other file a
         // client names is answered as one that cannot be read.
         analysed = BeginsWithJpegSignature(req.imagePath) &&
-                   AnalyzeImage(req.imagePath, std::string(), &accepted, &guid, &findingsByTooth);
+                   AnalyzeImage(req.imagePath, std::string(), &accepted, &guid, &toothBoxes, &findingsByTooth);
     } else if (req.command == COMMAND_NEWSHARP) {
         // The reply names the copy in the code page: a copy that it cannot
         // name (a temporary folder outside the code page) is of no use to
         // the client, and the analysis fails.
         analysed = WideToAnsi(sharpWide, &sharpPath) &&
-                   AnalyzeImage(sharpPath, std::string(), &accepted, &guid, &findingsByTooth);
+                   AnalyzeImage(sharpPath, std::string(), &accepted, &guid, &toothBoxes, &findingsByTooth);
     } else {
         // NEWSMART never names its copy, so it is read by its wide path,
         // wherever the temporary folder is.
         std::wstring imageWide;
         analysed = AnsiToWide(req.imagePath, &imageWide) &&
-                   AnalyzeImage(imageWide, sharpWide, &accepted, &guid, &findingsByTooth);
+                   AnalyzeImage(imageWide, sharpWide, &accepted, &guid, &toothBoxes, &findingsByTooth);
     }
 
     const std::unique_ptr<char[]> frame(new char[FRAME_BUFFER_SIZE]);
     int frameLen = 0;
     bool namesCopy = false;
     std::string findingsByCode;
-    if (!analysed ||
-        (accepted && !FindingsByCodeFromReply(findingsByTooth.c_str(), g_systemSetting.missEnd, &findingsByCode))) {
+    if (!analysed || (accepted && !FindingsByCodeFromReply(toothBoxes.c_str(), findingsByTooth.c_str(),
+                                                           g_systemSetting.missEnd, &findingsByCode))) {
         BuildCodeReply(false, frame.get(), &frameLen);
     } else if (accepted) {
         namesCopy = req.command == COMMAND_NEWSHARP;
@@ -266,13 +267,11 @@ bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstri
 
 template <typename Path>
 bool CRequestService::AnalyzeImage(const Path& path1, const Path& path2, bool* accepted, std::string* guid,
-                                   std::string* disInfo)
+                                   std::string* posInfo, std::string* disInfo)
 {
     std::string mac;
     CToothDetect detect;
-    std::string toothBoxes;
-    return PrepareAnalysis(guid, &mac, &detect) &&
-           detect.Detect(*guid, mac, path1, path2, accepted, &toothBoxes, disInfo);
+    return PrepareAnalysis(guid, &mac, &detect) && detect.Detect(*guid, mac, path1, path2, accepted, posInfo, disInfo);
 }
 
 bool CRequestService::PrepareAnalysis(std::string* guid, std::string* mac, CToothDetect* detect)

@@ -46,11 +46,13 @@ public:
     // Runs the request and sends its reply, if it has one; false only when a
     // reply was due and could not be sent.
     bool HandleRequest(SOCKET* client, const SServiceRequest& req);
-    // One analysis through the analysis client; the tooth boxes are dropped.
-    // Paths are narrow or wide strings: the wide form reads files whose paths
-    // the code page cannot spell.
+    // One analysis through the analysis client. The tooth boxes only tell a
+    // reply that names teeth from one that names none. Paths are narrow or
+    // wide strings: the wide form reads files whose paths the code page
+    // cannot spell.
     template <typename Path>
-    bool AnalyzeImage(const Path& path1, const Path& path2, bool* accepted, std::string* guid, std::string* disInfo);
+    bool AnalyzeImage(const Path& path1, const Path& path2, bool* accepted, std::string* guid, std::string* posInfo,
+                      std::string* disInfo);
     bool WriteCommand(int which);
 
 private:

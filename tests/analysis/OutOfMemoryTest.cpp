@@ -137,7 +137,7 @@ TEST(OutOfMemory, TheToothInfoLoaderReportsIt)
         {"loopback reply",
          [] {
              std::string text;
-             return FindingsByCodeFromReply(FINDINGS_BY_TOOTH_TEXT, false, &text);
+             return FindingsByCodeFromReply(TOOTH_BOXES_TEXT, FINDINGS_BY_TOOTH_TEXT, false, &text);
          }},
         {"loopback update",
          [] {

@@ -290,29 +290,75 @@ TEST(ToothInfoLoader, RemoveMissingWisdomTeeth)
     EXPECT_EQ(MasksOf(healthyLeft), (Masks{{28, 65}}));
 }
 
+// The chart reads a reply into its map; the service regroups its findings of
+// every tooth. A reply that tells of no tooth fails on both roads; findings
+// without a readable box fail only on the chart, which cannot show them.
+TEST(ToothInfoLoader, AReplyCountsOnlyWhatItTellsOfFdiTeeth)
+{
+    const char boxes[] = "100,100,10,10,11\n200,100,10,10,18\n300,100,10,10,21\n";
+    const char* const failed = nullptr;
+    const struct {
+        const char* name;
+        const char* boxes;
+        const char* findings;
+        bool keepMissingWisdomTeeth;
+        bool chartRead;
+        Masks chart;
+        const char* service; // the findings by code; null: a failed analysis
+    } cases[] = {
+        {"boxes and findings",
+         boxes,
+         "11,c\n18,m\n21,mb\n36,p\n",
+         false,
+         true,
+         {{11, 64}, {21, 10}},
+         "p=36\nb=21\nc=11\nm=21\n"},
+        {"missing wisdom tooth kept", "200,100,10,10,18\n", "18,m\n", true, true, {{18, 8}}, "m=18\n"},
+        {"boxes, empty findings: teeth seen, nothing found", boxes, "", false, true, {{11, 1}, {18, 1}, {21, 1}}, ""},
+        {"boxes, findings of a blank line", boxes, "\r\n \n", false, true, {{11, 1}, {18, 1}, {21, 1}}, ""},
+        {"a findings line of no tooth among others",
+         boxes,
+         "zzz\n11,c\n",
+         false,
+         true,
+         {{11, 64}, {18, 1}, {21, 1}},
+         "c=11\n"},
+        {"header line", "cx,cy,w,h,tooth\n100,100,10,10,11\n", "11,c\n", false, true, {{11, 64}}, "c=11\n"},
+        {"3-field garbage", "zzz,not,boxes\n", "26,c\n", false, false, {}, "c=26\n"},
+        {"5-field garbage", "zzz,not,real,tooth,boxes\n", "26,c\n36,a\n", false, false, {}, "c=26\na=36\n"},
+        {"JSON",
+         R"([{"cx":100,"cy":100,"w":10,"h":10,"tooth":11}])",
+         R"([{"tooth":11,"codes":"c"}])",
+         false,
+         false,
+         {},
+         failed},
+        {"tooth 0, 99 and their neighbours",
+         "1,1,1,1,0\n1,1,1,1,10\n1,1,1,1,19\n1,1,1,1,49\n1,1,1,1,51\n1,1,1,1,99\n",
+         "0,c\n99,c\n",
+         false,
+         false,
+         {},
+         failed},
+        {"kind-first findings", boxes, "c,26,36\n", false, false, {}, failed},
+        {"garbage findings", boxes, "zzz\n", false, false, {}, failed},
+        {"empty boxes and findings", "", "", false, false, {}, failed},
+        {"no texts at all", nullptr, nullptr, false, false, {}, failed},
+    };
+    for (const auto& c : cases) {
+        ToothInfoMap chart = WithMasks({{30, 2}});
+        EXPECT_EQ(ReadAnalysisReply(chart, c.boxes, c.findings, c.keepMissingWisdomTeeth), c.chartRead) << c.name;
+        EXPECT_EQ(MasksOf(chart), c.chart) << c.name;
+        std::string text = "stale";
+        EXPECT_EQ(FindingsByCodeFromReply(c.boxes, c.findings, c.keepMissingWisdomTeeth, &text), c.service != nullptr)
+            << c.name;
+        EXPECT_EQ(text, c.service == nullptr ? "" : c.service) << c.name;
+    }
+}
+
 TEST(ToothInfoLoader, CallerSequences)
 {
-    ToothInfoMap chart = WithMasks({{30, 2}});
-    EXPECT_TRUE(ReadAnalysisReply(chart, "100,100,10,10,11\n200,100,10,10,18\n300,100,10,10,21\n",
-                                  "11,c\n18,m\n21,mb\n36,p\n", false));
-    EXPECT_EQ(MasksOf(chart), (Masks{{11, 64}, {21, 10}}));
-    EXPECT_TRUE(ReadAnalysisReply(chart, "200,100,10,10,18\n", "18,m\n", true));
-    EXPECT_EQ(MasksOf(chart), (Masks{{18, 8}}));
-    // Findings without one readable box cannot be shown; no box and no
-    // finding is an empty chart.
-    EXPECT_FALSE(ReadAnalysisReply(chart, "zzz,not,boxes\n", "26,c\n", false));
-    EXPECT_EQ(MasksOf(chart), Masks{});
-    EXPECT_TRUE(ReadAnalysisReply(chart, "zzz,not,boxes\n", "zzz\n", false));
-    EXPECT_EQ(MasksOf(chart), Masks{});
-
     std::string text = "stale";
-    EXPECT_TRUE(FindingsByCodeFromReply("11,bc\n18,m\n28,mp\n36,bp\n", false, &text));
-    EXPECT_EQ(text, "p=28,36\nb=11,36\nc=11\n");
-    EXPECT_TRUE(FindingsByCodeFromReply("18,m\n", true, &text));
-    EXPECT_EQ(text, "m=18\n");
-    EXPECT_TRUE(FindingsByCodeFromReply(nullptr, false, &text));
-    EXPECT_EQ(text, "");
-
     EXPECT_TRUE(FindingsByToothFromUpdate("p=36\nb=11,36\nc=11\nm=18\n", &text));
     EXPECT_EQ(text, "11,bc\n18,m\n36,bp\n");
 

@@ -176,6 +176,10 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         {"NEW, tooth 28 missing alone, MISSEND off", [&] { return NewRequest("NEW", path); }, AcceptWith("28,m\n"),
          true, result("")},
         {"NEW without findings", [&] { return NewRequest("NEW", path); }, AcceptWith(""), true, result("")},
+        // No tooth seen is no healthy dentition.
+        {"NEW, a reply naming no tooth", [&] { return NewRequest("NEW", path); }, AcceptWith("", ""), true, codeZero},
+        {"NEW, findings of which no line names a tooth", [&] { return NewRequest("NEW", path); },
+         AcceptWith("c,26,36\n"), true, codeZero},
         {"NEW the server refuses", [&] { return NewRequest("NEW", path); }, Refuse(), true, none},
         {"UPDATE, GUID then DISINFO",
          [&] {

@@ -77,10 +77,10 @@ std::string FrameValue(const std::string& frame)
     return std::string(field.value, static_cast<size_t>(field.valueLen));
 }
 
-FakeScenario AcceptWith(const std::string& findingsByTooth)
+FakeScenario AcceptWith(const std::string& findingsByTooth, const std::string& toothBoxes)
 {
     FakeScenario scenario;
-    scenario.reply = ReportFrame({{KEY_RETCODE, "1"}, {KEY_POSINFO, "10,10,5,5,11\n"}, {KEY_DISINFO, findingsByTooth}});
+    scenario.reply = ReportFrame({{KEY_RETCODE, "1"}, {KEY_POSINFO, toothBoxes}, {KEY_DISINFO, findingsByTooth}});
     return scenario;
 }
 

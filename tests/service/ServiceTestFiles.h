@@ -37,8 +37,9 @@ std::wstring Widen(const std::string& asciiPath);
 // The value of the frame `frame` (a reply), or "" when it is no whole field.
 std::string FrameValue(const std::string& frame);
 
-// The scenarios of the fake analysis server.
-FakeScenario AcceptWith(const std::string& findingsByTooth);
+// The scenarios of the fake analysis server; an accepted reply boxes tooth 11
+// unless told otherwise.
+FakeScenario AcceptWith(const std::string& findingsByTooth, const std::string& toothBoxes = "10,10,5,5,11\n");
 FakeScenario Refuse();
 
 // The ".jpg" files in the user's temporary folder.
