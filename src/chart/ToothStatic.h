@@ -125,6 +125,8 @@ public:
     CToothInfoLoader loader;
     std::wstring tooltipText;
     std::wstring findingsText;
+    // The last text the chart put on the clipboard, corrections included.
+    std::wstring copiedText;
     GdiplusPtr<Gdiplus::Bitmap> image;
     GdiplusPtr<Gdiplus::Bitmap> sharpenedImage;
     CToothStaticListener* listener = nullptr;
@@ -216,10 +218,9 @@ private:
     // The sharpened copy's file, named by the request's GUID; false when it
     // is needed and cannot be written.
     bool SaveSharpenedCopy(const wchar_t* path);
-    // Leaves nothing on the clipboard, unless another program holds it open.
-    void ClearClipboard();
-    // Nothing of an analysis outlives its image: empties `findingsText`, and
-    // the clipboard while it holds what the chart put there.
+    // Nothing of an analysis outlives its image or its failure: empties
+    // `findingsText`, and the clipboard while the chart owns it or it holds
+    // `copiedText`.
     void ForgetAnalysis();
     // Every replacement of the displayed teeth starts here: a new
     // generation, and no findings menu left open on the teeth that go.

@@ -115,27 +115,24 @@ bool CToothStatic::CopyTextToClipboard(const std::wstring& text)
     }
     // The clipboard owns the block now.
     block.Release();
+    copiedText = text;
     return true;
-}
-
-void CToothStatic::ClearClipboard()
-{
-    ClipboardSession clipboard(hwnd);
-    if (clipboard) {
-        EmptyClipboard();
-    }
 }
 
 void CToothStatic::ForgetAnalysis()
 {
-    // What the user copied from another program since stays theirs.
-    if (hwnd != nullptr) {
-        ClipboardSession clipboard(hwnd);
-        if (clipboard && (GetClipboardOwner() == hwnd || (!findingsText.empty() && ClipboardTextIs(findingsText)))) {
-            EmptyClipboard();
-        }
-    }
     findingsText.clear();
+    if (hwnd == nullptr) {
+        return;
+    }
+    // Held open past the wait, the clipboard is left as it is: the next
+    // clipboard step of the chart replaces the text or forgets it again.
+    // What the user copied from another program since stays theirs; the
+    // chart's own text pasted back is emptied, as it names the patient gone.
+    ClipboardSession clipboard(hwnd);
+    if (clipboard && (GetClipboardOwner() == hwnd || (!copiedText.empty() && ClipboardTextIs(copiedText)))) {
+        EmptyClipboard();
+    }
 }
 
 bool CToothStatic::SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made)
@@ -266,9 +263,8 @@ bool CToothStatic::AnalyzeCurrentImage()
     if (!read) {
         // The text of an empty chart would read as "nothing found" for a
         // patient who was never analysed, and the previous patient's text
-        // must not be pasted for this one either: nothing is left to paste.
-        findingsText.clear();
-        ClearClipboard();
+        // must not be pasted for this one either.
+        ForgetAnalysis();
     } else if (CRecordTemplateInfo recordTemplate; LoadUserTemplate(&recordTemplate)) {
         CopyFindingsText(&displayedTeeth, &recordTemplate, &findingsText);
     }

@@ -18,9 +18,15 @@
 #include <utility>
 
 // Opens the clipboard for `owner` (may be null) and closes it when it goes.
+// Another program holds the clipboard open only for a moment while it reads
+// or writes it, so the opening is retried for a while before it is given up.
 class ClipboardSession {
 public:
-    explicit ClipboardSession(HWND owner) : open(OpenClipboard(owner) != FALSE) {}
+    // How long the opening is retried, and the pause between the tries.
+    static constexpr DWORD OPEN_WAIT_MS = 1000;
+    static constexpr DWORD OPEN_RETRY_PAUSE_MS = 10;
+
+    explicit ClipboardSession(HWND owner);
     ClipboardSession(ClipboardSession&& other) noexcept : open(std::exchange(other.open, false)) {}
     ClipboardSession& operator=(ClipboardSession&&) = delete;
     ClipboardSession(const ClipboardSession&) = delete;
@@ -32,7 +38,7 @@ public:
         }
     }
 
-    // False when another window holds the clipboard open.
+    // False when another window held the clipboard open all the while.
     explicit operator bool() const { return open; }
 
 private:

@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <optional>
+#include <thread>
 
 using namespace charttest;
 
@@ -81,6 +84,38 @@ std::vector<uint32_t> KeysOf(const ToothInfoMap& teeth)
     }
     return keys;
 }
+
+// Another program holding the clipboard open: a thread with a window of its
+// own opens it and keeps it open for `holdMs`. Constructed once it is held.
+class ClipboardHolder {
+public:
+    explicit ClipboardHolder(DWORD holdMs)
+    {
+        std::promise<bool> opened;
+        std::future<bool> held = opened.get_future();
+        thread = std::thread([holdMs, &opened] {
+            HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            // The test's own reads of the clipboard may have it for a moment.
+            const bool open = testutil::PumpUntil([&] { return OpenClipboard(window) != FALSE; }, 5000);
+            opened.set_value(open);
+            if (open) {
+                Sleep(holdMs);
+                CloseClipboard();
+            }
+            DestroyWindow(window);
+        });
+        isHeld = held.get();
+    }
+    ~ClipboardHolder() { thread.join(); }
+    ClipboardHolder(const ClipboardHolder&) = delete;
+    ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+
+    bool Held() const { return isHeld; }
+
+private:
+    std::thread thread;
+    bool isHeld = false;
+};
 
 unsigned short ClosedPort()
 {
@@ -215,7 +250,7 @@ TEST_F(AnalysisRoadTest, AnAnalysisThatCannotStartConnectsNowhereAndLeavesNothin
     }
 }
 
-TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPaste)
+TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNoPatientsTextToPaste)
 {
     const struct {
         const char* name;
@@ -242,30 +277,40 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPa
              s.closeAtOnce = true;
              return s;
          }()},
-        {"accepted, findings but no readable box", true, Reply("1", "zzz,not,boxes", "26,c\n")},
+        {"accepted, findings but no readable box", true, Reply("1", "zzz,not,real,tooth,boxes", "26,c\n36,a\n")},
+        {"accepted, naming no tooth", true, Reply("1", "", "")},
+        {"accepted, findings written kind first", true, Reply("1", BOXES_11_18_21, "c,26,36\n")},
     };
     for (const auto& c : cases) {
         server.SetScenario(c.scenario);
         chart.serverPort = c.reachable ? server.Port() : ClosedPort();
-        Show(jpeg);
-        chart.AddToothTips();
-        ASSERT_EQ(chart.toolTipCtrl.GetToolCount(), 1) << c.name;
-        ValidateRect(chart.GetSafeHwnd(), nullptr);
-        // The previous patient's text, which must not be pasted for this one.
-        SetClipboardText(L"previous");
+        // The previous patient's text as the chart put it there, which must
+        // not be pasted for this one; the user's own text from another
+        // program, which stays theirs.
+        for (const bool chartsText : {true, false}) {
+            Show(jpeg);
+            chart.AddToothTips();
+            ASSERT_EQ(chart.toolTipCtrl.GetToolCount(), 1) << c.name;
+            ValidateRect(chart.GetSafeHwnd(), nullptr);
+            if (chartsText) {
+                ASSERT_TRUE(chart.CopyTextToClipboard(L"previous")) << c.name;
+            } else {
+                SetClipboardText(L"from the editor");
+            }
 
-        EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
-        EXPECT_TRUE(chart.displayedTeeth.empty()) << c.name;
-        EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
-        // The earlier tooth's tool goes with it.
-        EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 0) << c.name;
-        EXPECT_EQ(chart.findingsText, L"") << c.name;
-        EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << c.name;
-        EXPECT_EQ(ClipboardText(), L"") << c.name;
-        EXPECT_TRUE(GetUpdateRect(chart.GetSafeHwnd(), nullptr, FALSE)) << c.name;
-        // Nor does the copy command report "nothing found" for this patient.
-        SendMessageW(chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
-        EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT)) << c.name;
+            EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+            EXPECT_TRUE(chart.displayedTeeth.empty()) << c.name;
+            EXPECT_TRUE(chart.parsedTeeth.empty()) << c.name;
+            // The earlier tooth's tool goes with it.
+            EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 0) << c.name;
+            EXPECT_EQ(chart.findingsText, L"") << c.name;
+            const wchar_t* const left = chartsText ? L"" : L"from the editor";
+            EXPECT_EQ(ClipboardText(), left) << c.name;
+            EXPECT_TRUE(GetUpdateRect(chart.GetSafeHwnd(), nullptr, FALSE)) << c.name;
+            // Nor does the copy command report "nothing found" for this patient.
+            SendMessageW(chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
+            EXPECT_EQ(ClipboardText(), left) << c.name;
+        }
     }
 
     // The next analysis that succeeds copies its text again.
@@ -274,6 +319,61 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNothingToPa
     EXPECT_TRUE(chart.AnalyzeCurrentImage());
     EXPECT_EQ(chart.findingsText, L"C:11 M:- B:-");
     EXPECT_EQ(ClipboardText(), L"C:11 M:- B:-");
+}
+
+// Patient A analysed, then patient B started: what the clipboard holds of A
+// is gone once B is, whether B's analysis fails or succeeds, and what the user
+// copied from another program stays.
+TEST_F(AnalysisRoadTest, ASwitchToTheNextPatientLeavesNothingOfTheFirstOnTheClipboard)
+{
+    constexpr DWORD HOLD_MS = 1500;
+    const wchar_t* const textOfA = L"C:11 M:- B:-";
+    const wchar_t* const correctedTextOfA = L"C:- M:11 B:-";
+    const wchar_t* const textOfB = L"C:- M:- B:11";
+    const wchar_t* const userText = L"from the editor";
+    const std::wstring patientB = folder.File(L"patient B.jpg");
+    ASSERT_TRUE(WriteJpeg(patientB, 300, 200));
+    enum class Before { TextOfA, CorrectedTextPastedBack, UserText };
+    const struct {
+        const char* name;
+        Before before;
+        bool held; // by another program while B starts
+        bool bSucceeds;
+        const wchar_t* after;
+    } cases[] = {
+        {"B fails, text from another program", Before::UserText, false, false, userText},
+        {"B fails, A's corrected text pasted back", Before::CorrectedTextPastedBack, false, false, L""},
+        {"B succeeds, A's corrected text pasted back", Before::CorrectedTextPastedBack, false, true, textOfB},
+        {"B fails, clipboard held", Before::TextOfA, true, false, L""},
+        {"B succeeds, clipboard held", Before::TextOfA, true, true, textOfB},
+    };
+    for (const auto& c : cases) {
+        server.SetScenario(Reply("1", BOXES_11_18_21, FINDINGS_11_18_35));
+        ASSERT_TRUE(chart.SetImageFiles({jpeg})) << c.name;
+        ASSERT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        ASSERT_EQ(ClipboardText(), textOfA) << c.name;
+        if (c.before == Before::CorrectedTextPastedBack) {
+            // Corrected in the findings menu, pasted into the record and
+            // copied from there again.
+            chart.displayedTeeth[11].findingMask = FINDING_MISSING;
+            SendMessageW(chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_FINDINGS, 0);
+            ASSERT_EQ(ClipboardText(), correctedTextOfA) << c.name;
+            SetClipboardText(correctedTextOfA);
+        } else if (c.before == Before::UserText) {
+            SetClipboardText(userText);
+        }
+        server.SetScenario(c.bSucceeds ? Reply("1", "50,50,40,40,11\n", "11,b\n") : Reply("0", "", ""));
+        {
+            std::optional<ClipboardHolder> holder;
+            if (c.held) {
+                holder.emplace(HOLD_MS);
+                ASSERT_TRUE(holder->Held()) << c.name;
+            }
+            ASSERT_TRUE(chart.SetImageFiles({patientB})) << c.name;
+            EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        }
+        EXPECT_EQ(ClipboardText(), c.after) << c.name;
+    }
 }
 
 TEST_F(AnalysisRoadTest, WithoutTheUserTemplateTheBoxesShowAndTheTextsStay)
