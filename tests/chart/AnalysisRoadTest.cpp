@@ -91,30 +91,22 @@ class ClipboardHolder {
 public:
     explicit ClipboardHolder(DWORD holdMs)
     {
-        std::promise<bool> opened;
-        std::future<bool> held = opened.get_future();
+        std::promise<void> opened;
         thread = std::thread([holdMs, &opened] {
             HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
             // The test's own reads of the clipboard may have it for a moment.
-            const bool open = testutil::PumpUntil([&] { return OpenClipboard(window) != FALSE; }, 5000);
-            opened.set_value(open);
-            if (open) {
-                Sleep(holdMs);
-                CloseClipboard();
-            }
+            testutil::PumpUntil([&] { return OpenClipboard(window) != FALSE; }, 5000);
+            opened.set_value();
+            Sleep(holdMs);
+            CloseClipboard();
             DestroyWindow(window);
         });
-        isHeld = held.get();
+        opened.get_future().wait();
     }
     ~ClipboardHolder() { thread.join(); }
-    ClipboardHolder(const ClipboardHolder&) = delete;
-    ClipboardHolder& operator=(const ClipboardHolder&) = delete;
-
-    bool Held() const { return isHeld; }
 
 private:
     std::thread thread;
-    bool isHeld = false;
 };
 
 unsigned short ClosedPort()
@@ -343,7 +335,6 @@ TEST_F(AnalysisRoadTest, ASwitchToTheNextPatientLeavesNothingOfTheFirstOnTheClip
     } cases[] = {
         {"B fails, text from another program", Before::UserText, false, false, userText},
         {"B fails, A's corrected text pasted back", Before::CorrectedTextPastedBack, false, false, L""},
-        {"B succeeds, A's corrected text pasted back", Before::CorrectedTextPastedBack, false, true, textOfB},
         {"B fails, clipboard held", Before::TextOfA, true, false, L""},
         {"B succeeds, clipboard held", Before::TextOfA, true, true, textOfB},
     };
@@ -367,7 +358,7 @@ TEST_F(AnalysisRoadTest, ASwitchToTheNextPatientLeavesNothingOfTheFirstOnTheClip
             std::optional<ClipboardHolder> holder;
             if (c.held) {
                 holder.emplace(HOLD_MS);
-                ASSERT_TRUE(holder->Held()) << c.name;
+                ASSERT_NE(GetOpenClipboardWindow(), nullptr) << c.name;
             }
             ASSERT_TRUE(chart.SetImageFiles({patientB})) << c.name;
             EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
