@@ -120,7 +120,8 @@ size_t PeakWorkingSet()
 }
 
 // `count` boxes of 30000 x 30000 image pixels whose top-left corners are
-// spread over the picture, one tooth number each.
+// spread over the picture, numbered 1 to `count`: the chart reads every line
+// and files the boxes of the 32 FDI tooth numbers among them.
 std::string LargeBoxes(int count)
 {
     std::string boxes;

@@ -118,15 +118,16 @@ private:
     ReplyLineCount* replyLines = nullptr;
 };
 
-// The helpers below fail, with empty outputs, only when memory ran out.
+// The helpers below fail, with empty outputs, when memory ran out; the reply
+// readers also for a failed analysis.
 
 // CToothInfoLoader::ReadReply into `teeth`, with a loader of its own.
 bool ReadAnalysisReply(ToothInfoMap& teeth, const char* toothBoxes, const char* findingsByTooth,
                        bool keepMissingWisdomTeeth);
 
 // The loopback reply to an analysis request: the server's findings by tooth,
-// of every tooth they name, regrouped as findings by code. False, with an
-// empty text, also for a failed analysis as ReadReplyFindings tells it.
+// of every tooth they name, regrouped as findings by code; a failed analysis
+// as ReadReplyFindings tells it.
 bool FindingsByCodeFromReply(const char* toothBoxes, const char* findingsByTooth, bool keepMissingWisdomTeeth,
                              std::string* findingsByCode);
 
