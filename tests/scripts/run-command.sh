@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The run command in a Wine session that another program of the user's uses
-# already (the fake analysis server, which the program's analyses reach): a
-# first run command opens picture A, a second hands B over in Windows form, a
-# third a Linux path with Chinese names; each later one ends with 0 once the
+# already (the fake analysis server, which the program's analyses reach), on
+# a machine without a display, where each run command starts one of its own:
+# a first run command opens picture A, a second hands B over in Windows form,
+# a third a Linux path with Chinese names; each later one ends with 0 once the
 # program's second start has handed over. Ctrl+C to the first, as a terminal
 # sends it to the whole job, ends the program through its own stop: the
 # settings are written and no copy of a picture stays in the temporary
-# folder. The other program lives throughout. Runs on an X display and a Wine
-# prefix of its own.
+# folder; then the run command stops its display. The other program lives
+# throughout. The Wine prefix is the test's own.
 # Usage: run-command.sh BUILD_FOLDER WORK_FOLDER
 set -euo pipefail
 build=$1
@@ -52,17 +53,15 @@ wait_until() {
   exit 1
 }
 ended() { ! kill -0 "$1" 2>/dev/null; }
-title_is() { [[ "$(xdotool search --name '^Quillmere' getwindowname 2>/dev/null)" == "Quillmere - $1" ]]; }
-no_program_window() { ! xdotool search --name '^Quillmere' >/dev/null 2>&1; }
+title_is() {
+  [[ "$(DISPLAY=$first_display xdotool search --name '^Quillmere' getwindowname 2>/dev/null)" == "Quillmere - $1" ]]
+}
 requests_are() { (($(grep -cs '^request' "$work/server.log") == $1)); }
 temp_pictures() { find "$QUILL_WINEPREFIX/drive_c/users" -path '*/Temp/*' -name '*.jpg' | wc -l; }
 settings() { find "$QUILL_WINEPREFIX/drive_c/users" -path '*/Vantorel/Quillmere/Setting.ini'; }
 the_other_lives() { kill -0 "$other" 2>/dev/null || fail "the other program ended $1"; }
-# On the display of the test, as on a user's.
-run() {
-  env -u QUILL_OWN_DISPLAY -u QUILL_WINDOW_MANAGER WINEPREFIX="$QUILL_WINEPREFIX" \
-    bash "$root/scripts/launch" "$build" "$@"
-}
+run_command=(env -u DISPLAY -u QUILL_OWN_DISPLAY -u QUILL_WINDOW_MANAGER WINEPREFIX="$QUILL_WINEPREFIX"
+  bash "$root/scripts/launch" "$build")
 
 wine "$build/tests/fakes/fake_analysis_server.exe" 5555 "$(winepath -w "$root/tests/fakes/demo.scenario")" \
   >"$work/server.log" 2>&1 &
@@ -77,9 +76,12 @@ cp "$work/A.jpg" "$linux_path"
 
 # Its own process group, as a terminal starts a job: the group gets the Ctrl+C.
 set -m
-run /file "$(winepath -w "$work/A.jpg")" >"$work/first.log" 2>&1 &
+"${run_command[@]}" /file "$(winepath -w "$work/A.jpg")" >"$work/first.log" 2>&1 &
 first=$!
 set +m
+first_display_server() { xvfb=$(pgrep -P "$first" -x Xvfb); }
+wait_until "the first run command starts a display" first_display_server
+first_display=$(ps -o args= -p "$xvfb" | cut -d ' ' -f 2)
 wait_until "the first run command shows A" title_is "$(winepath -w "$work/A.jpg")"
 wait_until "the program has A analysed" requests_are 1
 (($(temp_pictures) > 0)) || fail "no copy of A in the temporary folder while the program runs"
@@ -93,7 +95,7 @@ for row in "${rows[@]}"; do
   shown=${row#*|}
   count=$((count + 1))
   status=0
-  run /file "$argument" >"$work/later-$count.log" 2>&1 &
+  "${run_command[@]}" /file "$argument" >"$work/later-$count.log" 2>&1 &
   later=$!
   wait_until "the run command with $argument ends" ended "$later"
   wait "$later" || status=$?
@@ -112,7 +114,8 @@ wait_until "the first run command ends after Ctrl+C" ended "$first"
 status=0
 wait "$first" || status=$?
 ((status == 0)) || fail "the first run command ended with $status after Ctrl+C"
-no_program_window || fail "the program still shows after its run command ended"
+ended "$xvfb" || fail "the first run command left its display running"
+! grep -q 'openbox ended during the run' "$work/first.log" || fail "Ctrl+C ended the window manager"
 [[ -n "$(settings)" ]] || fail "the program ended without writing the settings"
 (($(temp_pictures) == 0)) || fail "a copy of a picture stays in the temporary folder"
 the_other_lives "with the first run command"
