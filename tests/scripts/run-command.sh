@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # The run command in a Wine session that another program of the user's uses
-# already (the fake analysis server, which the program's analyses reach), on
-# a machine without a display, where each run command starts one of its own:
-# a first run command opens picture A, a second hands B over in Windows form,
-# a third a Linux path with Chinese names; each later one ends with 0 once the
-# program's second start has handed over. Ctrl+C to the first, as a terminal
-# sends it to the whole job, ends the program through its own stop: the
-# settings are written and no copy of a picture stays in the temporary
-# folder; then the run command stops its display. The other program lives
-# throughout. The Wine prefix is the test's own.
+# (the fake analysis server, which the analyses reach), without a display of
+# the user's: a first run command opens A; later ones hand over B in Windows
+# form and a Linux path with Chinese names, and end with 0. Ctrl+C to the
+# first ends the program through its own stop (settings written, no picture
+# copy left), then its display. The other program lives throughout. The Wine
+# prefix is the test's own.
 # Usage: run-command.sh BUILD_FOLDER WORK_FOLDER
 set -euo pipefail
 build=$1
@@ -86,22 +83,19 @@ wait_until "the first run command shows A" title_is "$(winepath -w "$work/A.jpg"
 wait_until "the program has A analysed" requests_are 1
 (($(temp_pictures) > 0)) || fail "no copy of A in the temporary folder while the program runs"
 
-# Later run commands with a picture in Windows form and in Linux form.
-rows=("$(winepath -w "$work/B.jpg")|$(winepath -w "$work/B.jpg")"
-  "$linux_path|$(winepath -w "$linux_path")")
+# Later run commands with a picture in Windows form and in Linux form; the
+# program shows each in Windows form.
 count=1
-for row in "${rows[@]}"; do
-  argument=${row%%|*}
-  shown=${row#*|}
+for argument in "$(winepath -w "$work/B.jpg")" "$linux_path"; do
   count=$((count + 1))
-  status=0
   "${run_command[@]}" /file "$argument" >"$work/later-$count.log" 2>&1 &
   later=$!
   wait_until "the run command with $argument ends" ended "$later"
+  status=0
   wait "$later" || status=$?
   ((status == 0)) || fail "the run command with $argument ended with $status"
-  wait_until "the running program shows $shown" title_is "$shown"
-  wait_until "the program has $shown analysed" requests_are "$count"
+  wait_until "the running program shows $argument" title_is "$(winepath -w "$argument")"
+  wait_until "the program has $argument analysed" requests_are "$count"
   kill -0 "$first" 2>/dev/null || fail "the first run command ended with the run command for $argument"
   the_other_lives "with the run command for $argument"
 done
