@@ -115,7 +115,10 @@ LoadedBitmap DecodeInMemory(StreamPtr stream)
 {
     LoadedBitmap loaded;
     loaded.stream = std::move(stream);
-    if (loaded.stream) {
+    // The straight road may have read the stream before: GDI+ on Windows
+    // reads from where the stream stands.
+    const LARGE_INTEGER start{};
+    if (loaded.stream && SUCCEEDED(loaded.stream->Seek(start, STREAM_SEEK_SET, nullptr))) {
         loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
     }
     return loaded;
@@ -149,6 +152,23 @@ uint64_t StreamBytes(IStream* stream)
 size_t DecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height, UINT bitsPerPixel)
 {
     return Capped(fileBytes + 2 * PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
+}
+
+size_t StraightDecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height, UINT bitsPerPixel)
+{
+    return Capped(fileBytes + PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
+}
+
+// A Huffman-coded JPEG spends at least one bit on every 8 x 8 block of its
+// full-resolution component, in its first scan if not in others: its file
+// holds at least a byte for each 512 pixels. A header that claims more is
+// not believed before the decoder shows it; the rare honest file beyond it
+// (arithmetic coding of a blank picture) is only counted once decoded.
+constexpr uint64_t kMostPixelsPerFileByte = 512;
+
+bool FileCanHold(const JpegFrame& frame, uint64_t fileBytes)
+{
+    return uint64_t{frame.width} * frame.height <= fileBytes * kMostPixelsPerFileByte;
 }
 
 // The bits a pixel the decoder gives a JPEG of that many components in:
@@ -191,17 +211,23 @@ size_t MemoryTaken(const LoadedBitmap& loaded)
                         Gdiplus::GetPixelFormatSize(loaded.bitmap->GetPixelFormat()));
 }
 
+size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy)
+{
+    JpegFrame frame;
+    const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
+    return StraightDecodingCost(StreamBytes(stream), copy.GetWidth(), copy.GetHeight(), bitsPerPixel);
+}
+
 size_t MemoryExpected(IStream* stream)
 {
     JpegFrame frame;
     const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
-    if (bitsPerPixel == 0) {
+    const uint64_t fileBytes = StreamBytes(stream);
+    if (bitsPerPixel == 0 || !FileCanHold(frame, fileBytes)) {
         return 0;
     }
-    const uint64_t fileBytes = StreamBytes(stream);
     if (DecodesStraightTo24Bit(frame)) {
-        return Capped(fileBytes + PixelBytes(frame.width, frame.height, bitsPerPixel) +
-                      PixelBytes(frame.width, frame.height, 24));
+        return StraightDecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
     }
     return DecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
 }
@@ -265,8 +291,8 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
     }
     // The encoder writes the resolution back, as it does for a copy of a
     // bitmap GDI+ decoded.
-    auto copy = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
-                                                  PixelFormat24bppRGB);
+    auto copy =
+        std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height), PixelFormat24bppRGB);
     if (copy->GetLastStatus() != Gdiplus::Ok ||
         copy->SetResolution(static_cast<Gdiplus::REAL>(dpiX), static_cast<Gdiplus::REAL>(dpiY)) != Gdiplus::Ok) {
         return nullptr;

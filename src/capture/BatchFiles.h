@@ -23,8 +23,9 @@ struct LoadedBitmap {
 
 // The whole file in memory; null when it cannot be read whole.
 StreamPtr ReadFileInMemory(const std::wstring& path);
-// No bitmap when there is no stream or the GDI+ object cannot be had; a
-// bitmap whose status is not Ok when the bytes are not an image.
+// Decodes the stream from its start, wherever a reader before left it. No
+// bitmap when there is no stream or the GDI+ object cannot be had; a bitmap
+// whose status is not Ok when the bytes are not an image.
 LoadedBitmap DecodeInMemory(StreamPtr stream);
 // Both steps at once.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
@@ -34,10 +35,14 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 // decoder an image came from, and with it the decoder's own decoded copy),
 // and the 24-bit copy the effects run on, made while the others are held.
 size_t MemoryTaken(const LoadedBitmap& loaded);
+// What DecodeJpegTo24BitRgb took at most to make `copy` from the file: the
+// file's bytes, the decoder's pixels and the copy.
+size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy);
 // What the file will take in memory at most while the batch works on it,
 // told before decoding from a JPEG file's frame header, by the road its
 // decoding takes (DecodeJpegTo24BitRgb, or the one of MemoryTaken); 0 for
-// files whose header does not tell it.
+// files whose header does not tell it, and for those whose header claims
+// more pixels than a file of that size can code.
 size_t MemoryExpected(IStream* stream);
 // What that 24-bit copy alone takes, all the file holds once the rest is gone.
 size_t MemoryKept(Gdiplus::Bitmap* copy);
