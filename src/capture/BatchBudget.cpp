@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-
-size_t SaturatingAdd(size_t a, size_t b)
-{
-    return b > SIZE_MAX - a ? SIZE_MAX : a + b;
-}
-
-} // namespace
-
 size_t CBatchBudget::Expected() const
 {
     return toldAny ? std::max(largest, typical) : 0;
+}
+
+size_t CBatchBudget::InUse() const
+{
+    return static_cast<size_t>(std::min<uint64_t>(inUse, SIZE_MAX));
 }
 
 bool CBatchBudget::CanAdmit() const
@@ -29,13 +25,13 @@ size_t CBatchBudget::Admit(const BudgetLock&)
 {
     const size_t held = Expected();
     ++inFlight;
-    inUse = SaturatingAdd(inUse, held);
+    inUse += held;
     return held;
 }
 
 size_t CBatchBudget::Replace(size_t held, size_t bytes)
 {
-    inUse = SaturatingAdd(inUse - std::min(held, inUse), bytes);
+    inUse = inUse - held + bytes;
     toldAny = true;
     return bytes;
 }
@@ -61,5 +57,5 @@ size_t CBatchBudget::Keeps(size_t held, size_t bytes, const BudgetLock&)
 void CBatchBudget::Release(size_t bytes, const BudgetLock&)
 {
     --inFlight;
-    inUse -= std::min(bytes, inUse);
+    inUse -= bytes;
 }

@@ -11,12 +11,14 @@
 // what files really took teaches what the next ones are expected to take. A
 // file that claims or takes the whole limit or more goes alone and teaches
 // nothing, so that one such file does not keep the rest of the batch serial.
-// Counts saturate rather than wrap.
+// What files hold is summed in 64 bits, which the counts of a 32-bit
+// process cannot overflow.
 // Not locked itself: its owner's lock guards it, and every call that changes
 // it is handed that lock, held, so that no change can be made outside it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 
 using BudgetLock = std::unique_lock<std::mutex>;
@@ -44,7 +46,8 @@ public:
     // The file, of that held size, is done with.
     void Release(size_t bytes, const BudgetLock& owner);
 
-    size_t InUse() const { return inUse; }
+    // What the files in flight hold, or SIZE_MAX when that is more.
+    size_t InUse() const;
     size_t InFlight() const { return inFlight; }
 
 private:
@@ -54,7 +57,7 @@ private:
 
     size_t limit;
     size_t typical;
-    size_t inUse = 0;
+    uint64_t inUse = 0;
     size_t inFlight = 0;
     bool toldAny = false;
     size_t largest = 0;

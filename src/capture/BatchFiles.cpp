@@ -115,10 +115,7 @@ LoadedBitmap DecodeInMemory(StreamPtr stream)
 {
     LoadedBitmap loaded;
     loaded.stream = std::move(stream);
-    // The straight road may have read the stream before: GDI+ on Windows
-    // reads from where the stream stands.
-    const LARGE_INTEGER start{};
-    if (loaded.stream && SUCCEEDED(loaded.stream->Seek(start, STREAM_SEEK_SET, nullptr))) {
+    if (loaded.stream) {
         loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
     }
     return loaded;
@@ -234,6 +231,23 @@ size_t MemoryExpected(IStream* stream)
 
 namespace {
 
+// Hands the stream back at its start, whatever was read of it: GDI+ on
+// Windows reads an image from where its stream stands (Wine's seeks first).
+class RewindOnExit {
+public:
+    explicit RewindOnExit(IStream* stream) : stream(stream) {}
+    RewindOnExit(const RewindOnExit&) = delete;
+    RewindOnExit& operator=(const RewindOnExit&) = delete;
+    ~RewindOnExit()
+    {
+        const LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    }
+
+private:
+    IStream* stream;
+};
+
 // Copies the decoder's grey or 24-bit BGR rows into the locked 24-bit RGB
 // bitmap (whose bytes are B, G, R too); a grey row goes through one row of
 // its own, widened here.
@@ -269,6 +283,7 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
     if (!ReadJpegFrame(stream, frame) || !DecodesStraightTo24Bit(frame)) {
         return nullptr;
     }
+    const RewindOnExit rewind(stream);
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> decoded;

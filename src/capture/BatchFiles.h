@@ -23,9 +23,8 @@ struct LoadedBitmap {
 
 // The whole file in memory; null when it cannot be read whole.
 StreamPtr ReadFileInMemory(const std::wstring& path);
-// Decodes the stream from its start, wherever a reader before left it. No
-// bitmap when there is no stream or the GDI+ object cannot be had; a bitmap
-// whose status is not Ok when the bytes are not an image.
+// No bitmap when there is no stream or the GDI+ object cannot be had; a
+// bitmap whose status is not Ok when the bytes are not an image.
 LoadedBitmap DecodeInMemory(StreamPtr stream);
 // Both steps at once.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
@@ -52,7 +51,8 @@ size_t MemoryKept(Gdiplus::Bitmap* copy);
 // file, or when it does not decode there. Beside the copy only the file's
 // bytes and the decoder's own pixels are held, not also the bitmap GDI+
 // would decode, so that a colour file takes a third less while it is read.
-// The pixels are those GDI+ gives. The calling thread must have entered COM.
+// The pixels are those GDI+ gives. The stream is left at its start, for
+// GDI+ to decode what this cannot. The calling thread must have entered COM.
 std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)

@@ -113,6 +113,7 @@ TEST(BatchBudgetTest, ClaimsHoldUpToTheLimitAndOnlyWhatFilesTookTeachesTheNext)
         {"no claim, larger than typical", 0, false, 40, 15, 40},
         {"a file that took the whole limit", 0, false, kLimit, 50, kTypical},
         {"a file that took more than the limit", 0, false, 150, 90, kTypical},
+        {"a file counted at all memory can hold", 0, false, SIZE_MAX, 0, kTypical},
     };
     for (const auto& run : cases) {
         std::mutex owner;
@@ -127,7 +128,8 @@ TEST(BatchBudgetTest, ClaimsHoldUpToTheLimitAndOnlyWhatFilesTookTeachesTheNext)
             EXPECT_EQ(budget.CanAdmit(), kBeside + held + kTypical <= kLimit) << run.what;
         }
         held = budget.Took(held, run.took, guard);
-        EXPECT_EQ(budget.InUse(), kBeside + run.took) << run.what;
+        EXPECT_EQ(budget.InUse(), std::max(kBeside + run.took, run.took)) << run.what << ": at most SIZE_MAX";
+        EXPECT_FALSE(budget.CanAdmit() && run.took > kLimit) << run.what;
         held = budget.Keeps(held, run.keeps, guard);
         budget.Release(held, guard);
         EXPECT_EQ(budget.InUse(), kBeside) << run.what;

@@ -331,10 +331,24 @@ size_t PrivateBytes()
 // the heap's own bookkeeping and pages, not a picture's.
 constexpr size_t kMemorySlack = size_t{1} << 20;
 
+// A JPEG of GDI+'s whose frame header claims another size, its data unchanged.
+std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
+{
+    // Marker, length and precision come before the height and the width.
+    const size_t frame = jpeg.find("\xFF\xC0") + 5;
+    jpeg[frame] = static_cast<char>(height >> 8);
+    jpeg[frame + 1] = static_cast<char>(height & 0xFF);
+    jpeg[frame + 2] = static_cast<char>(width >> 8);
+    jpeg[frame + 3] = static_cast<char>(width & 0xFF);
+    return jpeg;
+}
+
 // What a file takes through GDI+ (its bytes, the decoded pixels twice and the
 // effects' copy) and what the straight road keeps of it (its bytes and the
 // copy), against the private memory the process holds while they are held;
-// and that a true header tells before decoding what the straight road took.
+// that a header tells before decoding what its road takes, unless it claims
+// more than its file can code; and that GDI+ decodes the stream the straight
+// road has read, from its start.
 TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
 {
     ScratchFolder source;
@@ -343,11 +357,17 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
     ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"cmyk.jpg"), testimage::OtherFormat::CmykJpeg, 1600, 800));
     ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 1600, 800));
     testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
+    testutil::WriteBytes(source.File(L"false header.jpg"),
+                         WithClaimedSize(ReadBytes(source.File(L"colour.jpg")), 60000, 60000));
     const struct {
         const wchar_t* name;
+        bool image;
         bool straight;
+        bool told;
     } cases[] = {
-        {L"colour.jpg", true}, {L"grey.jpg", true}, {L"cmyk.jpg", false}, {L"alpha.png", false}, {L"notes.txt", false},
+        {L"colour.jpg", true, true, true},   {L"grey.jpg", true, true, true},
+        {L"cmyk.jpg", true, false, true},    {L"alpha.png", true, false, false},
+        {L"notes.txt", false, false, false}, {L"false header.jpg", false, false, false},
     };
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // The first round loads the codecs and grows the heap once; the second counts.
@@ -370,15 +390,26 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
             before = PrivateBytes();
             StreamPtr stream = ReadFileInMemory(path);
             const size_t expected = MemoryExpected(stream.get());
+            EXPECT_EQ(expected != 0, file.told) << file.name;
             const std::unique_ptr<Gdiplus::Bitmap> straight = DecodeJpegTo24BitRgb(stream.get());
             held = PrivateBytes() - before;
             ASSERT_EQ(straight != nullptr, file.straight) << file.name;
-            if (straight && round == 1) {
-                EXPECT_NEAR(static_cast<double>(held),
-                            static_cast<double>(ReadBytes(path).size() + MemoryKept(straight.get())), kMemorySlack)
-                    << file.name;
+            if (straight) {
+                if (round == 1) {
+                    EXPECT_NEAR(static_cast<double>(held),
+                                static_cast<double>(ReadBytes(path).size() + MemoryKept(straight.get())), kMemorySlack)
+                        << file.name;
+                }
                 EXPECT_EQ(expected, MemoryTakenStraight(stream.get(), *straight)) << file.name;
+            } else if (file.told) {
+                EXPECT_EQ(expected, taken) << file.name;
             }
+            const LARGE_INTEGER here{};
+            ULARGE_INTEGER position{};
+            ASSERT_EQ(stream->Seek(here, STREAM_SEEK_CUR, &position), S_OK) << file.name;
+            EXPECT_EQ(position.QuadPart, 0u) << file.name << ": GDI+ on Windows reads from there";
+            const LoadedBitmap fallback = DecodeInMemory(std::move(stream));
+            EXPECT_EQ(fallback.bitmap && fallback.bitmap->GetLastStatus() == Gdiplus::Ok, file.image) << file.name;
         }
     }
     CoUninitialize();
@@ -447,6 +478,67 @@ std::vector<std::wstring> WriteFiles(const ScratchFolder& folder, int count)
         testimage::WriteImageFile(folder.File(names.back()), L"image/jpeg", 400 + 16 * i, 200);
     }
     return names;
+}
+
+// Headers that claim too much beside small files. A false one holds up no
+// file after it. A true one beyond the whole budget is decoded only once the
+// files before it are written, and the files after it are again read
+// together: what it took is no measure of them.
+TEST(BatchPipelineInFlightTest, AHeaderClaimingTooMuchHoldsUpNoFileAfterIt)
+{
+    constexpr size_t kWorkers = 6;
+    ScratchFolder source;
+    std::vector<std::wstring> small = WriteFiles(source, 5);
+    testutil::WriteBytes(source.File(L"false.jpg"), WithClaimedSize(ReadBytes(source.File(small[0])), 60000, 60000));
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"large.jpg"), L"image/jpeg", 4800, 2400));
+    PixelView pixels;
+    {
+        ScratchFolder target;
+        std::vector<std::wstring> names = small;
+        names.insert(names.begin(), L"false.jpg");
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, kWorkers, size_t{256} << 20);
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        EXPECT_EQ(pixels.width, 0u) << "no image";
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().peakInFlight == names.size(); }, 20000))
+            << pipeline.Tally().peakInFlight << " files in flight beside a false header";
+        pipeline.GiveBack(false);
+        for (size_t i = 1; i < names.size(); ++i) {
+            ASSERT_TRUE(pipeline.TakeNext(pixels)) << i;
+            pipeline.GiveBack(true);
+        }
+        pipeline.Finish();
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(small.begin(), small.end()));
+    }
+    {
+        // The large file's decoding takes 4800 x 2400 x 3 bytes twice.
+        constexpr size_t kBudget = size_t{64} << 20;
+        ScratchFolder target;
+        std::vector<std::wstring> names = small;
+        names.insert(names.begin() + 1, L"large.jpg");
+        CBatchPipeline pipeline;
+        // Two workers: the first file and the large one, nothing else.
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 2, kBudget);
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        const size_t firstKept = size_t{400} * 3 * 200;
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().budgetBytes >= firstKept + kBudget; }, 20000));
+        testutil::PumpFor(200);
+        EXPECT_EQ(pipeline.Tally().budgetBytes, firstKept + kBudget) << "the large file waits for the first";
+        pipeline.GiveBack(true);
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        EXPECT_EQ(pixels.width, 4800u);
+        pipeline.GiveBack(true);
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().inFlight == 2; }, 20000))
+            << pipeline.Tally().inFlight << " files in flight after the large one";
+        pipeline.GiveBack(true);
+        for (size_t i = 3; i < names.size(); ++i) {
+            ASSERT_TRUE(pipeline.TakeNext(pixels)) << i;
+            pipeline.GiveBack(true);
+        }
+        pipeline.Finish();
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(names.begin(), names.end()));
+    }
 }
 
 TEST(BatchPipelineInFlightTest, ReadsAheadUpToItsWorkersOrItsBudgetAndWritesWhatTheOneFileRouteWrites)
