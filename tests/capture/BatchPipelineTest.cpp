@@ -76,6 +76,18 @@ bool WritePngWithAlpha(const std::wstring& path, uint32_t width, uint32_t height
     return withAlpha && testimage::SaveAs(*withAlpha, path, L"image/png");
 }
 
+// A JPEG of GDI+'s whose frame header claims another size, its data unchanged.
+std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
+{
+    // Marker, length and precision come before the height and the width.
+    const size_t frame = jpeg.find("\xFF\xC0") + 5;
+    jpeg[frame] = static_cast<char>(height >> 8);
+    jpeg[frame + 1] = static_cast<char>(height & 0xFF);
+    jpeg[frame + 2] = static_cast<char>(width >> 8);
+    jpeg[frame + 3] = static_cast<char>(width & 0xFF);
+    return jpeg;
+}
+
 class BatchPipelineTest : public testing::Test {
 protected:
     // The pipelined run of the dialog over `source` into `pipelined`, then
@@ -207,6 +219,7 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
     const std::string jpeg = ReadBytes(source.File(L"a good.jpg"));
     testutil::WriteBytes(source.File(L"e header only.jpg"), jpeg.substr(0, 64));
     testutil::WriteBytes(source.File(L"f cut.jpg"), jpeg.substr(0, jpeg.size() / 2));
+    testutil::WriteBytes(source.File(L"f false header.jpg"), WithClaimedSize(jpeg, 60000, 60000));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"g locked.jpg"), L"image/jpeg", 200, 100));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"h good.jpg"), L"image/jpeg", 500, 250));
     HANDLE holder = CreateFileW(source.File(L"g locked.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -215,14 +228,14 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
     CloseHandle(holder);
-    EXPECT_EQ(processed, 9);
+    EXPECT_EQ(processed, 10);
 
     const std::set<std::wstring> written = testutil::EntriesIn(pipelined.Path());
     for (const wchar_t* good : {L"a good.jpg", L"d good.png", L"h good.jpg"}) {
         EXPECT_EQ(written.count(good), 1u) << good;
     }
-    for (const wchar_t* unreadable :
-         {L"0 first.txt", L"b notes.txt", L"c empty.jpg", L"e header only.jpg", L"g locked.jpg"}) {
+    for (const wchar_t* unreadable : {L"0 first.txt", L"b notes.txt", L"c empty.jpg", L"e header only.jpg",
+                                      L"f false header.jpg", L"g locked.jpg"}) {
         EXPECT_EQ(written.count(unreadable), 0u) << unreadable;
     }
     ExpectSameOutputs();
@@ -330,18 +343,6 @@ size_t PrivateBytes()
 // How far apart a count of memory and the private memory measured may lie:
 // the heap's own bookkeeping and pages, not a picture's.
 constexpr size_t kMemorySlack = size_t{1} << 20;
-
-// A JPEG of GDI+'s whose frame header claims another size, its data unchanged.
-std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
-{
-    // Marker, length and precision come before the height and the width.
-    const size_t frame = jpeg.find("\xFF\xC0") + 5;
-    jpeg[frame] = static_cast<char>(height >> 8);
-    jpeg[frame + 1] = static_cast<char>(height & 0xFF);
-    jpeg[frame + 2] = static_cast<char>(width >> 8);
-    jpeg[frame + 3] = static_cast<char>(width & 0xFF);
-    return jpeg;
-}
 
 // What a file takes through GDI+ (its bytes, the decoded pixels twice and the
 // effects' copy) and what the straight road keeps of it (its bytes and the
