@@ -156,11 +156,12 @@ size_t StraightDecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height,
     return Capped(fileBytes + PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
 }
 
-// A Huffman-coded JPEG spends at least one bit on every 8 x 8 block of its
-// full-resolution component, in its first scan if not in others: its file
-// holds at least a byte for each 512 pixels. A header that claims more is
-// not believed before the decoder shows it; the rare honest file beyond it
-// (arithmetic coding of a blank picture) is only counted once decoded.
+// A Huffman-coded JPEG spends at least one bit on each 8 x 8 block of its
+// full-resolution component, so its file holds at least a byte for each 512
+// pixels (ImageMagick codes a blank picture in a byte for each 253). A
+// header that claims more is not believed before the decoder shows it; the
+// rare honest file beyond it (arithmetic coding of a blank picture) is only
+// counted once decoded.
 constexpr uint64_t kMostPixelsPerFileByte = 512;
 
 bool FileCanHold(const JpegFrame& frame, uint64_t fileBytes)
@@ -306,8 +307,8 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
     }
     // The encoder writes the resolution back, as it does for a copy of a
     // bitmap GDI+ decoded.
-    auto copy =
-        std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height), PixelFormat24bppRGB);
+    auto copy = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                  PixelFormat24bppRGB);
     if (copy->GetLastStatus() != Gdiplus::Ok ||
         copy->SetResolution(static_cast<Gdiplus::REAL>(dpiX), static_cast<Gdiplus::REAL>(dpiY)) != Gdiplus::Ok) {
         return nullptr;
