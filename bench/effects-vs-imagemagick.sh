@@ -5,7 +5,10 @@
 # Quillmere.exe (process start included) beside ImageMagick run once per
 # file, on two sets of panoramic pictures as noisy as a real X-ray: colour
 # JPEGs and grey ones of one component, as X-ray machines write them (both
-# made by ImageMagick at quality 90). Each set is timed with
+# made by ImageMagick at quality 90), and the colour set again beside two
+# files whose frame header claims 60000 x 60000 over 95 KB of data, which
+# must cost the others no more than 1.35 times their time and 0.3 s. Each
+# set is timed with
 # the number of cores this run may use (run the script under `taskset -c 0,1`
 # for the figures of two cores), and its peak memory taken: the private
 # (anonymous) resident memory of the process, sampled every few milliseconds
@@ -61,6 +64,20 @@ for set in colour grey; do
   done
 done
 
+# Two false headers beside the colour files: a colour file's first 95 KB,
+# its frame header saying 60000 x 60000.
+mkdir -p "$work/colour-false"
+cp "$work"/colour/*.jpg "$work/colour-false/"
+for number in 1 2; do
+  python3 - "$work/colour/pano-$number.jpg" "$work/colour-false/false-$number.jpg" <<'PYTHON'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read()[:95 * 1024])
+frame = data.index(b"\xff\xc0") + 5
+data[frame:frame + 4] = (60000).to_bytes(2, "big") * 2
+open(sys.argv[2], "wb").write(data)
+PYTHON
+done
+
 # The part of the whole run that no file costs: Wine starting the process
 # (and, after a pause like the one ImageMagick's turn leaves, its desktop),
 # the dialog's first tick, and the end. With it, the dialog's pace of one
@@ -79,9 +96,12 @@ echo "/sharp on an empty folder $floor_best ms"
 
 # The whole mode on one set, beside ImageMagick on the same files, then its
 # memory round.
+declare -A sharp_of
 whole_run() {
   local set=$1
-  local files=("$work/$set"/*.jpg)
+  # ImageMagick and the count of written files take the pictures only.
+  local files=("$work/$set"/pano-*.jpg)
+  local all=("$work/$set"/*.jpg)
   rm -rf "$work/sharp-out" "$work/magick-out"
   mkdir -p "$work/sharp-out" "$work/magick-out"
   local sharp_best="" magick_best="" start sharp spent written
@@ -91,7 +111,7 @@ whole_run() {
     (cd "$build" && wine ./Quillmere.exe /sharp "Z:$work/$set" "Z:$work/sharp-out")
     sharp=$(( $(now_ms) - start ))
     written=$(find "$work/sharp-out" -type f -name 'pano-*.jpg' | wc -l)
-    if [[ $written -ne ${#files[@]} ]]; then
+    if [[ $written -ne ${#files[@]} || $(find "$work/sharp-out" -type f | wc -l) -ne $written ]]; then
       echo "/sharp wrote $written of ${#files[@]} $set files" >&2
       exit 1
     fi
@@ -128,7 +148,8 @@ whole_run() {
   done
   wait "$runner"
   echo "/sharp peak private (anonymous resident) memory $((anon_peak / 1024)) MB  peak resident memory $((hwm_peak / 1024)) MB"
-  awk -v set="$set" -v cores="$(nproc)" -v n="${#files[@]}" -v ours="$sharp_best" -v magick="$magick_best" -v mem="$((anon_peak / 1024))" \
+  sharp_of[$set]=$sharp_best
+  awk -v set="$set" -v cores="$(nproc)" -v n="${#all[@]}" -v ours="$sharp_best" -v magick="$magick_best" -v mem="$((anon_peak / 1024))" \
     -v floor="$floor_best" \
     'BEGIN { least = floor + 50 * n
              printf "%s  cores %d  %d files  /sharp %d ms  ImageMagick %d ms  ImageMagick//sharp %.1f  peak private %d MB\n", set, cores, n, ours, magick, magick / ours, mem
@@ -137,5 +158,10 @@ whole_run() {
 
 whole_run colour
 whole_run grey
+whole_run colour-false
+awk -v with="${sharp_of[colour-false]}" -v without="${sharp_of[colour]}" \
+  'BEGIN { bound = 1.35 * without + 300
+           printf "colour beside two false headers %d ms, without them %d ms: %.2f times, bound %d ms: %s\n",
+             with, without, with / without, bound, with <= bound ? "within" : "OVER" }'
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -151,6 +151,24 @@ size_t DecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height, UINT bi
     return Capped(fileBytes + 2 * PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
 }
 
+size_t StraightDecodingCost(uint64_t fileBytes, uint64_t width, uint64_t height, UINT bitsPerPixel)
+{
+    return Capped(fileBytes + PixelBytes(width, height, bitsPerPixel) + PixelBytes(width, height, 24));
+}
+
+// A Huffman-coded JPEG spends at least one bit on each 8 x 8 block of its
+// full-resolution component, so its file holds at least a byte for each 512
+// pixels (ImageMagick codes a blank picture in a byte for each 253). A
+// header that claims more is not believed before the decoder shows it; the
+// rare honest file beyond it (arithmetic coding of a blank picture) is only
+// counted once decoded.
+constexpr uint64_t kMostPixelsPerFileByte = 512;
+
+bool FileCanHold(const JpegFrame& frame, uint64_t fileBytes)
+{
+    return uint64_t{frame.width} * frame.height <= fileBytes * kMostPixelsPerFileByte;
+}
+
 // The bits a pixel the decoder gives a JPEG of that many components in:
 // grey as 8, colour as 24, CMYK as 32; 0 for what it does not decode.
 UINT DecodedBitsPerPixel(uint32_t components)
@@ -191,22 +209,45 @@ size_t MemoryTaken(const LoadedBitmap& loaded)
                         Gdiplus::GetPixelFormatSize(loaded.bitmap->GetPixelFormat()));
 }
 
+size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy)
+{
+    JpegFrame frame;
+    const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
+    return StraightDecodingCost(StreamBytes(stream), copy.GetWidth(), copy.GetHeight(), bitsPerPixel);
+}
+
 size_t MemoryExpected(IStream* stream)
 {
     JpegFrame frame;
     const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
-    if (bitsPerPixel == 0) {
+    const uint64_t fileBytes = StreamBytes(stream);
+    if (bitsPerPixel == 0 || !FileCanHold(frame, fileBytes)) {
         return 0;
     }
-    const uint64_t fileBytes = StreamBytes(stream);
     if (DecodesStraightTo24Bit(frame)) {
-        return Capped(fileBytes + PixelBytes(frame.width, frame.height, bitsPerPixel) +
-                      PixelBytes(frame.width, frame.height, 24));
+        return StraightDecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
     }
     return DecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
 }
 
 namespace {
+
+// Hands the stream back at its start, whatever was read of it: GDI+ on
+// Windows reads an image from where its stream stands (Wine's seeks first).
+class RewindOnExit {
+public:
+    explicit RewindOnExit(IStream* stream) : stream(stream) {}
+    RewindOnExit(const RewindOnExit&) = delete;
+    RewindOnExit& operator=(const RewindOnExit&) = delete;
+    ~RewindOnExit()
+    {
+        const LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    }
+
+private:
+    IStream* stream;
+};
 
 // Copies the decoder's grey or 24-bit BGR rows into the locked 24-bit RGB
 // bitmap (whose bytes are B, G, R too); a grey row goes through one row of
@@ -243,6 +284,7 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
     if (!ReadJpegFrame(stream, frame) || !DecodesStraightTo24Bit(frame)) {
         return nullptr;
     }
+    const RewindOnExit rewind(stream);
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> decoded;

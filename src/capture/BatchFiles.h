@@ -34,10 +34,14 @@ LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
 // decoder an image came from, and with it the decoder's own decoded copy),
 // and the 24-bit copy the effects run on, made while the others are held.
 size_t MemoryTaken(const LoadedBitmap& loaded);
+// What DecodeJpegTo24BitRgb took at most to make `copy` from the file: the
+// file's bytes, the decoder's pixels and the copy.
+size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy);
 // What the file will take in memory at most while the batch works on it,
 // told before decoding from a JPEG file's frame header, by the road its
 // decoding takes (DecodeJpegTo24BitRgb, or the one of MemoryTaken); 0 for
-// files whose header does not tell it.
+// files whose header does not tell it, and for those whose header claims
+// more pixels than a file of that size can code.
 size_t MemoryExpected(IStream* stream);
 // What that 24-bit copy alone takes, all the file holds once the rest is gone.
 size_t MemoryKept(Gdiplus::Bitmap* copy);
@@ -47,7 +51,8 @@ size_t MemoryKept(Gdiplus::Bitmap* copy);
 // file, or when it does not decode there. Beside the copy only the file's
 // bytes and the decoder's own pixels are held, not also the bitmap GDI+
 // would decode, so that a colour file takes a third less while it is read.
-// The pixels are those GDI+ gives. The calling thread must have entered COM.
+// The pixels are those GDI+ gives. The stream is left at its start, for
+// GDI+ to decode what this cannot. The calling thread must have entered COM.
 std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream);
 
 // Writes the JPEG under a new name in `folder` (which ends in a backslash)

@@ -99,11 +99,41 @@ bool CBatchPipeline::TakeFile(Worker& worker)
     return true;
 }
 
-void CBatchPipeline::Measured(Worker& worker, size_t bytes)
+bool CBatchPipeline::HoldsFileBefore(size_t file) const
+{
+    return std::any_of(workers.begin(), workers.end(),
+                       [&](const auto& other) { return other->holding && other->file < file; });
+}
+
+void CBatchPipeline::Claimed(Worker& worker, size_t bytes)
+{
+    {
+        BudgetLock held(lock);
+        worker.held = budget.Claimed(worker.held, bytes, held);
+        // A file that goes alone is decoded once the files before it are
+        // written. Those after it, let in before its header was read, wait
+        // for the effects, which wait for this file: they stay.
+        if (budget.GoesAlone(worker.held)) {
+            changed.wait(held, [&] { return stopping || !HoldsFileBefore(worker.file); });
+        }
+    }
+    changed.notify_all();
+}
+
+void CBatchPipeline::Took(Worker& worker, size_t bytes)
 {
     {
         const BudgetLock held(lock);
-        worker.held = budget.Measured(worker.held, bytes, held);
+        worker.held = budget.Took(worker.held, bytes, held);
+    }
+    changed.notify_all();
+}
+
+void CBatchPipeline::Keeps(Worker& worker, size_t bytes)
+{
+    {
+        const BudgetLock held(lock);
+        worker.held = budget.Keeps(worker.held, bytes, held);
     }
     changed.notify_all();
 }
@@ -134,16 +164,18 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
                 // may take.
                 StreamPtr stream = ReadFileInMemory(sourceFolder + names[worker.file]);
                 if (const size_t expected = MemoryExpected(stream.get())) {
-                    Measured(worker, expected);
+                    Claimed(worker, expected);
                 }
                 worked = DecodeJpegTo24BitRgb(stream.get());
-                if (!worked) {
+                if (worked) {
+                    Took(worker, MemoryTakenStraight(stream.get(), *worked));
+                } else {
                     const LoadedBitmap loaded = DecodeInMemory(std::move(stream));
-                    Measured(worker, MemoryTaken(loaded));
+                    Took(worker, MemoryTaken(loaded));
                     worked = Copy24BitRgb(loaded.bitmap.get());
                 }
             }
-            Measured(worker, MemoryKept(worked.get()));
+            Keeps(worker, MemoryKept(worked.get()));
             Gdiplus::BitmapData locked{};
             bool isLocked = false;
             if (worked) {

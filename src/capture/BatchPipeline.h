@@ -89,7 +89,14 @@ private:
     // Takes the next file for the worker once the budget lets it in; false
     // when there is none or the batch stops.
     bool TakeFile(Worker& worker);
-    void Measured(Worker& worker, size_t bytes);
+    // What the file's header claims, before decoding; a file that goes
+    // alone waits here for the files before it.
+    void Claimed(Worker& worker, size_t bytes);
+    // What the file took while it was decoded, and what it keeps after.
+    void Took(Worker& worker, size_t bytes);
+    void Keeps(Worker& worker, size_t bytes);
+    // Whether a worker holds a file listed before `file`.
+    bool HoldsFileBefore(size_t file) const;
     bool Lend(Worker& worker, const PixelView& pixels);
     void Release(Worker& worker);
     // The worker the file is on offer from, once it is; null when no worker

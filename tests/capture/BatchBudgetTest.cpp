@@ -1,9 +1,12 @@
-// The batch's memory budget: which files it lets in, and how far past its
-// limit a file larger than those before can take it.
+// The batch's memory budget: which files it lets in, how far past its limit
+// a file larger than those before can take it, and what a file teaches of
+// the next ones.
 #include "capture/BatchBudget.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -29,7 +32,7 @@ Admitted AdmitInTurn(CBatchBudget& budget, const std::vector<size_t>& sizes)
         if (!budget.CanAdmit()) {
             break;
         }
-        budget.Measured(budget.Admit(guard), size, guard);
+        budget.Took(budget.Admit(guard), size, guard);
         ++files;
     }
     return {files, budget.InUse()};
@@ -54,7 +57,7 @@ TEST(BatchBudgetTest, LetsFilesInWhileTheExpectedNextOneFits)
     }
 }
 
-TEST(BatchBudgetTest, TheFirstFileGoesAloneUntilItIsMeasured)
+TEST(BatchBudgetTest, TheFirstFileGoesAloneUntilItTellsItsSize)
 {
     std::mutex owner;
     const BudgetLock guard(owner);
@@ -63,13 +66,13 @@ TEST(BatchBudgetTest, TheFirstFileGoesAloneUntilItIsMeasured)
     const size_t held = budget.Admit(guard);
     EXPECT_EQ(held, 0u);
     EXPECT_FALSE(budget.CanAdmit()) << "nothing says yet what a file takes";
-    budget.Measured(held, 15, guard);
-    EXPECT_TRUE(budget.CanAdmit());
+    budget.Claimed(held, 15, guard);
+    EXPECT_TRUE(budget.CanAdmit()) << "a header tells it";
     // A file let in holds the expectation until it is measured.
     const size_t second = budget.Admit(guard);
     EXPECT_EQ(second, kTypical);
     EXPECT_EQ(budget.InUse(), 15 + kTypical);
-    budget.Measured(second, 5, guard);
+    budget.Keeps(second, 5, guard);
     EXPECT_EQ(budget.InUse(), 20u);
 }
 
@@ -78,16 +81,61 @@ TEST(BatchBudgetTest, WithNothingInFlightAnyFileGetsInAndReleasesGiveRoomBack)
     std::mutex owner;
     const BudgetLock guard(owner);
     CBatchBudget budget(kLimit, kTypical);
-    budget.Measured(budget.Admit(guard), 90, guard);
+    budget.Took(budget.Admit(guard), 90, guard);
     EXPECT_FALSE(budget.CanAdmit());
     budget.Release(90, guard);
     EXPECT_EQ(budget.InUse(), 0u);
     ASSERT_TRUE(budget.CanAdmit()) << "an empty batch never stalls";
     const size_t held = budget.Admit(guard);
-    budget.Measured(held, 500, guard);
+    budget.Took(held, 500, guard);
     EXPECT_FALSE(budget.CanAdmit()) << "over the limit";
     budget.Release(500, guard);
     EXPECT_TRUE(budget.CanAdmit());
+}
+
+// One file's road through the budget beside another in flight: what its
+// header claims (0 for none), what it really took and what it keeps; then
+// what the file after it is held at once it is gone.
+TEST(BatchBudgetTest, ClaimsHoldUpToTheLimitAndOnlyWhatFilesTookTeachesTheNext)
+{
+    constexpr size_t kBeside = 10;
+    const struct {
+        const char* what;
+        size_t claim;
+        bool alone;
+        size_t took;
+        size_t keeps;
+        size_t next;
+    } cases[] = {
+        {"a header claiming everything, whose decoding fails", SIZE_MAX, true, 3, 0, kTypical},
+        {"a believed claim the decoder refutes", 60, false, 3, 0, kTypical},
+        {"a true claim larger than typical", 40, false, 40, 15, 40},
+        {"no claim, larger than typical", 0, false, 40, 15, 40},
+        {"a file that took the whole limit", 0, false, kLimit, 50, kTypical},
+        {"a file that took more than the limit", 0, false, 150, 90, kTypical},
+        {"a file counted at all memory can hold", 0, false, SIZE_MAX, 0, kTypical},
+    };
+    for (const auto& run : cases) {
+        std::mutex owner;
+        const BudgetLock guard(owner);
+        CBatchBudget budget(kLimit, kTypical);
+        budget.Took(budget.Admit(guard), kBeside, guard);
+        size_t held = budget.Admit(guard);
+        if (run.claim != 0) {
+            held = budget.Claimed(held, run.claim, guard);
+            EXPECT_EQ(budget.GoesAlone(held), run.alone) << run.what;
+            EXPECT_EQ(budget.InUse(), kBeside + std::min(run.claim, kLimit)) << run.what << ": held without wrapping";
+            EXPECT_EQ(budget.CanAdmit(), kBeside + held + kTypical <= kLimit) << run.what;
+        }
+        held = budget.Took(held, run.took, guard);
+        EXPECT_EQ(budget.InUse(), std::max(kBeside + run.took, run.took)) << run.what << ": at most SIZE_MAX";
+        EXPECT_FALSE(budget.CanAdmit() && run.took > kLimit) << run.what;
+        held = budget.Keeps(held, run.keeps, guard);
+        budget.Release(held, guard);
+        EXPECT_EQ(budget.InUse(), kBeside) << run.what;
+        ASSERT_TRUE(budget.CanAdmit()) << run.what;
+        EXPECT_EQ(budget.Admit(guard), run.next) << run.what;
+    }
 }
 
 } // namespace
