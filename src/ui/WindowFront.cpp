@@ -16,7 +16,13 @@ bool BringToFront(HWND main)
     if (IsIconic(main)) {
         ShowWindow(main, SW_RESTORE);
     }
+    // What the display reported before (another program taking the focus)
+    // is taken in first: handled after the activation, it would undo it.
+    GetQueueStatus(QS_ALLINPUT);
     const HWND front = FrontWindowOf(main);
+    // A window manager raises the window on this request, not on the
+    // activation alone.
+    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     if (SetForegroundWindow(front) && GetForegroundWindow() == front) {
         return true;
     }
