@@ -297,7 +297,16 @@ void CTarnwickDlg::OnSize(UINT type, int width, int height)
     if (filterStripLaidOut) {
         LayoutFilterChecks();
     }
-    InvalidateRect(hwnd, nullptr, FALSE);
+    // The background around the chart only: painted over, the chart's
+    // picture would be gone until the chart paints again at its new size.
+    RECT chart{};
+    GetWindowRect(toothChart.GetSafeHwnd(), &chart);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&chart), 2);
+    UniqueRegion around(CreateRectRgn(0, 0, width, height));
+    UniqueRegion chartArea(CreateRectRgnIndirect(&chart));
+    CombineRgn(around.Get(), around.Get(), chartArea.Get(), RGN_DIFF);
+    InvalidateRgn(hwnd, around.Get(), FALSE);
+    InvalidateRect(toothChart.GetSafeHwnd(), nullptr, TRUE);
 }
 
 // The background is tiled once into a bitmap of the screen's size.

@@ -196,26 +196,6 @@ bool CentredOn(HWND window, HWND owner)
     return std::abs(Centre(placed).x - Centre(around).x) <= 2 && std::abs(Centre(placed).y - Centre(around).y) <= 2;
 }
 
-// Presses the keys in their order and lets them go in the reverse one.
-void PressChord(const std::vector<WORD>& keys)
-{
-    std::vector<INPUT> input;
-    for (const WORD key : keys) {
-        INPUT stroke{};
-        stroke.type = INPUT_KEYBOARD;
-        stroke.ki.wVk = key;
-        input.push_back(stroke);
-    }
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
-        INPUT stroke{};
-        stroke.type = INPUT_KEYBOARD;
-        stroke.ki.wVk = *key;
-        stroke.ki.dwFlags = KEYEVENTF_KEYUP;
-        input.push_back(stroke);
-    }
-    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-}
-
 // A program in front of the main window, all of one colour, as the imaging
 // program a dentist captures from.
 class ViewerWindow {
@@ -505,7 +485,7 @@ TEST_P(SecondStartBehindADialog, BringsTheDialogForwardWithTheKeyboardAndOpensTh
         << FaceShareOnScreen(dialog);
 
     // What the user types goes to the dialog: the keys close it, and only it.
-    PressChord(c.keys);
+    testutil::PressChord(c.keys);
     EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindow(dialog) == FALSE; }, kBoundMs));
     testutil::ProgramProcess third(L"/file \"" + sample + L"\"");
     ASSERT_TRUE(third.WaitForEnd(kBoundMs));
