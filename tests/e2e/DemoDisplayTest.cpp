@@ -2,8 +2,9 @@
 // server in its demo scenario answers the demo's sample picture, on a display
 // of the test's own. On a display like the run command's, with its window
 // manager, the capture toolbar shows over the full-screen main window at
-// start and after a dialog closes, and the settings dialog opens centred on
-// the main window. With and without a window manager, on either screen size,
+// start and after a dialog closes, the settings dialog opens centred on the
+// main window, and a tooth's hover ends when the pointer leaves it for the
+// toolbar. With and without a window manager, on either screen size,
 // the window covers the work area with its chart and filter boxes inside its
 // client area, also after each way back from a minimise; a capture's result
 // comes to the front over the program captured from; and a second start
@@ -42,6 +43,7 @@ constexpr DWORD kBoundMs = 30000;
 // How long the window manager may take to answer a window it maps.
 constexpr DWORD kWindowManagerMs = 2000;
 constexpr uint32_t NUMBER_RED = 0xFF0000;
+constexpr uint32_t HOVER_GREEN = 0x00FF00;
 // The demo's findings put a red number on ten teeth: a few dozen pixels each.
 constexpr int kRedOfTheDemosNumbers = 200;
 // The most a title bar takes of the work area's top over a maximised window.
@@ -359,6 +361,38 @@ TEST_F(DemoRoad, TheWindowFitsTheWorkAreaAtStartAndComesBackSoFromAMinimise)
         fitsAndStays(way.what);
     }
     EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\restored-window-" + DisplayTag() + L".png"));
+    CloseTheDemo(window);
+}
+
+// The capture toolbar lies over the chart's top-left corner: the pointer
+// leaving a tooth for it leaves the chart.
+TEST_F(DemoRoad, TheHoverEndsWhenThePointerLeavesTheToothForTheToolbar)
+{
+    HWND window = StartTheDemo();
+    ASSERT_NE(window, nullptr);
+    HWND toolbar = nullptr;
+    ASSERT_TRUE(testutil::PumpUntil([&] { return (toolbar = FindToolbar()) != nullptr; }, kBoundMs));
+    const RECT chart = ScreenRectOf(GetDlgItem(window, kChartId));
+    const auto greenOnChart = [&] { return testutil::ReadScreen().Count(chart, HOVER_GREEN); };
+    // A tooth's number stands inside its box.
+    const testutil::ScreenPixels screen = testutil::ReadScreen();
+    POINT number{-1, -1};
+    for (LONG y = chart.top; y < chart.bottom && number.x < 0; ++y) {
+        for (LONG x = chart.left; x < chart.right && number.x < 0; ++x) {
+            if (screen.At(x, y) == NUMBER_RED) {
+                number = {x, y};
+            }
+        }
+    }
+    ASSERT_GE(number.x, 0);
+    SetCursorPos(number.x, number.y);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return greenOnChart() > 0; }, kBoundMs));
+
+    const POINT onToolbar = Centre(ScreenRectOf(toolbar));
+    SetCursorPos(onToolbar.x, onToolbar.y);
+    EXPECT_TRUE(testutil::PumpUntil([&] { return greenOnChart() == 0; }, kBoundMs))
+        << greenOnChart() << " pixels of the hover's green";
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\hover-left-for-toolbar.png"));
     CloseTheDemo(window);
 }
 
