@@ -22,7 +22,7 @@ bool BringToFront(HWND main)
     const HWND front = FrontWindowOf(main);
     // A window manager raises the window on this request, not on the
     // activation alone.
-    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (SetForegroundWindow(front) && GetForegroundWindow() == front) {
         return true;
     }
