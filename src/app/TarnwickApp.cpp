@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "service/ServiceDlg.h"
 #include "ui/ResString.h"
+#include "ui/WindowFront.h"
 
 #include <commctrl.h>
 #include "ui/Gdiplus.h"
@@ -182,18 +183,6 @@ HWND WaitForRunningWindow()
     return running;
 }
 
-// The window the user works in: while the main window runs a modal dialog
-// (the settings, the template editor, a message box) it is disabled, and
-// brought forward itself it would take the keyboard from that dialog.
-HWND FrontWindowOf(HWND main)
-{
-    const HWND popup = GetLastActivePopup(main);
-    if (popup == nullptr || popup == main || !IsWindowVisible(popup) || !IsWindowEnabled(popup)) {
-        return main;
-    }
-    return popup;
-}
-
 } // namespace
 
 BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
@@ -209,11 +198,6 @@ BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
         COPYDATASTRUCT data{0, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), buffer.data()};
         SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
-    // Restoring a window that is not minimised would take the full-screen
-    // window out of its maximised state; a minimised one comes back as it was.
-    if (IsIconic(running)) {
-        ShowWindow(running, SW_RESTORE);
-    }
-    SetForegroundWindow(FrontWindowOf(running));
+    BringToFront(running);
     return TRUE;
 }

@@ -149,6 +149,12 @@ LRESULT CTarnwickDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_SIZE:
+        OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+        return Default();
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange(LOWORD(lParam), HIWORD(lParam));
+        return Default();
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(hIcon);
     case WM_COMMAND:
@@ -267,6 +273,7 @@ void CTarnwickDlg::LayoutControls()
     RECT listRect{-1, -1, 0, 0};
     SetupFindingList(listRect);
     LayoutButtons();
+    laidOut = true;
 }
 
 RECT CTarnwickDlg::FitToScreen()
@@ -277,6 +284,41 @@ RECT CTarnwickDlg::FitToScreen()
     RECT client{};
     GetClientRect(hwnd, &client);
     return client;
+}
+
+// The client area changes after the first layout: a window manager frames the
+// maximised window a moment later, and a new screen size re-maximises it.
+void CTarnwickDlg::OnSize(UINT type, int width, int height)
+{
+    if (type == SIZE_MINIMIZED || !laidOut) {
+        return;
+    }
+    LayoutForClient(RECT{0, 0, width, height});
+    if (filterStripLaidOut) {
+        LayoutFilterChecks();
+    }
+    // The background around the chart only: painted over, the chart's
+    // picture would be gone until the chart paints again at its new size.
+    RECT chart{};
+    GetWindowRect(toothChart.GetSafeHwnd(), &chart);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&chart), 2);
+    UniqueRegion around(CreateRectRgn(0, 0, width, height));
+    UniqueRegion chartArea(CreateRectRgnIndirect(&chart));
+    CombineRgn(around.Get(), around.Get(), chartArea.Get(), RGN_DIFF);
+    InvalidateRgn(hwnd, around.Get(), FALSE);
+    InvalidateRect(toothChart.GetSafeHwnd(), nullptr, TRUE);
+}
+
+// The background is tiled once into a bitmap of the screen's size.
+void CTarnwickDlg::OnDisplayChange(int width, int height)
+{
+    if (!backgroundDC) {
+        return;
+    }
+    ClientDC client(hwnd);
+    backgroundBitmap.Reset(CreateCompatibleBitmap(client.Get(), width, height));
+    backgroundDrawn = false;
+    InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void CTarnwickDlg::LayoutForClient(const RECT& client)
@@ -531,13 +573,6 @@ void CTarnwickDlg::OnOK()
 
 LRESULT CTarnwickDlg::OnSysCommand(UINT command)
 {
-    // The window fills the screen maximised, and restored it would fill it
-    // still, only no longer maximised. A window manager asks for that restore
-    // when it maps the window again after a minimise: it never counts a
-    // window of fixed size as maximised.
-    if ((command & 0xFFF0) == SC_RESTORE && IsZoomed(hwnd) && !IsIconic(hwnd)) {
-        return 0;
-    }
     if ((command & 0xFFF0) != IDM_ABOUTBOX) {
         return Default();
     }
@@ -689,6 +724,7 @@ void CTarnwickDlg::LayoutFilterChecks()
         present |= entry.second.findingMask;
     }
     const uint32_t shown = present & CHECK_BOX_MASK;
+    filterStripLaidOut = true;
 
     const int slotWidth = kFilterSlotWidthUnits * unitX;
     const int slotHeight = kFilterSlotHeightUnits * unitY;

@@ -89,6 +89,8 @@ protected:
 
 private:
     LRESULT OnSysCommand(UINT command);
+    void OnSize(UINT type, int width, int height);
+    void OnDisplayChange(int width, int height);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     void OnClose();
@@ -108,4 +110,8 @@ private:
     void HandFilterToChart();
 
     UINT_PTR openFileTimerId = 0;
+    // The full-screen layout has run; the filter strip has been laid out
+    // (until then "Unknown" keeps its place from the template).
+    bool laidOut = false;
+    bool filterStripLaidOut = false;
 };

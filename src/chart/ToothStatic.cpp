@@ -322,6 +322,9 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSELEAVE:
         OnMouseLeave();
         return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
     case WM_LBUTTONUP:
         OnLButtonUp(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;

@@ -177,6 +177,10 @@ protected:
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
+    // While the leave is tracked, how often the window under the pointer is
+    // looked at (see TrackMouseLeave).
+    static constexpr UINT_PTR TIMER_POINTER_WATCH = 1;
+    static constexpr UINT POINTER_WATCH_MS = 100;
 
     int OnCreate(CREATESTRUCTW* create);
     void OnDestroy();
@@ -185,6 +189,7 @@ private:
     void OnCopyFindings();
     void OnMouseMove(UINT flags, POINT point);
     void OnMouseLeave();
+    void OnTimer(UINT_PTR timerId);
     void OnLButtonUp(UINT flags, POINT point);
     void OnEditFindings();
     BOOL OnToolTipNeedText(UINT id, NMHDR* header, LRESULT* result);
@@ -211,7 +216,8 @@ private:
     // True when a command of the block above took the id.
     bool OnChartCommand(UINT id);
 
-    // Asks for WM_MOUSELEAVE once the pointer is over the chart.
+    // Asks for WM_MOUSELEAVE once the pointer is over the chart, and watches
+    // for a window over the chart taking the pointer.
     void TrackMouseLeave();
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;

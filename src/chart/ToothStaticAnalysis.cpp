@@ -14,6 +14,7 @@
 #include "foundation/TempFiles.h"
 #include "foundation/TextFile.h"
 #include "ui/ClipboardHandles.h"
+#include "ui/WindowFront.h"
 
 #include <objbase.h>
 
@@ -327,5 +328,5 @@ void CToothStatic::CaptureAndOpen()
         toolbar->capturedImagePath = path;
         toolbar->findingsText = findingsText;
     }
-    SetForegroundWindow(hwnd);
+    BringToFront(GetAncestor(hwnd, GA_ROOT));
 }

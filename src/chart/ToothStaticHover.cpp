@@ -104,11 +104,36 @@ void CToothStatic::TrackMouseLeave()
     track.dwFlags = TME_LEAVE;
     track.hwndTrack = hwnd;
     trackingLeave = TrackMouseEvent(&track) != FALSE;
+    // Wine reports the leave only when the pointer leaves the chart's
+    // rectangle, never when a window over the chart (the capture toolbar, a
+    // dialog) takes it.
+    if (trackingLeave) {
+        SetTimer(hwnd, TIMER_POINTER_WATCH, POINTER_WATCH_MS, nullptr);
+    }
+}
+
+void CToothStatic::OnTimer(UINT_PTR timerId)
+{
+    POINT cursor{};
+    if (timerId != TIMER_POINTER_WATCH || !GetCursorPos(&cursor)) {
+        return;
+    }
+    const HWND under = WindowFromPoint(cursor);
+    if (under == hwnd || under == toolTipCtrl.GetSafeHwnd()) {
+        return;
+    }
+    TRACKMOUSEEVENT cancel{};
+    cancel.cbSize = sizeof cancel;
+    cancel.dwFlags = TME_CANCEL | TME_LEAVE;
+    cancel.hwndTrack = hwnd;
+    TrackMouseEvent(&cancel);
+    OnMouseLeave();
 }
 
 void CToothStatic::OnMouseLeave()
 {
     trackingLeave = false;
+    KillTimer(hwnd, TIMER_POINTER_WATCH);
     // A menu opened on the chart takes the pointer over its own window; its
     // commands still act on the tooth the pointer was on.
     GUITHREADINFO thread{};

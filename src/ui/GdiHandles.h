@@ -15,7 +15,8 @@
 
 #include <utility>
 
-// A GDI object that DeleteObject releases: a bitmap, a font, a pen, a brush.
+// A GDI object that DeleteObject releases: a bitmap, a font, a pen, a brush,
+// a region.
 template <typename Handle> class UniqueGdiObject {
 public:
     UniqueGdiObject() = default;
@@ -50,6 +51,7 @@ private:
 
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueFont = UniqueGdiObject<HFONT>;
+using UniqueRegion = UniqueGdiObject<HRGN>;
 
 // A memory device context, released by DeleteDC.
 class UniqueMemoryDC {

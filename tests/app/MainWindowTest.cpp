@@ -79,6 +79,33 @@ TEST_F(MainWindowTest, TheWindowFillsTheScreen)
     EXPECT_EQ(dialog.unitY, client.bottom / 100);
 }
 
+TEST_F(MainWindowTest, ANewClientAreaLaysTheChartAndTheShownFilterBoxesOutAgainInsideIt)
+{
+    const HWND window = dialog.GetSafeHwnd();
+    int32_t number = 11;
+    for (const uint32_t kind : {FINDING_MISSING, FINDING_CAVITY, FINDING_FILLING, FINDING_UNKNOWN, FINDING_POST}) {
+        dialog.toothChart.displayedTeeth[ToothKey(0, number)] = Tooth(number, kind);
+        ++number;
+    }
+    dialog.RefreshFindingList();
+    // A window manager's frame takes a little of the screen; a smaller
+    // screen takes much.
+    for (const SIZE size : {SIZE{1594, 875}, SIZE{1000, 560}, SIZE{1600, 900}}) {
+        SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(window, &client);
+        EXPECT_TRUE(EqualRect(&client, &dialog.clientRect)) << size.cx;
+        EXPECT_EQ(dialog.unitY, client.bottom / 100) << size.cx;
+        RECT inside{};
+        for (const int id :
+             {0xFFFF, IDC_CHECK_MISSING, IDC_CHECK_CAVITY, IDC_CHECK_FILLING, IDC_CHECK_UNKNOWN, IDC_CHECK_POST}) {
+            const RECT rect = ChildRect(id);
+            EXPECT_TRUE(Visible(id) && IntersectRect(&inside, &rect, &client) && EqualRect(&inside, &rect))
+                << size.cx << "x" << size.cy << " " << id << ": " << rect.bottom << " in " << client.bottom;
+        }
+    }
+}
+
 TEST_F(MainWindowTest, TheListLabelAndButtonsAreParkedYetTheButtonsKeepTheirTabStops)
 {
     for (const int id : {IDC_FINDING_LIST, IDC_PAGE_LABEL, IDC_BTN_LOAD, IDC_BTN_PREV, IDC_BTN_NEXT, IDC_BTN_ANALYSE}) {

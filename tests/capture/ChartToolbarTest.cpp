@@ -15,6 +15,8 @@ namespace {
 
 using charttest::ChartHost;
 
+constexpr DWORD kActivationMs = 5000;
+
 RECT WindowRect(HWND window)
 {
     RECT rect{};
@@ -98,9 +100,17 @@ TEST_F(ChartToolbarTest, ACaptureHidesTheToolbarAndBringsItBackWithThePictureAnd
     host.chart.findingsText = L"16 齲齒";
     const RECT savedRegion = g_systemSetting.captureRect;
     g_systemSetting.captureRect = {60, 50, 160, 120};
+    // The program captured from is the active one; the chart's window, not
+    // the chart itself, comes to the front with the result.
+    const HWND viewer = CreateWindowExW(0, L"STATIC", L"viewer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 400, 200, 100,
+                                        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return SetForegroundWindow(viewer) && GetForegroundWindow() == viewer; },
+                                    kActivationMs));
 
     SendMessageW(host.chart.GetSafeHwnd(), WM_CAPTURE_SCREEN, 0, 0);
     g_systemSetting.captureRect = savedRegion;
+    EXPECT_TRUE(testutil::PumpUntil([&] { return GetForegroundWindow() == host.GetSafeHwnd(); }, kActivationMs));
+    DestroyWindow(viewer);
 
     ASSERT_EQ(watch.paths.size(), 1u);
     EXPECT_FALSE(watch.visibleDuringOpen);

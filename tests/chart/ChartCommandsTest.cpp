@@ -343,21 +343,7 @@ void PressCombination()
         keys.push_back(VK_SHIFT);
     }
     keys.push_back(static_cast<WORD>(key));
-    std::vector<INPUT> inputs;
-    for (const WORD vk : keys) {
-        INPUT down{};
-        down.type = INPUT_KEYBOARD;
-        down.ki.wVk = vk;
-        inputs.push_back(down);
-    }
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
-        INPUT up{};
-        up.type = INPUT_KEYBOARD;
-        up.ki.wVk = *it;
-        up.ki.dwFlags = KEYEVENTF_KEYUP;
-        inputs.push_back(up);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    testutil::PressChord(keys);
 }
 
 TEST_F(ChartCommandsTest, TheArmedHotKeyTurnsEachPressIntoACaptureRequestUntilItIsReleased)

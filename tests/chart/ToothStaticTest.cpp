@@ -332,24 +332,43 @@ TEST_F(ToothStaticTest, ThePointerLeavingTheChartInOneMoveTakesTheHoverAndItsTip
             },
             5000);
     };
-
     POINT inside = {100, 100};
     ClientToScreen(window, &inside);
-    ASSERT_TRUE(pointTo(inside));
-    ASSERT_TRUE(testutil::PumpUntil(
-        [&] {
-            return chart.hoveredKey == ToothKey(0, 11) && testutil::CountClientPixels(window, box, GREEN) > 50 &&
-                   IsWindowVisible(tip) != FALSE;
-        },
-        5000));
+    // A top-most window of the chart's thread over its right half, as the
+    // capture toolbar lies over the chart's corner; it goes with its owner.
+    POINT overRight = {200, 0};
+    ClientToScreen(window, &overRight);
+    const HWND over(CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"BUTTON", L"",
+                                    WS_POPUP | WS_VISIBLE, overRight.x, overRight.y, 200, 300, host.GetSafeHwnd(),
+                                    nullptr, nullptr, nullptr));
+    ASSERT_NE(over, nullptr);
 
-    // Straight out past the bottom right: the chart sees no move outside its
-    // boxes.
-    ASSERT_TRUE(pointTo({inside.x + 500, inside.y + 400}));
-    EXPECT_TRUE(testutil::PumpUntil(
-        [&] { return chart.hoveredKey == 0 && testutil::CountClientPixels(window, box, GREEN) == 0; }, 5000));
-    EXPECT_GT(testutil::CountClientPixels(window, box, GREY), 50);
-    EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(tip) == FALSE; }, 5000));
+    const struct {
+        const char* where;
+        POINT to;
+    } cases[] = {
+        // Straight out past the bottom right: the chart sees no move outside
+        // its boxes.
+        {"past the edge", {inside.x + 500, inside.y + 400}},
+        {"onto a window over the chart", {inside.x + 200, inside.y}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(pointTo(inside)) << c.where;
+        ASSERT_TRUE(testutil::PumpUntil(
+            [&] {
+                return chart.hoveredKey == ToothKey(0, 11) && testutil::CountClientPixels(window, box, GREEN) > 50 &&
+                       IsWindowVisible(tip) != FALSE;
+            },
+            5000))
+            << c.where;
+
+        ASSERT_TRUE(pointTo(c.to)) << c.where;
+        EXPECT_TRUE(testutil::PumpUntil(
+            [&] { return chart.hoveredKey == 0 && testutil::CountClientPixels(window, box, GREEN) == 0; }, 5000))
+            << c.where;
+        EXPECT_GT(testutil::CountClientPixels(window, box, GREY), 50) << c.where;
+        EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindowVisible(tip) == FALSE; }, 5000)) << c.where;
+    }
 }
 
 class ClipboardTest : public ToothStaticTest {

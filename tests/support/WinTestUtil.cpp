@@ -178,6 +178,25 @@ bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs)
         boundMs);
 }
 
+void PressChord(const std::vector<WORD>& keys)
+{
+    std::vector<INPUT> input;
+    for (const WORD key : keys) {
+        INPUT stroke{};
+        stroke.type = INPUT_KEYBOARD;
+        stroke.ki.wVk = key;
+        input.push_back(stroke);
+    }
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+        INPUT stroke{};
+        stroke.type = INPUT_KEYBOARD;
+        stroke.ki.wVk = *key;
+        stroke.ki.dwFlags = KEYEVENTF_KEYUP;
+        input.push_back(stroke);
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 bool StartUnixCommand(const std::wstring& commandLine)
 {
     std::wstring shellLine = L"/bin/sh -c \"" + commandLine + L"\"";

@@ -85,6 +85,10 @@ std::vector<uint32_t> ReadScreenPixels(const RECT& rect);
 // longer on a busy machine. False when `boundMs` ran out first.
 bool WaitForScreenColour(const RECT& rect, uint32_t colour, DWORD boundMs = 10000);
 
+// Presses the keys through the system's input in their order and lets them
+// go in the reverse one: a chord such as Alt+F4.
+void PressChord(const std::vector<WORD>& keys);
+
 // Starts `commandLine` with the Unix shell. Wine gives back no process to
 // wait for: the caller waits for what the command does.
 bool StartUnixCommand(const std::wstring& commandLine);
