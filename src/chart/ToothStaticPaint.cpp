@@ -83,7 +83,10 @@ void CToothStatic::DrawBackground(const RECT& client)
         return;
     }
     if (!EqualRect(&client, &lastClientRect)) {
+        // The tips' rectangles follow the boxes to the chart's new size.
+        RemoveToothTips();
         UpdateLayout(&client);
+        AddToothTips();
     }
     Gdiplus::Image* source = showSharpened && sharpenedImage ? sharpenedImage.get() : image.get();
     HBITMAP picture = StretchedImage(source);

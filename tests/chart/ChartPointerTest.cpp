@@ -156,6 +156,26 @@ TEST_F(ChartPointerTest, EveryToothUpToSixtyHasItsToolAndTipAndSixtyOneHasNone)
     }
 }
 
+TEST_F(ChartPointerTest, TheTipsFollowTheBoxesWhenTheChartIsResized)
+{
+    Place(11, FINDING_CAVITY, {50, 50, 150, 150});
+    chart.AddToothTips();
+    // The main window lays the chart out again whenever its own client area
+    // changes; the chart takes the new size at its next paint.
+    SetWindowPos(chart.GetSafeHwnd(), nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(chart.GetSafeHwnd(), nullptr, TRUE);
+    UpdateWindow(chart.GetSafeHwnd());
+    const RECT expected{25, 25, 75, 75};
+    ASSERT_TRUE(EqualRect(&chart.displayedTeeth[ToothKey(0, 11)].screenBox, &expected));
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = chart.GetSafeHwnd();
+    tool.uId = 11 + TIP_TOOTH_OFFSET;
+    ASSERT_TRUE(SendMessageW(chart.toolTipCtrl.GetSafeHwnd(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_TRUE(EqualRect(&tool.rect, &expected));
+    EXPECT_EQ(chart.toolTipCtrl.GetToolCount(), 1);
+}
+
 // Set while a findings menu showed; the menu is closed at once.
 bool g_menuShowed = false;
 
