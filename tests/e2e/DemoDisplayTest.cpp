@@ -235,7 +235,7 @@ protected:
         server.SetScenario(demo);
         ASSERT_TRUE(server.Start(ANALYSIS_SERVER_PORT));
         SetCursorPos(0, 0);
-        SetCurrentDirectoryW(testutil::ProgramFolder().c_str());
+        SetCurrentDirectoryW(testutil::ProgramWorkFolder().c_str());
         ASSERT_TRUE(g_systemSetting.Load());
         g_systemSetting.captureBar = true;
         g_systemSetting.dirty = true;

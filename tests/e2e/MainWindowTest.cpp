@@ -135,7 +135,7 @@ protected:
         ASSERT_TRUE(server.Start(ANALYSIS_SERVER_PORT));
         // The pointer over a tooth would draw it in the hover colour.
         SetCursorPos(0, 0);
-        SetCurrentDirectoryW(testutil::ProgramFolder().c_str());
+        SetCurrentDirectoryW(testutil::ProgramWorkFolder().c_str());
         ASSERT_TRUE(g_systemSetting.Load());
     }
 

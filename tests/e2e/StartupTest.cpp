@@ -98,11 +98,11 @@ TEST(Startup, ARelativePathIsHandedOverAsAFullPath)
     HeldMutex running(kMainMutex);
     StandInMainWindow window;
 
-    // The program runs in its own folder; the running instance may not.
+    // The program runs in its working folder; the running instance may not.
     const testutil::ProgramRun run = testutil::RunProgram(L"/file \"scans\\x ray.jpg\"");
     ASSERT_TRUE(run.ended);
     ASSERT_EQ(g_received.size(), 1u);
-    const std::wstring path = testutil::ProgramFolder() + L"\\scans\\x ray.jpg";
+    const std::wstring path = testutil::ProgramWorkFolder() + L"\\scans\\x ray.jpg";
     const std::string expected(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * sizeof(wchar_t));
     EXPECT_EQ(g_received[0].bytes, expected);
 }

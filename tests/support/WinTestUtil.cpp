@@ -345,17 +345,30 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
     CloseHandle(file);
 }
 
-std::wstring ProgramFolder()
+namespace {
+
+std::wstring WindowsFolder(std::wstring folder)
 {
-    // The test programs lie in folders below the build folder, which holds
-    // Quillmere.exe; the build names that folder for us.
-    std::wstring folder = QUILL_BUILD_FOLDER_W;
     for (auto& c : folder) {
         if (c == L'/') {
             c = L'\\';
         }
     }
     return L"Z:" + folder;
+}
+
+} // namespace
+
+std::wstring ProgramFolder()
+{
+    // The test programs lie in folders below the build folder, which holds
+    // Quillmere.exe; the build names that folder for us.
+    return WindowsFolder(QUILL_BUILD_FOLDER_W);
+}
+
+std::wstring ProgramWorkFolder()
+{
+    return WindowsFolder(QUILL_PROGRAM_WORK_FOLDER_W);
 }
 
 std::wstring ProgramPath()
@@ -441,7 +454,7 @@ ProgramRun RunProgram(const std::wstring& arguments, DWORD boundMs)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     ProgramRun run;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramFolder().c_str(),
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramWorkFolder().c_str(),
                         &startup, &process)) {
         return run;
     }
@@ -475,7 +488,7 @@ ProgramProcess::ProgramProcess(const std::wstring& arguments)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramFolder().c_str(),
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramWorkFolder().c_str(),
                        &startup, &info)) {
         CloseHandle(info.hThread);
         process = info.hProcess;

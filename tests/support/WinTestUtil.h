@@ -115,6 +115,10 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 // The folder of the build's Quillmere.exe, where its run-time data lies.
 std::wstring ProgramFolder();
 std::wstring ProgramPath();
+// The working folder the tests start Quillmere.exe in: the shipped "Record",
+// "Health" and first-run "Setting.ini", whatever a developer saved from the
+// program into its own folder.
+std::wstring ProgramWorkFolder();
 
 struct ProgramRun {
     bool ended = false;
