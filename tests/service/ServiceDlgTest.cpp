@@ -83,7 +83,7 @@ TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTh
     ASSERT_TRUE(WriteTestJpeg(folder.File(L"scan.jpg"), 2));
     // Tests of other programs write temporary files beside ours meanwhile.
     testutil::ScratchFolder temp;
-    const TempFolderOverride ownTemp(temp.Path());
+    const testutil::TempFolderOverride ownTemp(temp.Path());
     const std::vector<std::wstring> before = TempJpegs();
     CServiceDlg dialog;
     std::unique_ptr<HeldConnection> idle;

@@ -56,7 +56,7 @@ protected:
     void SetUp() override
     {
         // Tests of other programs write temporary files beside ours meanwhile.
-        ownTemp = std::make_unique<TempFolderOverride>(tempFolder.Path());
+        ownTemp = std::make_unique<testutil::TempFolderOverride>(tempFolder.Path());
         ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
         ASSERT_TRUE(WriteTestJpeg(image.File(L"scan.jpg"), 1));
         imagePath = Narrow(image.File(L"scan.jpg"));
@@ -99,7 +99,7 @@ protected:
     }
 
     testutil::ScratchFolder tempFolder;
-    std::unique_ptr<TempFolderOverride> ownTemp;
+    std::unique_ptr<testutil::TempFolderOverride> ownTemp;
     testutil::ScratchFolder image;
     std::string imagePath;
     FakeAnalysisServer fake;
@@ -439,7 +439,7 @@ TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMust
     const std::wstring folder = temp.File(L"\u81e8\u6642 \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     {
-        const TempFolderOverride override(folder);
+        const testutil::TempFolderOverride override(folder);
         StartService();
     }
     const std::string guid36 = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";

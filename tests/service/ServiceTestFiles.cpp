@@ -104,30 +104,6 @@ std::vector<std::wstring> TempJpegs()
     return found;
 }
 
-namespace {
-
-std::wstring EnvironmentValue(const wchar_t* name)
-{
-    wchar_t value[MAX_PATH * 2] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
-    return length > 0 && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
-}
-
-} // namespace
-
-TempFolderOverride::TempFolderOverride(const std::wstring& folder)
-    : savedTemp(EnvironmentValue(L"TEMP")), savedTmp(EnvironmentValue(L"TMP"))
-{
-    SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    SetEnvironmentVariableW(L"TMP", folder.c_str());
-}
-
-TempFolderOverride::~TempFolderOverride()
-{
-    SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
-    SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
-}
-
 SettingsFileOverride::SettingsFileOverride(const std::string& contents)
 {
     wchar_t appData[MAX_PATH];

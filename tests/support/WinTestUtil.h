@@ -52,6 +52,20 @@ private:
     std::wstring path;
 };
 
+// The user's temporary folder (TEMP and TMP) for this process and the
+// programs it starts meanwhile, put back afterwards.
+class TempFolderOverride {
+public:
+    explicit TempFolderOverride(const std::wstring& folder);
+    TempFolderOverride(const TempFolderOverride&) = delete;
+    TempFolderOverride& operator=(const TempFolderOverride&) = delete;
+    ~TempFolderOverride();
+
+private:
+    std::wstring savedTemp;
+    std::wstring savedTmp;
+};
+
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // The names of the files and folders in `folder`, "." and ".." left out.
