@@ -152,62 +152,42 @@ TEST_F(TempFileJournalTest, NamesACopyBeforeItIsMadeAndForgetsItOnceItIsGone)
 
 TEST_F(TempFileJournalTest, TheNextStartDeletesTheLeftoversItNamesAndTouchesNothingElse)
 {
-    const struct {
-        const char* name;
-        // The temporary folder's own name.
-        std::wstring temp;
-    } cases[] = {
-        {"plain", L"plain"},
-        {"Chinese", L"\u81e8\u6642 \u738b\u5c0f\u660e"},
-    };
-    for (const auto& c : cases) {
-        UseFolder(c.temp);
-        // The run that was killed: two copies left, one deleted in time,
-        // one named but never made.
-        const std::wstring left = Copy();
-        const std::wstring cutShort = Copy();
-        const std::wstring deleted = Copy();
-        const std::wstring neverMade = Copy(false);
-        for (const std::wstring& copy : {left, cutShort, deleted, neverMade}) {
-            AddTempFile(copy.c_str());
-        }
-        DeleteTempCopy(deleted);
-        testutil::WriteBytes(cutShort, "");
-        // Not this mode's: a copy of the other mode's running instance, a
-        // copy named by no journal, the user's file, and a file elsewhere
-        // that a damaged journal names.
-        const std::wstring otherModes = Copy();
-        CTempFileJournal otherMode;
-        ASSERT_TRUE(otherMode.Open(OTHER_MODE));
-        ASSERT_TRUE(otherMode.Record(otherModes));
-        const std::wstring unnamed = Copy();
-        const std::wstring users = folder + L"\u5831\u544a.jpg";
-        testutil::WriteBytes(users, "the user's");
-        const std::wstring elsewhere = scratch.File(L"00112233-4455-6677-8899-AABBCCDDEEFF.jpg");
-        testutil::WriteBytes(elsewhere, "elsewhere");
-        const HANDLE journal =
-            CreateFileW((folder + NAME).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(journal, INVALID_HANDLE_VALUE) << c.name;
-        for (const std::wstring& path : {users, elsewhere}) {
-            const std::string line = JournalLine(JOURNAL_RECORD, path);
-            DWORD written = 0;
-            WriteFile(journal, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        }
-        CloseHandle(journal);
-        g_tempFiles.clear();
-
-        CTempFileJournal next;
-        ASSERT_TRUE(next.Open(NAME)) << c.name;
-        EXPECT_TRUE(next.Sweep()) << c.name;
-        EXPECT_FALSE(testutil::FileExists(left)) << c.name;
-        EXPECT_FALSE(testutil::FileExists(cutShort)) << c.name;
-        EXPECT_FALSE(testutil::FileExists(folder + NAME)) << c.name;
-        EXPECT_TRUE(testutil::FileExists(otherModes)) << c.name;
-        EXPECT_EQ(Named(OTHER_MODE), std::vector<std::wstring>{otherModes}) << c.name;
-        EXPECT_TRUE(testutil::FileExists(unnamed)) << c.name;
-        EXPECT_TRUE(testutil::FileExists(users)) << c.name;
-        EXPECT_TRUE(testutil::FileExists(elsewhere)) << c.name;
+    UseFolder(L"\u81e8\u6642 \u738b\u5c0f\u660e");
+    // The run that was killed: two copies left (one cut short), one deleted
+    // in time, one named but never made.
+    const std::wstring left = Copy();
+    const std::wstring cutShort = Copy();
+    const std::wstring deleted = Copy();
+    const std::wstring neverMade = Copy(false);
+    for (const std::wstring& copy : {left, cutShort, deleted, neverMade}) {
+        AddTempFile(copy.c_str());
     }
+    DeleteTempCopy(deleted);
+    testutil::WriteBytes(cutShort, "");
+    g_tempFiles.clear();
+    // Not this mode's: a copy of the other mode's running instance, a copy
+    // that no journal names, and the user's file, which a damaged journal names.
+    const std::wstring otherModes = Copy();
+    CTempFileJournal otherMode;
+    ASSERT_TRUE(otherMode.Open(OTHER_MODE));
+    ASSERT_TRUE(otherMode.Record(otherModes));
+    const std::wstring unnamed = Copy();
+    const std::wstring users = folder + L"\u5831\u544a.jpg";
+    testutil::WriteBytes(users, "the user's");
+    CTempFileJournal damaged;
+    ASSERT_TRUE(damaged.Open(NAME));
+    ASSERT_TRUE(damaged.Record(users));
+
+    CTempFileJournal next;
+    ASSERT_TRUE(next.Open(NAME));
+    EXPECT_TRUE(next.Sweep());
+    EXPECT_FALSE(testutil::FileExists(left));
+    EXPECT_FALSE(testutil::FileExists(cutShort));
+    EXPECT_FALSE(testutil::FileExists(folder + NAME));
+    EXPECT_EQ(Named(OTHER_MODE), std::vector<std::wstring>{otherModes});
+    EXPECT_EQ(testutil::EntriesIn(folder),
+              (std::set<std::wstring>{otherModes.substr(folder.size()), OTHER_MODE, unnamed.substr(folder.size()),
+                                      L"\u5831\u544a.jpg"}));
 }
 
 TEST_F(TempFileJournalTest, AJournalThatCannotBeReadOrWrittenLeavesTheCopiesToTheList)
