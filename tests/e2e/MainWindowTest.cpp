@@ -496,18 +496,6 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     EXPECT_TRUE(g_systemSetting.Save());
 }
 
-// The ".jpg" files in `folder`.
-std::vector<std::wstring> JpegsIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> found;
-    for (const std::wstring& name : testutil::EntriesIn(folder)) {
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0) {
-            found.push_back(folder + L"\\" + name);
-        }
-    }
-    return found;
-}
-
 TEST_F(MainWindowEndToEnd, NoCopyOfThePatientOnScreenOutlivesALogoffOrAKilledRunOnceTheNextRunHasStarted)
 {
     testutil::ScratchFolder temp;
@@ -528,11 +516,11 @@ TEST_F(MainWindowEndToEnd, NoCopyOfThePatientOnScreenOutlivesALogoffOrAKilledRun
         ASSERT_TRUE(testutil::PumpUntil(
             [&] {
                 window = FindWindowW(kMainClass, nullptr);
-                return window != nullptr && server.Requests().size() > requests && JpegsIn(temp.Path()).size() == 1;
+                return window != nullptr && server.Requests().size() > requests && testutil::TempJpegs().size() == 1;
             },
             kBoundMs))
             << c.name;
-        const std::wstring copy = JpegsIn(temp.Path()).front();
+        const std::wstring copy = testutil::TempJpegs().front();
         if (c.logoff) {
             DWORD_PTR answer = 0;
             SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kBoundMs, &answer);

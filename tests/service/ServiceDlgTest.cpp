@@ -105,7 +105,7 @@ TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTh
     // Tests of other programs write temporary files beside ours meanwhile.
     testutil::ScratchFolder temp;
     const testutil::TempFolderOverride ownTemp(temp.Path());
-    const std::vector<std::wstring> before = TempJpegs();
+    const std::vector<std::wstring> before = testutil::TempJpegs();
     CServiceDlg dialog;
     std::unique_ptr<HeldConnection> idle;
     const DialogRun run = RunDialog(dialog, [&](HWND window) {
@@ -122,7 +122,7 @@ TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTh
     std::string answer;
     EXPECT_TRUE(idle->ClosedByService(kWorkerEndBoundMs, &answer));
     EXPECT_EQ(answer, "") << "a copy was made after the worker was given up";
-    EXPECT_EQ(TempJpegs(), before);
+    EXPECT_EQ(testutil::TempJpegs(), before);
     // Then the worker takes the stop request that waited behind the client,
     // and ends without touching the dialog's window.
     EXPECT_TRUE(WaitForWorkerEnd(dialog));

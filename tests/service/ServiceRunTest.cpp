@@ -128,7 +128,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         return [findings](const std::string& guid) { return ResultReply(guid, findings); };
     };
     const std::string path = imagePath;
-    const std::vector<std::wstring> copiesBefore = TempJpegs();
+    const std::vector<std::wstring> copiesBefore = testutil::TempJpegs();
     const RequestCase cases[] = {
         {"PTL2 frame", [] { return std::string("PTL2;14;NEW;8;D:\\a.jpg"); }, {}, false, none},
         {"lower-case new", [&] { return NewRequest("new", path); }, {}, false, none},
@@ -206,7 +206,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         EXPECT_TRUE(answer.closed) << c.name;
         EXPECT_EQ(RecordedCount() > before, c.reachesServer) << c.name;
         EXPECT_EQ(answer.bytes, c.reply(LastRecordedGuid())) << c.name;
-        EXPECT_EQ(TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
+        EXPECT_EQ(testutil::TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
     }
     // The update's findings by code went to the server as findings by tooth.
     bool forwarded = false;
@@ -218,7 +218,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
 
 TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCopyGoesAtOnce)
 {
-    const std::vector<std::wstring> before = TempJpegs();
+    const std::vector<std::wstring> before = testutil::TempJpegs();
 
     fake.SetScenario(AcceptWith("11,b\n"));
     const ServiceAnswer smart = AskService(NewRequest("NEWSMART", imagePath));
@@ -226,7 +226,7 @@ TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCo
     EXPECT_EQ(smart.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
     EXPECT_EQ(smartUpload.keys, (std::vector<std::string>{KEY_GUID, KEY_MACADDRESS, KEY_JPG, KEY_SJPG, KEY_SNEWPANO}));
     EXPECT_EQ(FieldValue(smartUpload.bytes, KEY_JPG), testutil::ReadBytes(image.File(L"scan.jpg")));
-    EXPECT_EQ(TempJpegs(), before) << "NEWSMART's copy stays behind";
+    EXPECT_EQ(testutil::TempJpegs(), before) << "NEWSMART's copy stays behind";
 
     const ServiceAnswer sharp = AskService(NewRequest("NEWSHARP", imagePath));
     const FakeRequest sharpUpload = fake.Requests().back();
@@ -337,7 +337,7 @@ constexpr double kLoadMarginSeconds = 0.75;
 // A copy in the temporary folder other than `known`, or "" when none is.
 std::wstring NewTempJpeg(const std::vector<std::wstring>& known)
 {
-    for (const std::wstring& path : TempJpegs()) {
+    for (const std::wstring& path : testutil::TempJpegs()) {
         if (std::find(known.begin(), known.end(), path) == known.end()) {
             return path;
         }
@@ -396,7 +396,7 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         {"killed while a copy is being made", WorkerBusy::MakingACopy, "", Ending::Killed, 0, 0},
     };
     for (const EndingCase& c : cases) {
-        const std::vector<std::wstring> before = TempJpegs();
+        const std::vector<std::wstring> before = testutil::TempJpegs();
         const std::wstring registered = MakeSharpenedCopy();
         ASSERT_TRUE(testutil::FileExists(registered)) << c.name;
 
@@ -406,7 +406,7 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         std::unique_ptr<NeverDeliveredFile> nothing;
         std::thread uploader;
         bool busy = true;
-        const std::vector<std::wstring> known = TempJpegs();
+        const std::vector<std::wstring> known = testutil::TempJpegs();
         // The copy the worker holds open: uploading it, or writing it.
         std::wstring inFlight;
         if (c.busy == WorkerBusy::WithAnIdleClient) {
@@ -484,7 +484,7 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         }
         // A second start takes the single instance and listens.
         StartService();
-        EXPECT_EQ(TempJpegs(), before) << c.name << ": a copy stayed behind";
+        EXPECT_EQ(testutil::TempJpegs(), before) << c.name << ": a copy stayed behind";
         EXPECT_TRUE(testutil::EntriesIn(tempFolder.Path()).empty()) << c.name << ": the temporary folder is not empty";
     }
 }

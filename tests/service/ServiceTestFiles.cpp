@@ -91,19 +91,6 @@ FakeScenario Refuse()
     return scenario;
 }
 
-std::vector<std::wstring> TempJpegs()
-{
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::vector<std::wstring> found;
-    for (const std::wstring& name : testutil::EntriesIn(temp)) {
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0) {
-            found.push_back(std::wstring(temp) + name);
-        }
-    }
-    return found;
-}
-
 SettingsFileOverride::SettingsFileOverride(const std::string& contents)
 {
     wchar_t appData[MAX_PATH];

@@ -41,9 +41,6 @@ std::string FrameValue(const std::string& frame);
 FakeScenario AcceptWith(const std::string& findingsByTooth);
 FakeScenario Refuse();
 
-// The ".jpg" files in the user's temporary folder.
-std::vector<std::wstring> TempJpegs();
-
 // The user's settings file, replaced for a test and put back afterwards.
 class SettingsFileOverride {
 public:

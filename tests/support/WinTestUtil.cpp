@@ -84,6 +84,19 @@ TempFolderOverride::~TempFolderOverride()
     SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
 }
 
+std::vector<std::wstring> TempJpegs()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : EntriesIn(temp)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0) {
+            found.push_back(std::wstring(temp) + name);
+        }
+    }
+    return found;
+}
+
 void RemoveTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW entry;

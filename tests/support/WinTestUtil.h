@@ -66,6 +66,9 @@ private:
     std::wstring savedTmp;
 };
 
+// The ".jpg" files in the user's temporary folder.
+std::vector<std::wstring> TempJpegs();
+
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // The names of the files and folders in `folder`, "." and ".." left out.
