@@ -51,7 +51,8 @@ bool ReadJournal(const std::wstring& path, std::string* text)
 
 bool IsGone(const std::wstring& path)
 {
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
 }
 
 } // namespace
@@ -130,16 +131,17 @@ bool CTempFileJournal::Append(const std::string& line)
 bool CTempFileJournal::Rewrite()
 {
     appendedLines = 0;
+    // Written beside it and moved over it, so that a run killed meanwhile
+    // leaves the old journal or the new one, never half of one.
+    const std::wstring fresh = path + REWRITE_SUFFIX;
     if (live.empty()) {
+        DeleteFileW(fresh.c_str());
         return DeleteFileW(path.c_str()) || IsGone(path);
     }
     std::string text;
     for (const std::wstring& copy : live) {
         text += JournalLine(JOURNAL_RECORD, copy);
     }
-    // Written beside it and moved over it, so that a run killed meanwhile
-    // leaves the old journal or the new one, never half of one.
-    const std::wstring fresh = path + REWRITE_SUFFIX;
     {
         const UniqueHandle file = Opened(
             CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

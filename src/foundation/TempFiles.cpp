@@ -41,7 +41,8 @@ void DeleteTempFiles()
 
 bool DeleteTempCopy(const std::wstring& path)
 {
-    const bool gone = DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    const bool gone =
+        DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
     if (gone) {
         g_tempFileJournal.Strike(path);
     }

@@ -217,8 +217,9 @@ bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
             namesCopy = false;
         }
     }
-    // A copy that no reply names is never asked for: it goes at once.
+    // NEWSMART's copy goes as its handle closes; the list forgets it below.
     heldCopy.Reset();
+    // A copy that no reply names is never asked for: it goes at once.
     if (!sharpWide.empty() && !namesCopy) {
         tempFiles->Delete(sharpWide);
     }

@@ -482,7 +482,10 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
                 EXPECT_EQ(program->ExitCode(), 0u) << c.name;
             }
         }
-        // A second start takes the single instance and listens.
+        // A second start takes the single instance and listens, once the
+        // process ended from outside has let go of the port: the system
+        // closes its sockets a moment after it counts as ended.
+        ASSERT_TRUE(WaitForServicePortClosed(kEndBoundMs)) << c.name;
         StartService();
         EXPECT_EQ(testutil::TempJpegs(), before) << c.name << ": a copy stayed behind";
         EXPECT_TRUE(testutil::EntriesIn(tempFolder.Path()).empty()) << c.name << ": the temporary folder is not empty";
