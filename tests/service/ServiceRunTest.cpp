@@ -481,6 +481,11 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
             if (c.ending == Ending::Posted) {
                 EXPECT_EQ(program->ExitCode(), 0u) << c.name;
             }
+            // Before a next start could sweep them: a copy still open when
+            // the process ended goes as the system closes its handles.
+            EXPECT_TRUE(
+                testutil::PumpUntil([&] { return testutil::EntriesIn(tempFolder.Path()).empty(); }, kEndBoundMs))
+                << c.name << ": the stop left something in the temporary folder";
         }
         // A second start takes the single instance and listens, once the
         // process ended from outside has let go of the port: the system
