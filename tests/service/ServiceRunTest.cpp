@@ -372,6 +372,7 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
             Sleep(10);
         }
     };
+    unread.closeAfterFirstBytes = true;
     const EndingCase cases[] = {
         {"close, idle", WorkerBusy::No, "", Ending::Posted, WM_CLOSE, 0},
         {"Enter, idle", WorkerBusy::No, "", Ending::Posted, WM_KEYDOWN, VK_RETURN},
