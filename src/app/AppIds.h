@@ -8,6 +8,11 @@
 constexpr wchar_t kMainInstanceMutex[] = L"92f19ad2-7089-4042-8b48-b55384fd39d6";
 constexpr wchar_t kServiceInstanceMutex[] = L"5104BA0B-A231-4510-BB02-9169721B7B75";
 
+// The journals of the temporary copies of the main and the service mode, in
+// the user's temporary folder.
+constexpr wchar_t kMainJournalName[] = L"Quillmere main copies.journal";
+constexpr wchar_t kServiceJournalName[] = L"Quillmere service copies.journal";
+
 // The main dialog's window class, named by its template; a later start finds
 // the running main window by it.
 constexpr wchar_t kMainDialogClass[] = L"TARNWICKDLG_CLASS";

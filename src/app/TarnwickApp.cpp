@@ -5,6 +5,7 @@
 #include "app/TarnwickDlg.h"
 #include "capture/ProgressDlg.h"
 #include "foundation/SystemSetting.h"
+#include "foundation/TempFileJournal.h"
 #include "res/resource.h"
 #include "service/ServiceDlg.h"
 #include "ui/ResString.h"
@@ -61,9 +62,19 @@ void CTarnwickApp::SaveSettings()
     }
 }
 
+void CTarnwickApp::TakeOverTempFileJournal(const wchar_t* name)
+{
+    // A journal that cannot be read or written leaves the run as it was
+    // without one; the journal reports the failure itself.
+    if (g_tempFileJournal.Open(name)) {
+        g_tempFileJournal.Sweep();
+    }
+}
+
 void CTarnwickApp::RunServiceMode()
 {
     if (CreateInstanceMutex(kServiceInstanceMutex)) {
+        TakeOverTempFileJournal(kServiceJournalName);
         CServiceDlg dialog;
         mainWnd = &dialog;
         dialog.DoModal();
@@ -98,6 +109,7 @@ void CTarnwickApp::RunMainMode(const std::wstring* filePath)
         ActivateRunningInstance(filePath != nullptr ? *filePath : std::wstring());
         return;
     }
+    TakeOverTempFileJournal(kMainJournalName);
     if (RegisterDialogClass()) {
         CTarnwickDlg dialog;
         mainWnd = &dialog;

@@ -25,6 +25,10 @@ private:
     void RunServiceMode();
     void RunSharpenMode(const std::wstring& sourceFolder, const std::wstring& targetFolder);
     void RunMainMode(const std::wstring* filePath);
+    // For the start that holds its mode's single instance: deletes what a
+    // run that ended without its own stop left in the temporary folder, and
+    // names this run's copies from now on.
+    static void TakeOverTempFileJournal(const wchar_t* name);
     // Writes the settings back; a failed write is shown to the user.
     static void SaveSettings();
 

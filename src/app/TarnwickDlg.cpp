@@ -201,6 +201,9 @@ LRESULT CTarnwickDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         OnClose();
         return Default();
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return 0;
     case WM_COPYDATA:
         OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         return Default();
@@ -639,6 +642,16 @@ void CTarnwickDlg::OnTimer(UINT_PTR timerId)
 void CTarnwickDlg::OnClose()
 {
     StopOpenFileTimer();
+}
+
+// Ends the window now, as the close ends it later: the chart lets go of the
+// patient's picture and deletes its copies before the process is ended.
+void CTarnwickDlg::OnEndSession(bool ending)
+{
+    if (ending) {
+        OnClose();
+        DestroyWindow(hwnd);
+    }
 }
 
 BOOL CTarnwickDlg::OnCopyData(HWND, const COPYDATASTRUCT* data)

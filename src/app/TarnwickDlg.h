@@ -94,6 +94,8 @@ private:
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     void OnClose();
+    // The session ends: the process is ended once this returns.
+    void OnEndSession(bool ending);
     BOOL OnCopyData(HWND sender, const COPYDATASTRUCT* data);
     LRESULT OnPostInit();
 

@@ -273,11 +273,12 @@ void CToolbarDlg::OnBnClickedViewResult()
     if (CoCreateGuid(&guid) != S_OK || !MakeTempFilePath(&guid, FINDINGS_EXTENSION, path)) {
         return;
     }
+    AddTempFile(path);
     // By its wide name: the temporary folder lies under the user's name,
     // which the ANSI code page may not spell.
     if (!WriteUtf8File(path, findingsText)) {
+        ForgetTempFile(path);
         return;
     }
-    AddTempFile(path);
     ShellOpen(path);
 }

@@ -316,11 +316,13 @@ void CToothStatic::CaptureAndOpen()
     if (FAILED(CoCreateGuid(&guid)) || !MakeTempFilePath(&guid, TEMP_JPEG_EXTENSION, path)) {
         return;
     }
+    // Registered before the capture is saved, so that a half-written file goes too.
+    AddTempFile(path);
     CSCatpure capture;
     if (!capture.CaptureRectToFile(&g_systemSetting.captureRect, path)) {
+        ForgetTempFile(path);
         return;
     }
-    AddTempFile(path);
     if (listener != nullptr) {
         listener->OnOpenImage(path);
     }

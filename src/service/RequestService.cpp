@@ -172,7 +172,12 @@ bool CRequestService::HandleRequest(SOCKET* client, const SServiceRequest& req)
 bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
 {
     std::wstring sharpWide;
-    if (req.command != COMMAND_NEW && !MakeSharpenedCopy(req.imagePath, &sharpWide)) {
+    // NEWSMART's copy is never named to a client: it is held open through
+    // its upload and goes with its handle, even when the process is killed.
+    UniqueHandle heldCopy;
+    const CopyLifetime lifetime =
+        req.command == COMMAND_NEWSMART ? CopyLifetime::WhileOpen : CopyLifetime::UntilDeleted;
+    if (req.command != COMMAND_NEW && !MakeSharpenedCopy(req.imagePath, lifetime, &sharpWide, &heldCopy)) {
         return true;
     }
     bool analysed = false;
@@ -213,6 +218,8 @@ bool CRequestService::HandleAnalysis(SOCKET* client, const SServiceRequest& req)
             namesCopy = false;
         }
     }
+    // NEWSMART's copy goes as its handle closes; the list forgets it below.
+    heldCopy.Reset();
     // A copy that no reply names is never asked for: it goes at once.
     if (!sharpWide.empty() && !namesCopy) {
         tempFiles->Delete(sharpWide);
@@ -241,7 +248,8 @@ bool CRequestService::HandleUpdate(SOCKET* client, const SServiceRequest& req)
     return SendReply(client, frame.get(), frameLen);
 }
 
-bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath)
+bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, CopyLifetime lifetime, std::wstring* widePath,
+                                        UniqueHandle* held)
 {
     GUID guid;
     wchar_t path[TEMP_PATH_CAPACITY];
@@ -251,15 +259,17 @@ bool CRequestService::MakeSharpenedCopy(const std::string& imagePath, std::wstri
     // The copy is a patient's picture: it is registered before a byte of it
     // is written, so a dialog that gives the worker up at any moment deletes
     // it, whole or cut short.
-    UniqueHandle copy = tempFiles->Create(path);
+    UniqueHandle copy = tempFiles->Create(path, lifetime);
     if (!copy) {
         return false;
     }
-    const bool made = SharpenImageToFile(imagePath, copy.Get());
-    copy.Reset();
-    if (!made) {
+    if (!SharpenImageToFile(imagePath, copy.Get())) {
+        copy.Reset();
         tempFiles->Delete(path);
         return false;
+    }
+    if (lifetime == CopyLifetime::WhileOpen) {
+        *held = std::move(copy);
     }
     *widePath = path;
     return true;

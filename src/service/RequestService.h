@@ -6,11 +6,12 @@
 
 #include "foundation/Portable.h"
 #include "service/ServiceRequest.h"
+#include "service/TempFileList.h"
+#include "ui/Handles.h"
 
 #include <cstdint>
 #include <string>
 
-class CTempFileList;
 class CToothDetect;
 
 enum ServiceState : int32_t {
@@ -59,8 +60,10 @@ private:
     bool HandleAnalysis(SOCKET* client, const SServiceRequest& req);
     bool HandleUpdate(SOCKET* client, const SServiceRequest& req);
     // A new temporary JPEG holding the sharpened request image, registered
-    // for deletion.
-    bool MakeSharpenedCopy(const std::string& imagePath, std::wstring* widePath);
+    // for deletion. A copy that lives while it is open comes with its handle
+    // in `held`; any other is closed, ready for readers.
+    bool MakeSharpenedCopy(const std::string& imagePath, CopyLifetime lifetime, std::wstring* widePath,
+                           UniqueHandle* held);
     // A new GUID, the machine id and a client for the analysis server; false
     // when either cannot be had.
     bool PrepareAnalysis(std::string* guid, std::string* mac, CToothDetect* detect);

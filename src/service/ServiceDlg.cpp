@@ -57,6 +57,9 @@ LRESULT CServiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         OnDestroy();
         return Default();
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return 0;
     default:
         return CDialogEx::WindowProc(message, wParam, lParam);
     }
@@ -64,13 +67,26 @@ LRESULT CServiceDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 // Every ending of the dialog comes here: the close, a stop request from a
 // client, Enter or Esc (the dialog takes the activation when another window
-// closes, so a stray key may end it), a window destroyed from outside. Each
-// stops the worker the same way, so that no patient's copy outlives the
-// service.
+// closes, so a stray key may end it), a window destroyed from outside, the
+// end of the session. Each stops the worker the same way, so that no
+// patient's copy outlives the service.
 void CServiceDlg::OnDestroy()
 {
     shared->dialog = nullptr;
     StopWorker();
+    // A WM_DESTROY that another program posted leaves the window in place:
+    // the dialog ends as a close ends it, so that the process does not live
+    // on without listening, holding the single instance.
+    if (IsModalRunning()) {
+        EndDialog(IDCANCEL);
+    }
+}
+
+void CServiceDlg::OnEndSession(bool ending)
+{
+    if (ending) {
+        DestroyWindow(hwnd);
+    }
 }
 
 void CServiceDlg::StopWorker()

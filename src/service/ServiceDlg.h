@@ -23,6 +23,8 @@ protected:
 
 private:
     void OnDestroy();
+    // The session ends: the process is ended once this returns.
+    void OnEndSession(bool ending);
     // Asks the server to stop and waits for the worker within the stop
     // bound; a worker still held by a request then is given up, and the
     // copies it made are deleted.

@@ -32,6 +32,8 @@ public:
 
     // Ends the modal loop once the current message is handled.
     void EndDialog(INT_PTR result);
+    // The modal loop runs and nothing has asked it to end yet.
+    bool IsModalRunning() const { return runningModal && !ended; }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(hwnd, id); }
 

@@ -289,34 +289,6 @@ TEST_F(ToolbarTest, ViewResultDoesNothingBeforeACaptureAndThenOpensTheImageAndTh
               "11 \xE9\xBD\xB2\xE9\xBD\x92\r\n46 \xE6\xA0\xB9\xE5\xB0\x96\xE7\x97\x85\xE7\x81\xB6\r\n");
 }
 
-// Points the process's temporary folder (TMP, then TEMP) elsewhere for as
-// long as the object lives.
-class TemporaryFolderAt {
-public:
-    explicit TemporaryFolderAt(const std::wstring& folder)
-    {
-        for (int i = 0; i < 2; ++i) {
-            wchar_t value[MAX_PATH] = {};
-            had[i] = GetEnvironmentVariableW(NAMES[i], value, MAX_PATH) != 0;
-            saved[i] = value;
-            SetEnvironmentVariableW(NAMES[i], folder.c_str());
-        }
-    }
-    TemporaryFolderAt(const TemporaryFolderAt&) = delete;
-    TemporaryFolderAt& operator=(const TemporaryFolderAt&) = delete;
-    ~TemporaryFolderAt()
-    {
-        for (int i = 0; i < 2; ++i) {
-            SetEnvironmentVariableW(NAMES[i], had[i] ? saved[i].c_str() : nullptr);
-        }
-    }
-
-private:
-    static constexpr const wchar_t* NAMES[2] = {L"TMP", L"TEMP"};
-    bool had[2] = {};
-    std::wstring saved[2];
-};
-
 TEST_F(ToolbarTest, ViewResultWritesTheFindingsTextIntoATemporaryFolderThatNoAnsiCodePageSpells)
 {
     testutil::ShellRecorder shell;
@@ -329,7 +301,7 @@ TEST_F(ToolbarTest, ViewResultWritesTheFindingsTextIntoATemporaryFolderThatNoAns
     toolbar.capturedImagePath = temp + L"\\pano.jpg";
     toolbar.findingsText = L"牙位 11\r\n";
     {
-        const TemporaryFolderAt redirected(temp);
+        const testutil::TempFolderOverride redirected(temp);
         Click(toolbar, IDC_BTN_VIEW_RESULT);
     }
     ASSERT_EQ(shell.opened.size(), 2u);

@@ -5,6 +5,7 @@
 // the capture toolbar's button sends the stored region of the screen to the
 // server and the chart shows that picture with its boxes. The screen is read
 // back as the user would see it, and kept as a picture.
+#include "../capture/BitmapTestFiles.h"
 #include "FakeAnalysisServer.h"
 #include "WinTestUtil.h"
 
@@ -493,6 +494,60 @@ TEST_F(MainWindowEndToEnd, TheToolbarsCaptureButtonSendsTheStoredRegionToTheServ
     g_systemSetting.captureBar = savedCaptureBar;
     g_systemSetting.dirty = true;
     EXPECT_TRUE(g_systemSetting.Save());
+}
+
+TEST_F(MainWindowEndToEnd, NoCopyOfThePatientOnScreenOutlivesALogoffOrAKilledRunOnceTheNextRunHasStarted)
+{
+    testutil::ScratchFolder temp;
+    const testutil::TempFolderOverride ownTemp(temp.Path());
+    // A grey picture: the chart uploads a 24-bit copy of it, which stays
+    // while the patient is on the screen.
+    const std::wstring grey = folder.File(L"\u7070 pano.jpg");
+    ASSERT_TRUE(testimage::WriteImageFileAs(grey, testimage::OtherFormat::GreyJpeg, kImageWidth, kImageHeight));
+    const struct {
+        const char* name;
+        bool logoff;
+    } cases[] = {{"logoff", true}, {"killed, then started", false}};
+    for (const auto& c : cases) {
+        const size_t requests = server.Requests().size();
+        testutil::ProgramProcess running(L"/file \"" + grey + L"\"");
+        ASSERT_TRUE(running.Started()) << c.name;
+        HWND window = nullptr;
+        ASSERT_TRUE(testutil::PumpUntil(
+            [&] {
+                window = FindWindowW(kMainClass, nullptr);
+                return window != nullptr && server.Requests().size() > requests && testutil::TempJpegs().size() == 1;
+            },
+            kBoundMs))
+            << c.name;
+        const std::wstring copy = testutil::TempJpegs().front();
+        if (c.logoff) {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kBoundMs, &answer);
+            SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kBoundMs, &answer);
+            // The system ends the process as soon as the handler returns.
+            EXPECT_FALSE(testutil::FileExists(copy)) << c.name;
+            TerminateProcess(running.Handle(), 1);
+            ASSERT_TRUE(running.WaitForEnd(kBoundMs)) << c.name;
+        } else {
+            // A later start hands over to the running window and leaves its copy alone.
+            testutil::ProgramProcess handsOver(L"");
+            ASSERT_TRUE(handsOver.WaitForEnd(kBoundMs)) << c.name;
+            EXPECT_TRUE(testutil::FileExists(copy)) << c.name;
+            TerminateProcess(running.Handle(), 1);
+            ASSERT_TRUE(running.WaitForEnd(kBoundMs)) << c.name;
+            EXPECT_TRUE(testutil::FileExists(copy)) << c.name << ": the killed run left nothing to delete";
+            // The next run deletes it before its window is made.
+            testutil::ProgramProcess next(L"");
+            ASSERT_TRUE(
+                testutil::PumpUntil([&] { return (window = FindWindowW(kMainClass, nullptr)) != nullptr; }, kBoundMs))
+                << c.name;
+            EXPECT_FALSE(testutil::FileExists(copy)) << c.name;
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(next.WaitForEnd(kBoundMs)) << c.name;
+        }
+        EXPECT_TRUE(testutil::EntriesIn(temp.Path()).empty()) << c.name << ": the temporary folder is not empty";
+    }
 }
 
 } // namespace

@@ -458,6 +458,9 @@ bool FakeAnalysisServer::ReadRequest(SOCKET connection, size_t index, const Fake
         }
         if (first && scenario.onFirstBytes) {
             scenario.onFirstBytes();
+            if (scenario.closeAfterFirstBytes) {
+                return false;
+            }
         }
         first = false;
         const std::lock_guard<std::mutex> lock(mutex);

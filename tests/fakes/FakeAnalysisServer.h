@@ -44,6 +44,9 @@ struct FakeScenario {
     // Runs on the server's thread once the first bytes of the request are in,
     // before the rest is read: a test changes the client's world mid-request.
     std::function<void()> onFirstBytes;
+    // Hang up once `onFirstBytes` has run, reading no more: the client may
+    // have been ended from outside, its connection not yet closed.
+    bool closeAfterFirstBytes = false;
 };
 
 // Reads a scenario from text, one directive per line; blank lines and lines

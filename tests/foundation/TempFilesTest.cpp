@@ -1,10 +1,16 @@
 #include "foundation/TempFiles.h"
 
 #include "WinTestUtil.h"
+#include "foundation/TempFileJournal.h"
+#include "foundation/TempJournalText.h"
 
 #include <objbase.h>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +72,139 @@ TEST(TempFiles, DeletingPassesOverWhatCannotGoAndAlwaysEmptiesTheList)
 
     DeleteTempFiles();
     EXPECT_TRUE(g_tempFiles.empty());
+}
+
+// The journal of the temporary copies, in a temporary folder of the test's own.
+class TempFileJournalTest : public testing::Test {
+protected:
+    static constexpr wchar_t NAME[] = L"test copies.journal";
+    static constexpr wchar_t OTHER_MODE[] = L"other mode copies.journal";
+
+    void SetUp() override { UseFolder(L"temp"); }
+    void TearDown() override { g_tempFiles.clear(); }
+
+    void UseFolder(const std::wstring& name)
+    {
+        redirected.reset();
+        ASSERT_TRUE(CreateDirectoryW(scratch.File(name).c_str(), nullptr));
+        redirected = std::make_unique<testutil::TempFolderOverride>(scratch.File(name));
+        folder = scratch.File(name) + L"\\";
+        ASSERT_TRUE(g_tempFileJournal.Open(NAME));
+    }
+
+    // A new copy's path; the copy is made when `made`.
+    std::wstring Copy(bool made = true)
+    {
+        GUID guid = {};
+        EXPECT_EQ(CoCreateGuid(&guid), S_OK);
+        wchar_t path[TEMP_PATH_CAPACITY] = {};
+        EXPECT_TRUE(MakeTempFilePath(&guid, L".jpg", path));
+        if (made) {
+            testutil::WriteBytes(path, "patient");
+        }
+        return path;
+    }
+
+    std::vector<std::wstring> Named(const wchar_t* journal = NAME) const
+    {
+        return LiveJournalPaths(testutil::ReadBytes(folder + journal));
+    }
+
+    testutil::ScratchFolder scratch;
+    std::unique_ptr<testutil::TempFolderOverride> redirected;
+    std::wstring folder;
+};
+
+TEST_F(TempFileJournalTest, NamesACopyBeforeItIsMadeAndForgetsItOnceItIsGone)
+{
+    const std::wstring copy = Copy(false);
+    const std::wstring held = Copy();
+    AddTempFile(copy.c_str());
+    EXPECT_EQ(Named(), std::vector<std::wstring>{copy});
+    testutil::WriteBytes(copy, "patient");
+    AddTempFile(held.c_str());
+    EXPECT_EQ(Named(), (std::vector<std::wstring>{copy, held}));
+
+    // Held open without delete sharing, as a viewer may hold it.
+    HANDLE open = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    DeleteTempFiles();
+    EXPECT_FALSE(testutil::FileExists(copy));
+    EXPECT_EQ(Named(), std::vector<std::wstring>{held}) << "a copy still there must stay named";
+    CloseHandle(open);
+
+    // A copy whose making failed is forgotten with what it left.
+    const std::wstring failed = Copy(false);
+    AddTempFile(failed.c_str());
+    testutil::WriteBytes(failed, "half");
+    ForgetTempFile(failed.c_str());
+    EXPECT_TRUE(g_tempFiles.empty());
+    EXPECT_FALSE(testutil::FileExists(failed));
+    EXPECT_EQ(Named(), std::vector<std::wstring>{held});
+
+    // The next start deletes it; with nothing left named the journal goes.
+    CTempFileJournal next;
+    ASSERT_TRUE(next.Open(NAME));
+    EXPECT_TRUE(next.Sweep());
+    EXPECT_FALSE(testutil::FileExists(held));
+    EXPECT_TRUE(testutil::EntriesIn(folder).empty());
+}
+
+TEST_F(TempFileJournalTest, TheNextStartDeletesTheLeftoversItNamesAndTouchesNothingElse)
+{
+    UseFolder(L"\u81e8\u6642 \u738b\u5c0f\u660e");
+    // The run that was killed: two copies left (one cut short), one deleted
+    // in time, one named but never made.
+    const std::wstring left = Copy();
+    const std::wstring cutShort = Copy();
+    const std::wstring deleted = Copy();
+    const std::wstring neverMade = Copy(false);
+    for (const std::wstring& copy : {left, cutShort, deleted, neverMade}) {
+        AddTempFile(copy.c_str());
+    }
+    DeleteTempCopy(deleted);
+    testutil::WriteBytes(cutShort, "");
+    g_tempFiles.clear();
+    // Not this mode's: a copy of the other mode's running instance, a copy
+    // that no journal names, and the user's file, which a damaged journal names.
+    const std::wstring otherModes = Copy();
+    CTempFileJournal otherMode;
+    ASSERT_TRUE(otherMode.Open(OTHER_MODE));
+    ASSERT_TRUE(otherMode.Record(otherModes));
+    const std::wstring unnamed = Copy();
+    const std::wstring users = folder + L"\u5831\u544a.jpg";
+    testutil::WriteBytes(users, "the user's");
+    CTempFileJournal damaged;
+    ASSERT_TRUE(damaged.Open(NAME));
+    ASSERT_TRUE(damaged.Record(users));
+
+    CTempFileJournal next;
+    ASSERT_TRUE(next.Open(NAME));
+    EXPECT_TRUE(next.Sweep());
+    EXPECT_FALSE(testutil::FileExists(left));
+    EXPECT_FALSE(testutil::FileExists(cutShort));
+    EXPECT_FALSE(testutil::FileExists(folder + NAME));
+    EXPECT_EQ(Named(OTHER_MODE), std::vector<std::wstring>{otherModes});
+    EXPECT_EQ(testutil::EntriesIn(folder),
+              (std::set<std::wstring>{otherModes.substr(folder.size()), OTHER_MODE, unnamed.substr(folder.size()),
+                                      L"\u5831\u544a.jpg"}));
+}
+
+TEST_F(TempFileJournalTest, AJournalThatCannotBeReadOrWrittenLeavesTheCopiesToTheList)
+{
+    // A folder where the journal should be: it can be neither read nor written.
+    ASSERT_TRUE(CreateDirectoryW((folder + NAME).c_str(), nullptr));
+    CTempFileJournal blocked;
+    ASSERT_TRUE(blocked.Open(NAME));
+    EXPECT_FALSE(blocked.Sweep());
+    EXPECT_FALSE(blocked.Record(Copy(false)));
+
+    const std::wstring copy = Copy(false);
+    AddTempFile(copy.c_str());
+    testutil::WriteBytes(copy, "patient");
+    DeleteTempFiles();
+    EXPECT_FALSE(testutil::FileExists(copy));
+    EXPECT_EQ(testutil::EntriesIn(folder), std::set<std::wstring>{NAME});
 }
 
 } // namespace

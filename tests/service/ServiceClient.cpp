@@ -124,13 +124,14 @@ namespace {
 
 bool WaitForPortState(bool listening, int boundMs)
 {
+    // Looked at once at least, so that a bound of 0 asks how the port is now.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-    while (std::chrono::steady_clock::now() < deadline) {
+    do {
         if ((ConnectToService().Get() != INVALID_SOCKET) == listening) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    } while (std::chrono::steady_clock::now() < deadline);
     return false;
 }
 

@@ -79,7 +79,7 @@ TEST(ServiceMachine, WithoutAMachineIdAnalysesFailAndUpdatesGetNoReply)
     testutil::ScratchFolder folder;
     ASSERT_TRUE(WriteTestJpeg(folder.File(L"scan.jpg"), 4));
     const std::string image = Narrow(folder.File(L"scan.jpg"));
-    const std::vector<std::wstring> before = TempJpegs();
+    const std::vector<std::wstring> before = testutil::TempJpegs();
 
     struct Case {
         const char* what;
@@ -107,7 +107,7 @@ TEST(ServiceMachine, WithoutAMachineIdAnalysesFailAndUpdatesGetNoReply)
         EXPECT_EQ(answers[i].bytes, cases[i].reply) << cases[i].what;
     }
     EXPECT_TRUE(fake.Requests().empty()) << "a request reached the analysis server without a machine id";
-    EXPECT_EQ(TempJpegs(), before) << "a sharpened copy stayed behind";
+    EXPECT_EQ(testutil::TempJpegs(), before) << "a sharpened copy stayed behind";
     EXPECT_TRUE(testutil::PumpUntil([&] { return !dialog.IsWorkerRunning(); }, kWorkerEndBoundMs));
 }
 

@@ -56,7 +56,7 @@ protected:
     void SetUp() override
     {
         // Tests of other programs write temporary files beside ours meanwhile.
-        ownTemp = std::make_unique<TempFolderOverride>(tempFolder.Path());
+        ownTemp = std::make_unique<testutil::TempFolderOverride>(tempFolder.Path());
         ASSERT_TRUE(fake.Start(ANALYSIS_SERVER_PORT));
         ASSERT_TRUE(WriteTestJpeg(image.File(L"scan.jpg"), 1));
         imagePath = Narrow(image.File(L"scan.jpg"));
@@ -99,7 +99,7 @@ protected:
     }
 
     testutil::ScratchFolder tempFolder;
-    std::unique_ptr<TempFolderOverride> ownTemp;
+    std::unique_ptr<testutil::TempFolderOverride> ownTemp;
     testutil::ScratchFolder image;
     std::string imagePath;
     FakeAnalysisServer fake;
@@ -128,7 +128,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         return [findings](const std::string& guid) { return ResultReply(guid, findings); };
     };
     const std::string path = imagePath;
-    const std::vector<std::wstring> copiesBefore = TempJpegs();
+    const std::vector<std::wstring> copiesBefore = testutil::TempJpegs();
     const RequestCase cases[] = {
         {"PTL2 frame", [] { return std::string("PTL2;14;NEW;8;D:\\a.jpg"); }, {}, false, none},
         {"lower-case new", [&] { return NewRequest("new", path); }, {}, false, none},
@@ -210,7 +210,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
         EXPECT_TRUE(answer.closed) << c.name;
         EXPECT_EQ(RecordedCount() > before, c.reachesServer) << c.name;
         EXPECT_EQ(answer.bytes, c.reply(LastRecordedGuid())) << c.name;
-        EXPECT_EQ(TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
+        EXPECT_EQ(testutil::TempJpegs(), copiesBefore) << c.name << ": a copy that no reply names stayed behind";
     }
     // The update's findings by code went to the server as findings by tooth.
     bool forwarded = false;
@@ -222,7 +222,7 @@ TEST_F(ServiceRun, EachRequestGetsExactlyTheReplyOfItsKind)
 
 TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCopyGoesAtOnce)
 {
-    const std::vector<std::wstring> before = TempJpegs();
+    const std::vector<std::wstring> before = testutil::TempJpegs();
 
     fake.SetScenario(AcceptWith("11,b\n"));
     const ServiceAnswer smart = AskService(NewRequest("NEWSMART", imagePath));
@@ -230,7 +230,7 @@ TEST_F(ServiceRun, NewsharpUploadsItsCopyAndKeepsItUntilShutdownWhileNewsmartsCo
     EXPECT_EQ(smart.bytes, ResultReply(LastRecordedGuid(), "b=11\n"));
     EXPECT_EQ(smartUpload.keys, (std::vector<std::string>{KEY_GUID, KEY_MACADDRESS, KEY_JPG, KEY_SJPG, KEY_SNEWPANO}));
     EXPECT_EQ(FieldValue(smartUpload.bytes, KEY_JPG), testutil::ReadBytes(image.File(L"scan.jpg")));
-    EXPECT_EQ(TempJpegs(), before) << "NEWSMART's copy stays behind";
+    EXPECT_EQ(testutil::TempJpegs(), before) << "NEWSMART's copy stays behind";
 
     const ServiceAnswer sharp = AskService(NewRequest("NEWSHARP", imagePath));
     const FakeRequest sharpUpload = fake.Requests().back();
@@ -311,20 +311,37 @@ enum class WorkerBusy {
     MakingACopy,
 };
 
+// How the run ends.
+enum class Ending {
+    // The message of the case is posted to the dialog.
+    Posted,
+    // A logoff: the session's two messages, then the process ended from
+    // outside, as the system ends it.
+    Logoff,
+    // The process is ended from outside, then a clean run starts.
+    Killed,
+};
+
 struct EndingCase {
     const char* name;
     WorkerBusy busy;
     // The request of an unread upload.
     const char* command;
-    // WM_CLOSE, or WM_KEYDOWN with `key`.
+    Ending ending;
+    // For a posted ending: WM_CLOSE, WM_DESTROY, or WM_KEYDOWN with `key`.
     UINT message;
     WPARAM key;
 };
 
+// The stop's bound on its wait for the worker, and what a loaded machine may
+// add to it.
+constexpr double kStopBoundSeconds = 3.0;
+constexpr double kLoadMarginSeconds = 0.75;
+
 // A copy in the temporary folder other than `known`, or "" when none is.
 std::wstring NewTempJpeg(const std::vector<std::wstring>& known)
 {
-    for (const std::wstring& path : TempJpegs()) {
+    for (const std::wstring& path : testutil::TempJpegs()) {
         if (std::find(known.begin(), known.end(), path) == known.end()) {
             return path;
         }
@@ -359,22 +376,32 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
             Sleep(10);
         }
     };
+    unread.closeAfterFirstBytes = true;
     const EndingCase cases[] = {
-        {"close, idle", WorkerBusy::No, "", WM_CLOSE, 0},
-        {"Enter, idle", WorkerBusy::No, "", WM_KEYDOWN, VK_RETURN},
-        {"Esc, idle", WorkerBusy::No, "", WM_KEYDOWN, VK_ESCAPE},
-        {"close, a client holds its connection", WorkerBusy::WithAnIdleClient, "", WM_CLOSE, 0},
-        {"Enter, a client holds its connection", WorkerBusy::WithAnIdleClient, "", WM_KEYDOWN, VK_RETURN},
-        {"close during an unread NEWSHARP upload", WorkerBusy::WithAnUnreadUpload, "NEWSHARP", WM_CLOSE, 0},
-        {"close during an unread NEWSMART upload", WorkerBusy::WithAnUnreadUpload, "NEWSMART", WM_CLOSE, 0},
-        {"close while a copy is being made", WorkerBusy::MakingACopy, "", WM_CLOSE, 0},
-        {"Enter while a copy is being made", WorkerBusy::MakingACopy, "", WM_KEYDOWN, VK_RETURN},
+        {"close, idle", WorkerBusy::No, "", Ending::Posted, WM_CLOSE, 0},
+        {"Enter, idle", WorkerBusy::No, "", Ending::Posted, WM_KEYDOWN, VK_RETURN},
+        {"Esc, idle", WorkerBusy::No, "", Ending::Posted, WM_KEYDOWN, VK_ESCAPE},
+        {"WM_DESTROY posted, idle", WorkerBusy::No, "", Ending::Posted, WM_DESTROY, 0},
+        {"close, a client holds its connection", WorkerBusy::WithAnIdleClient, "", Ending::Posted, WM_CLOSE, 0},
+        {"Enter, a client holds its connection", WorkerBusy::WithAnIdleClient, "", Ending::Posted, WM_KEYDOWN,
+         VK_RETURN},
+        {"WM_DESTROY posted, a client holds its connection", WorkerBusy::WithAnIdleClient, "", Ending::Posted,
+         WM_DESTROY, 0},
+        {"close during an unread NEWSHARP upload", WorkerBusy::WithAnUnreadUpload, "NEWSHARP", Ending::Posted, WM_CLOSE,
+         0},
+        {"close during an unread NEWSMART upload", WorkerBusy::WithAnUnreadUpload, "NEWSMART", Ending::Posted, WM_CLOSE,
+         0},
+        {"close while a copy is being made", WorkerBusy::MakingACopy, "", Ending::Posted, WM_CLOSE, 0},
+        {"Enter while a copy is being made", WorkerBusy::MakingACopy, "", Ending::Posted, WM_KEYDOWN, VK_RETURN},
+        {"logoff, idle", WorkerBusy::No, "", Ending::Logoff, 0, 0},
+        {"logoff during an unread NEWSMART upload", WorkerBusy::WithAnUnreadUpload, "NEWSMART", Ending::Logoff, 0, 0},
+        {"logoff while a copy is being made", WorkerBusy::MakingACopy, "", Ending::Logoff, 0, 0},
+        {"killed, idle", WorkerBusy::No, "", Ending::Killed, 0, 0},
+        {"killed during an unread NEWSMART upload", WorkerBusy::WithAnUnreadUpload, "NEWSMART", Ending::Killed, 0, 0},
+        {"killed while a copy is being made", WorkerBusy::MakingACopy, "", Ending::Killed, 0, 0},
     };
     for (const EndingCase& c : cases) {
-        if (program->Ended()) {
-            StartService();
-        }
-        const std::vector<std::wstring> before = TempJpegs();
+        const std::vector<std::wstring> before = testutil::TempJpegs();
         const std::wstring registered = MakeSharpenedCopy();
         ASSERT_TRUE(testutil::FileExists(registered)) << c.name;
 
@@ -384,7 +411,9 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         std::unique_ptr<NeverDeliveredFile> nothing;
         std::thread uploader;
         bool busy = true;
-        const std::vector<std::wstring> known = TempJpegs();
+        const std::vector<std::wstring> known = testutil::TempJpegs();
+        // The copy the worker holds open: uploading it, or writing it.
+        std::wstring inFlight;
         if (c.busy == WorkerBusy::WithAnIdleClient) {
             client = std::make_unique<HeldConnection>();
             busy = client->Connected();
@@ -398,21 +427,39 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
                     if (!stalled) {
                         return false;
                     }
-                    const std::wstring copy = NewTempJpeg(known);
-                    return !copy.empty() && HeldOpen(copy);
+                    inFlight = NewTempJpeg(known);
+                    return !inFlight.empty() && HeldOpen(inFlight);
                 },
                 60000);
         } else if (c.busy == WorkerBusy::MakingACopy) {
             nothing = std::make_unique<NeverDeliveredFile>();
             client = std::make_unique<HeldConnection>(NewRequest("NEWSHARP", Narrow(nothing->Path())));
-            busy = nothing->Ready() && testutil::PumpUntil([&] { return !NewTempJpeg(known).empty(); }, 20000);
+            busy = nothing->Ready() &&
+                   testutil::PumpUntil([&] { return !(inFlight = NewTempJpeg(known)).empty(); }, 20000);
         }
 
         const HWND dialog = Dialog();
         const auto start = std::chrono::steady_clock::now();
-        PostMessageW(dialog, c.message, c.key, 0);
+        // How long the stop took to delete the copies, and whether it did.
+        double stopped = 0;
+        bool cleaned = false;
+        if (c.ending == Ending::Posted) {
+            PostMessageW(dialog, c.message, c.key, 0);
+            cleaned = testutil::PumpUntil([&] { return !testutil::FileExists(registered); }, kEndBoundMs);
+            stopped = SecondsSince(start);
+        } else if (c.ending == Ending::Logoff) {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(dialog, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kEndBoundMs, &answer);
+            const auto ending = std::chrono::steady_clock::now();
+            SendMessageTimeoutW(dialog, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kEndBoundMs, &answer);
+            stopped = SecondsSince(ending);
+            // The system ends the process as soon as the handler returns.
+            cleaned = !testutil::FileExists(registered);
+            TerminateProcess(program->Handle(), 1);
+        } else {
+            TerminateProcess(program->Handle(), 1);
+        }
         const bool ended = program->WaitForEnd(kEndBoundMs);
-        const double took = SecondsSince(start);
         release = true;
         if (uploader.joinable()) {
             uploader.join();
@@ -421,16 +468,37 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         EXPECT_NE(dialog, nullptr) << c.name;
         ASSERT_TRUE(busy) << c.name << ": the worker was not held as the case needs";
         ASSERT_TRUE(ended) << c.name;
-        if (c.busy == WorkerBusy::No) {
-            EXPECT_LT(took, SERVICE_STOP_WAIT_MS / 1000.0) << c.name;
+        if (c.ending == Ending::Killed) {
+            // What a killed run leaves: every copy but the one that goes
+            // with its handle. The next start deletes them before it listens.
+            EXPECT_TRUE(testutil::FileExists(registered)) << c.name;
+            EXPECT_EQ(testutil::FileExists(inFlight), c.busy == WorkerBusy::MakingACopy) << c.name;
         } else {
-            // The worker is given up after the wait, well before anything
-            // that holds it would have let it go.
-            EXPECT_GE(took, SERVICE_STOP_WAIT_MS / 1000.0 - 0.1) << c.name;
-            EXPECT_LT(took, REQUEST_READ_WAIT_MS / 1000.0 - 2) << c.name;
+            EXPECT_TRUE(cleaned) << c.name << ": the stop left the copies";
+            if (c.busy == WorkerBusy::No) {
+                EXPECT_LT(stopped, kStopBoundSeconds) << c.name;
+            } else {
+                // The worker is given up after the wait, well before anything
+                // that holds it would have let it go.
+                EXPECT_GE(stopped, kStopBoundSeconds - 0.1) << c.name;
+                EXPECT_LT(stopped, kStopBoundSeconds + kLoadMarginSeconds) << c.name;
+            }
+            if (c.ending == Ending::Posted) {
+                EXPECT_EQ(program->ExitCode(), 0u) << c.name;
+            }
+            // Before a next start could sweep them: a copy still open when
+            // the process ended goes as the system closes its handles.
+            EXPECT_TRUE(
+                testutil::PumpUntil([&] { return testutil::EntriesIn(tempFolder.Path()).empty(); }, kEndBoundMs))
+                << c.name << ": the stop left something in the temporary folder";
         }
-        EXPECT_EQ(program->ExitCode(), 0u) << c.name;
-        EXPECT_EQ(TempJpegs(), before) << c.name << ": a copy stayed behind";
+        // A second start takes the single instance and listens, once the
+        // process ended from outside has let go of the port: the system
+        // closes its sockets a moment after it counts as ended.
+        ASSERT_TRUE(WaitForServicePortClosed(kEndBoundMs)) << c.name;
+        StartService();
+        EXPECT_EQ(testutil::TempJpegs(), before) << c.name << ": a copy stayed behind";
+        EXPECT_TRUE(testutil::EntriesIn(tempFolder.Path()).empty()) << c.name << ": the temporary folder is not empty";
     }
 }
 
@@ -443,7 +511,7 @@ TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMust
     const std::wstring folder = temp.File(L"\u81e8\u6642 \u03a9\u03bc\u03ad\u03b3\u03b1 \U0001F9B7");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     {
-        const TempFolderOverride override(folder);
+        const testutil::TempFolderOverride override(folder);
         StartService();
     }
     const std::string guid36 = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";

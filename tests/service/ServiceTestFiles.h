@@ -42,23 +42,6 @@ std::string FrameValue(const std::string& frame);
 FakeScenario AcceptWith(const std::string& findingsByTooth, const std::string& toothBoxes = "10,10,5,5,11\n");
 FakeScenario Refuse();
 
-// The ".jpg" files in the user's temporary folder.
-std::vector<std::wstring> TempJpegs();
-
-// The user's temporary folder (TEMP and TMP) for the programs started
-// meanwhile, put back afterwards.
-class TempFolderOverride {
-public:
-    explicit TempFolderOverride(const std::wstring& folder);
-    TempFolderOverride(const TempFolderOverride&) = delete;
-    TempFolderOverride& operator=(const TempFolderOverride&) = delete;
-    ~TempFolderOverride();
-
-private:
-    std::wstring savedTemp;
-    std::wstring savedTmp;
-};
-
 // The user's settings file, replaced for a test and put back afterwards.
 class SettingsFileOverride {
 public:

@@ -60,6 +60,43 @@ ScratchFolder::~ScratchFolder()
     RemoveTree(path);
 }
 
+namespace {
+
+std::wstring EnvironmentValue(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH * 2] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
+    return length > 0 && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
+}
+
+} // namespace
+
+TempFolderOverride::TempFolderOverride(const std::wstring& folder)
+    : savedTemp(EnvironmentValue(L"TEMP")), savedTmp(EnvironmentValue(L"TMP"))
+{
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+}
+
+TempFolderOverride::~TempFolderOverride()
+{
+    SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
+    SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
+}
+
+std::vector<std::wstring> TempJpegs()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : EntriesIn(temp)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0) {
+            found.push_back(std::wstring(temp) + name);
+        }
+    }
+    return found;
+}
+
 void RemoveTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW entry;

@@ -52,6 +52,23 @@ private:
     std::wstring path;
 };
 
+// The user's temporary folder (TEMP and TMP) for this process and the
+// programs it starts meanwhile, put back afterwards.
+class TempFolderOverride {
+public:
+    explicit TempFolderOverride(const std::wstring& folder);
+    TempFolderOverride(const TempFolderOverride&) = delete;
+    TempFolderOverride& operator=(const TempFolderOverride&) = delete;
+    ~TempFolderOverride();
+
+private:
+    std::wstring savedTemp;
+    std::wstring savedTmp;
+};
+
+// The ".jpg" files in the user's temporary folder.
+std::vector<std::wstring> TempJpegs();
+
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // The names of the files and folders in `folder`, "." and ".." left out.
