@@ -321,7 +321,11 @@ struct WayBack {
 const WayBack kWaysBack[] = {
     {"the window manager's activation, as a taskbar click", true,
      [](HWND window) { AskTheWindowManager(L"windowactivate", window); }},
-    {"Alt+Tab", true, [](HWND) { testutil::StartUnixCommand(L"xdotool key alt+Tab"); }},
+    {"Alt+Tab", true,
+     [](HWND) {
+         const std::string script = QUILL_ALT_TAB;
+         testutil::StartUnixCommand(L"bash " + std::wstring(script.begin(), script.end()));
+     }},
     {"SC_RESTORE", false, [](HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0); }},
     {"a second start", false,
      [](HWND) {
