@@ -23,6 +23,8 @@ constexpr int kImageHeight = 500;
 // Tooth 26 of both patients, by its centre and size in image pixels, at
 // (600, 200)-(700, 320).
 constexpr char kBoxOf26[] = "650,260,100,120,26\n";
+// The colour of a tooth's number in its box.
+constexpr uint32_t kNumberRed = 0xFF0000;
 // The filter check boxes of the kinds "Perio" and "Endodontic".
 constexpr int kPerioCheck = 1010;
 constexpr int kEndodonticCheck = 1014;
@@ -133,11 +135,16 @@ TEST_F(FindingsMenuHandOff, PatientBsImageHandedOverBehindPatientAsOpenMenuKeeps
     HWND window = WaitForAnalysed(patientA, 1, textOfA);
     ASSERT_NE(window, nullptr);
 
-    // A click on tooth 26 opens its findings menu.
+    // A click on tooth 26, once its box is drawn, opens its findings menu:
+    // the chart knows where its boxes are only once it has painted them.
     const HWND chart = GetDlgItem(window, kChartId);
     ASSERT_NE(chart, nullptr);
     RECT client{};
     GetClientRect(chart, &client);
+    RECT box{600 * client.right / kImageWidth, 200 * client.bottom / kImageHeight, 700 * client.right / kImageWidth,
+             320 * client.bottom / kImageHeight};
+    MapWindowPoints(chart, nullptr, reinterpret_cast<POINT*>(&box), 2);
+    ASSERT_TRUE(testutil::PumpUntil([&] { return testutil::ReadScreen().Count(box, kNumberRed) > 0; }, kBoundMs));
     POINT tooth{650 * client.right / kImageWidth, 260 * client.bottom / kImageHeight};
     ClientToScreen(chart, &tooth);
     SendMouse(0, {tooth.x - 5, tooth.y - 5});
