@@ -95,11 +95,16 @@ void CServiceDlg::StopWorker()
         workerThread.Reset();
         return;
     }
+    // The stop request waits to be let in while clients fill the service's
+    // queue; that wait counts against the same bound, which a logoff allows.
+    const ULONGLONG started = GetTickCount64();
     if (!shared->serverEnded) {
         CRequestService stopClient;
         stopClient.SendCommand(SEND_SHUTDOWN);
     }
-    if (WaitForSingleObject(workerThread.Get(), SERVICE_STOP_WAIT_MS) == WAIT_OBJECT_0) {
+    const ULONGLONG spent = GetTickCount64() - started;
+    const DWORD left = spent < SERVICE_STOP_WAIT_MS ? static_cast<DWORD>(SERVICE_STOP_WAIT_MS - spent) : 0;
+    if (WaitForSingleObject(workerThread.Get(), left) == WAIT_OBJECT_0) {
         workerThread.Reset();
         return;
     }

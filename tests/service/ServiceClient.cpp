@@ -120,6 +120,37 @@ bool HeldConnection::ClosedByService(int boundMs, std::string* received)
     return Connected() && ReadUntilClosed(socket.Get(), boundMs, received);
 }
 
+std::vector<OwnedSocket> FillServiceQueue(int boundMs)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(SERVICE_PORT);
+    inet_pton(AF_INET, SERVICE_ADDRESS, &address.sin_addr);
+    std::vector<OwnedSocket> queued;
+    for (;;) {
+        OwnedSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        u_long nonBlocking = 1;
+        if (s.Get() == INVALID_SOCKET || ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0) {
+            return queued;
+        }
+        if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+            WSAGetLastError() != WSAEWOULDBLOCK) {
+            return queued;
+        }
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s.Get(), &writable);
+        timeval limit{boundMs / 1000, (boundMs % 1000) * 1000};
+        int error = 0;
+        int size = sizeof error;
+        if (select(0, nullptr, &writable, nullptr, &limit) != 1 ||
+            getsockopt(s.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 || error != 0) {
+            return queued;
+        }
+        queued.push_back(std::move(s));
+    }
+}
+
 namespace {
 
 bool WaitForPortState(bool listening, int boundMs)

@@ -46,6 +46,10 @@ private:
     OwnedSocket socket;
 };
 
+// Connections that fill the service's queue of connections not yet taken:
+// opened until one is not let in within `boundMs`, which is then given up.
+std::vector<OwnedSocket> FillServiceQueue(int boundMs);
+
 // True once something accepts connections on the service port, within `boundMs`.
 bool WaitForServicePort(int boundMs);
 

@@ -28,6 +28,7 @@ const std::string SHUTDOWN_FRAME = "PTL1;11;SHUTDOWN;0;";
 struct DialogRun {
     INT_PTR result = 0;
     double seconds = 0;
+    std::chrono::steady_clock::time_point end;
 };
 
 // Runs the dialog modally while `drive` acts from another thread once the
@@ -49,7 +50,8 @@ DialogRun RunDialog(CServiceDlg& dialog, const std::function<void(HWND)>& drive)
     const auto start = std::chrono::steady_clock::now();
     DialogRun run;
     run.result = dialog.DoModal();
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.end = std::chrono::steady_clock::now();
+    run.seconds = std::chrono::duration<double>(run.end - start).count();
     ended = true;
     driver.join();
     return run;
@@ -126,6 +128,31 @@ TEST(ServiceDialog, ClosingWhileAClientHoldsItsConnectionGivesTheWorkerUpAfterTh
     // Then the worker takes the stop request that waited behind the client,
     // and ends without touching the dialog's window.
     EXPECT_TRUE(WaitForWorkerEnd(dialog));
+}
+
+// A logoff allows the stop its bound and no more, however long the stop
+// request itself waits to be let in.
+TEST(ServiceDialog, ClosingWhileClientsFillTheQueueEndsWithinTheSameBound)
+{
+    CServiceDlg dialog;
+    std::unique_ptr<HeldConnection> idle;
+    std::vector<OwnedSocket> queued;
+    std::chrono::steady_clock::time_point closed;
+    const DialogRun run = RunDialog(dialog, [&](HWND window) {
+        idle = std::make_unique<HeldConnection>();
+        queued = FillServiceQueue(500);
+        closed = std::chrono::steady_clock::now();
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_FALSE(queued.empty());
+    EXPECT_LT(std::chrono::duration<double>(run.end - closed).count(), kStopBoundSeconds + kLoadMarginSeconds);
+    // The stop request was never let in: the worker ends at a later one.
+    idle.reset();
+    queued.clear();
+    EXPECT_TRUE(AskService(SHUTDOWN_FRAME).connected);
+    EXPECT_TRUE(WaitForWorkerEnd(dialog));
+    EXPECT_TRUE(WaitForServicePortClosed(kWorkerEndBoundMs));
 }
 
 TEST(ServiceDialog, ARequestUnderWayWhenEnterComesIsAnsweredBeforeTheWorkerStops)
