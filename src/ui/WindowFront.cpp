@@ -1,5 +1,10 @@
 #include "ui/WindowFront.h"
 
+namespace {
+
+// The window the user works in: while `main` runs a modal dialog (the
+// settings, the template editor, a message box) it is disabled, and brought
+// forward itself it would take the keyboard from that dialog.
 HWND FrontWindowOf(HWND main)
 {
     const HWND popup = GetLastActivePopup(main);
@@ -9,7 +14,9 @@ HWND FrontWindowOf(HWND main)
     return popup;
 }
 
-bool BringToFront(HWND main)
+} // namespace
+
+void BringToFront(HWND main)
 {
     // Restoring a window that is not minimised would take a maximised window
     // out of its maximised state; a minimised one comes back as it was.
@@ -24,12 +31,11 @@ bool BringToFront(HWND main)
     // activation alone.
     SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (SetForegroundWindow(front) && GetForegroundWindow() == front) {
-        return true;
+        return;
     }
     FLASHWINFO flash{};
     flash.cbSize = sizeof flash;
     flash.hwnd = main;
     flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
     FlashWindowEx(&flash);
-    return false;
 }

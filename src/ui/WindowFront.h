@@ -5,11 +5,7 @@
 
 #include <windows.h>
 
-// The window the user works in: while `main` runs a modal dialog (the
-// settings, the template editor, a message box) it is disabled, and brought
-// forward itself it would take the keyboard from that dialog.
-HWND FrontWindowOf(HWND main);
-
-// Restores `main` when it is minimised and activates FrontWindowOf(main);
-// false when the system refused the activation and `main` flashes instead.
-bool BringToFront(HWND main);
+// Restores `main` when it is minimised and activates the window the user
+// works in (the modal dialog `main` runs, if any); where the system refuses
+// the activation, `main` flashes instead.
+void BringToFront(HWND main);
