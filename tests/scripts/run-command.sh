@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # The run command as a user types it: in a terminal (a pseudo-terminal of the
 # test's, see in-terminal.py) on a display of the user's with a window manager
-# (the test's Xvfb and openbox) or with none, in a Wine prefix where notepad,
-# another program of the user's, runs. Each row starts the program on a
-# picture, with no settings file yet so that the program's own stop writes
-# one, in the test's Wine session or in one the run command starts, and ends
-# it by Ctrl+C typed into the terminal (after the window, twice, or during
-# Wine's start) or by closing the terminal. Afterwards the settings are
-# written unless the start was stopped, no copy of a picture stays in the
-# temporary folder, nothing the run command started runs (the Wine session's
-# own processes aside while notepad uses them), and notepad still runs with
-# what it copies reaching X. The first row also hands pictures over by later
-# run commands, a missing path among them, and a demo run command's sample,
-# analysed by the server it starts. Last, a program that fails: the run
-# command ends with its status. The Wine prefix is the test's own.
+# (the test's Xvfb and openbox) or with none, in a Wine prefix where another
+# program of the user's runs (notepad on the user's display, the test's
+# analysis server beside a display of the run command's own). Each row starts
+# the program on a picture, with no settings file yet so that the program's
+# own stop writes one, in the test's Wine session or in one the run command
+# starts, and ends it by Ctrl+C typed into the terminal (after the window,
+# twice, or during Wine's start) or by closing the terminal. Afterwards the
+# settings are written unless the start was stopped, no copy of a picture
+# stays in the temporary folder, nothing the run command started runs (the
+# Wine session's own processes aside while notepad uses them), and the other
+# program still runs, what notepad copies reaching X. The second row also
+# hands pictures over by later run commands, missing paths among them, and a
+# demo run command's sample, analysed by the server it starts. Last, a
+# program that fails: the run command ends with its status. The Wine prefix
+# is the test's own.
 # Usage: run-command.sh BUILD_FOLDER WORK_FOLDER
 set -euo pipefail
 build=$1
