@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Runs a command as a user's shell runs it in a terminal: in a pseudo-terminal
 of its own, as the foreground job of the terminal's session. SIGUSR1 to this
-process types Ctrl+C into the terminal (the kernel then signals the foreground
-process group); SIGUSR2 closes the terminal, whose shell then passes SIGHUP on
-to the job, as bash does. What the command writes goes to LOG. Ends with the
-command's exit status, 128 + the signal's number when a signal ended it.
+process types Ctrl+C into the terminal, so that the kernel signals the
+foreground process group; SIGUSR2 closes the terminal, whose shell passes the
+SIGHUP on to the job, as bash does. The terminal's output goes to LOG. Ends
+with the command's exit status, 128 + the number of a signal that ended it.
 Usage: in-terminal.py LOG COMMAND [ARGUMENTS...]"""
 import os
 import pty
@@ -13,8 +13,11 @@ import signal
 import sys
 
 
+def exit_code(status):
+    return os.WEXITSTATUS(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status)
+
+
 def shell(command):
-    """The terminal's session leader: starts the job and waits for it."""
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
     job = os.fork()
     if job == 0:
@@ -23,40 +26,35 @@ def shell(command):
     os.setpgid(job, job)
     os.tcsetpgrp(0, job)
     signal.signal(signal.SIGHUP, lambda *_: os.killpg(job, signal.SIGHUP))
-    _, status = os.waitpid(job, 0)
-    os._exit(os.waitstatus_to_exitcode(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status))
+    os._exit(exit_code(os.waitpid(job, 0)[1]))
 
 
-def main():
-    log_path, command = sys.argv[1], sys.argv[2:]
-    pid, terminal = pty.fork()
-    if pid == 0:
-        shell(command)
-    requests = []
-    signal.signal(signal.SIGUSR1, lambda *_: requests.append("interrupt"))
-    signal.signal(signal.SIGUSR2, lambda *_: requests.append("close"))
-    with open(log_path, "ab", buffering=0) as log:
-        while terminal is not None:
-            while requests:
-                if requests.pop(0) == "interrupt":
-                    os.write(terminal, b"\x03")
-                else:
-                    os.close(terminal)
-                    terminal = None
-                    break
-            if terminal is None:
-                break
-            readable, _, _ = select.select([terminal], [], [], 0.1)
-            if readable:
-                try:
-                    data = os.read(terminal, 4096)
-                except OSError:
-                    data = b""
-                if not data:
-                    break
-                log.write(data)
-    _, status = os.waitpid(pid, 0)
-    sys.exit(os.waitstatus_to_exitcode(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status))
+pid, terminal = pty.fork()
+if pid == 0:
+    shell(sys.argv[2:])
+requests = []
+signal.signal(signal.SIGUSR1, lambda *_: requests.append(b"\x03"))
+signal.signal(signal.SIGUSR2, lambda *_: requests.append(None))
 
 
-main()
+def serve(log):
+    while True:
+        while requests:
+            request = requests.pop(0)
+            if request is None:
+                os.close(terminal)
+                return
+            os.write(terminal, request)
+        if select.select([terminal], [], [], 0.1)[0]:
+            try:
+                data = os.read(terminal, 4096)
+            except OSError:
+                return
+            if not data:
+                return
+            log.write(data)
+
+
+with open(sys.argv[1], "ab", buffering=0) as log:
+    serve(log)
+sys.exit(exit_code(os.waitpid(pid, 0)[1]))

@@ -87,15 +87,12 @@ marked() {
 }
 pid_of() { marked "$1" | awk -v name="$2" '$2 == name { print $1; found = 1 } END { exit !found }'; }
 display_of() { ps -o args= -p "$(pid_of "$1" Xvfb)" | cut -d ' ' -f 2; }
-# What a mark leaves running; the Wine session's own processes only with
-# KEEPS_SESSION 0, when no program of the user's uses the session.
+# Nothing of a MARK runs; with 1, the Wine session's own processes aside,
+# which a program of the user's still uses.
 nothing_left() {
-  local left
-  left=$(marked "$1" | grep -Evx "[0-9]+ (wineserver[0-9]*|(services|explorer|winedevice|plugplay|svchost|rpcss)\.exe)" || true)
-  if [[ "$2" == 0 ]]; then
-    left=$(marked "$1")
-  fi
-  [[ -z "$left" ]]
+  local session='^$'
+  [[ "$2" == 0 ]] || session='^[0-9]+ (wineserver[0-9]*|(services|explorer|winedevice|plugplay|svchost|rpcss)\.exe)$'
+  [[ -z "$(marked "$1" | grep -Ev "$session")" ]]
 }
 
 # Notepad on the user's display, started when the session is up.
@@ -114,11 +111,9 @@ the_other_lives() {
     kill -0 "$server" 2>/dev/null || fail "the test's analysis server ended $1"
     return
   fi
-  kill -0 "$notepad" 2>/dev/null || {
-    fail "notepad ended $1"
-    return
-  }
-  local window text="copied by notepad $1"
+  kill -0 "$notepad" 2>/dev/null || { fail "notepad ended $1" && return; }
+  local text="copied by notepad $1"
+  local window
   window=$(DISPLAY=$user_display xdotool search --all --pid "$notepad" --name Notepad | head -1)
   DISPLAY=$user_display timeout 20 xdotool windowactivate --sync "$window" key ctrl+a BackSpace type "$text"
   DISPLAY=$user_display xdotool key ctrl+a ctrl+c
