@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
-// Restores `main` when it is minimised and activates the window the user
-// works in (the modal dialog `main` runs, if any); where the system refuses
-// the activation, `main` flashes instead.
+// Restores `main` when it is minimised, raises it and activates the window
+// the user works in (the modal dialog `main` runs, if any). Runs on the
+// thread of `main`. Whether the system let it in is known a moment later,
+// from the window manager's answer: without one, `main` flashes.
 void BringToFront(HWND main);
+
+// For a later start, which the system lets bring a program forward: restores
+// `window` of another process when it is minimised and hands that process the
+// right to come to the front, which it then takes with BringToFront.
+void GrantFrontTo(HWND window);
