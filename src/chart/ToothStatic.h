@@ -132,6 +132,10 @@ public:
     CToothStaticListener* listener = nullptr;
     CToolbarDlg* toolbar = nullptr;
     int32_t currentIndex = -1;
+    // While a tooth is hovered, how often the pointer is looked at (see
+    // WatchPointer).
+    static constexpr UINT_PTR TIMER_POINTER_WATCH = 1;
+    static constexpr UINT POINTER_WATCH_MS = 100;
     uint32_t hoveredKey = 0;
     Gdiplus::PixelFormat pixelFormat = PixelFormat24bppRGB;
     uint32_t displayFilter = DEFAULT_DISPLAY_FILTER;
@@ -177,10 +181,6 @@ protected:
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
-    // While a tooth is hovered, how often the pointer is looked at (see
-    // WatchPointer).
-    static constexpr UINT_PTR TIMER_POINTER_WATCH = 1;
-    static constexpr UINT POINTER_WATCH_MS = 100;
 
     int OnCreate(CREATESTRUCTW* create);
     void OnDestroy();

@@ -6,13 +6,17 @@ namespace {
 
 constexpr wchar_t kFrontRequestClass[] = L"QuillmereFrontRequest";
 // How long the window manager may take to hand the request window the
-// keyboard before the activation counts as refused.
-constexpr UINT kWindowManagerAnswerMs = 3000;
-constexpr UINT_PTR TIMER_NO_ANSWER = 1;
+// keyboard before the activation counts as refused, and how often the
+// display's keyboard focus is asked for meanwhile.
+constexpr DWORD kWindowManagerAnswerMs = 3000;
+constexpr UINT kAskAgainMs = 500;
+constexpr UINT_PTR TIMER_ASK_AGAIN = 1;
 // Posted by the request window to itself once the keyboard has been passed on.
 constexpr UINT WM_ANSWERED = WM_APP + 1;
-// The request window keeps the window it brings forward in its extra bytes.
+// The request window keeps the window it brings forward and the tick count
+// at which it was shown in its extra bytes.
 constexpr int kMainSlot = 0;
+constexpr int kShownAtSlot = sizeof(LONG_PTR);
 
 // The window the user works in: while `main` runs a modal dialog (the
 // settings, the template editor, a message box) it is disabled, and brought
@@ -30,6 +34,22 @@ void SetTopMost(HWND window, bool topMost)
 {
     SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// Without a window manager Wine moves the display's keyboard focus itself,
+// but only when the focus moves between windows: it still counts the window
+// as focused when a program of another kind took the keyboard. It stamps the
+// request with the time of the message being handled, as it reckons it, and
+// the display ignores a request stamped before the other program took the
+// keyboard: asked again from a later message, it gets through.
+void AskForTheDisplaysFocus(HWND front)
+{
+    const HWND focus = GetFocus();
+    if (focus == nullptr || GetAncestor(focus, GA_ROOT) != front) {
+        return;
+    }
+    SetFocus(focus == front ? nullptr : front);
+    SetFocus(focus);
 }
 
 void RestoreIfMinimised(HWND window)
@@ -73,6 +93,19 @@ void EndFrontRequest(HWND request, bool answered)
 // manager's hand-over reaches it as a mouse activation; it declines it, and
 // Wine then passes the keyboard on to the window this thread's focus is in,
 // the one just activated. No hand-over within the bound: refused.
+void OnAskAgain(HWND request)
+{
+    const auto shownAt = static_cast<DWORD>(GetWindowLongPtrW(request, kShownAtSlot));
+    if (GetTickCount() - shownAt >= kWindowManagerAnswerMs) {
+        EndFrontRequest(request, false);
+        return;
+    }
+    const auto main = reinterpret_cast<HWND>(GetWindowLongPtrW(request, kMainSlot));
+    if (IsWindow(main)) {
+        AskForTheDisplaysFocus(FrontWindowOf(main));
+    }
+}
+
 LRESULT CALLBACK FrontRequestProc(HWND request, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return CallGuarded<LRESULT>(0, [&]() -> LRESULT {
@@ -84,8 +117,8 @@ LRESULT CALLBACK FrontRequestProc(HWND request, UINT message, WPARAM wParam, LPA
             EndFrontRequest(request, true);
             return 0;
         case WM_TIMER:
-            if (wParam == TIMER_NO_ANSWER) {
-                EndFrontRequest(request, false);
+            if (wParam == TIMER_ASK_AGAIN) {
+                OnAskAgain(request);
             }
             return 0;
         default:
@@ -102,7 +135,7 @@ bool RegisterFrontRequestClass(HINSTANCE instance)
     }
     WNDCLASSW requestClass{};
     requestClass.lpfnWndProc = FrontRequestProc;
-    requestClass.cbWndExtra = sizeof(HWND);
+    requestClass.cbWndExtra = 2 * sizeof(LONG_PTR);
     requestClass.hInstance = instance;
     requestClass.lpszClassName = kFrontRequestClass;
     return RegisterClassW(&requestClass) != 0;
@@ -123,7 +156,8 @@ void AskTheWindowManager(HWND main)
         return;
     }
     SetWindowLongPtrW(request, kMainSlot, reinterpret_cast<LONG_PTR>(main));
-    SetTimer(request, TIMER_NO_ANSWER, kWindowManagerAnswerMs, nullptr);
+    SetWindowLongPtrW(request, kShownAtSlot, static_cast<LONG_PTR>(GetTickCount()));
+    SetTimer(request, TIMER_ASK_AGAIN, kAskAgainMs, nullptr);
     ShowWindow(request, SW_SHOWNOACTIVATE);
 }
 
@@ -141,14 +175,7 @@ void BringToFront(HWND main)
     // capture toolbar) is shown, and the display hears of none.
     SetTopMost(main, true);
     SetForegroundWindow(front);
-    // Without a window manager Wine moves the display's keyboard focus
-    // itself, but only when the focus moves between windows: it still counts
-    // the window as focused when a program of another kind took the keyboard.
-    const HWND focus = GetFocus();
-    if (focus != nullptr && focus != front && IsChild(front, focus)) {
-        SetFocus(front);
-        SetFocus(focus);
-    }
+    AskForTheDisplaysFocus(front);
     AskTheWindowManager(main);
 }
 
