@@ -32,8 +32,7 @@ HWND FrontWindowOf(HWND main)
 
 void SetTopMost(HWND window, bool topMost)
 {
-    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(window, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // Without a window manager Wine moves the display's keyboard focus itself,
@@ -149,9 +148,9 @@ void AskTheWindowManager(HWND main)
     if (!RegisterFrontRequestClass(instance)) {
         return;
     }
-    const HWND request = CreateWindowExW(0, kFrontRequestClass, L"", WS_POPUP | WS_CAPTION,
-                                         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 1, 1,
-                                         nullptr, nullptr, instance, nullptr);
+    const HWND request =
+        CreateWindowExW(0, kFrontRequestClass, L"", WS_POPUP | WS_CAPTION, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                        GetSystemMetrics(SM_YVIRTUALSCREEN), 1, 1, nullptr, nullptr, instance, nullptr);
     if (request == nullptr) {
         return;
     }

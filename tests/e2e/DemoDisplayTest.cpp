@@ -23,8 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -489,9 +489,8 @@ TEST_F(DemoRoad, OnALargerScreenTheBackgroundFillsTheWholeClientArea)
             for (LONG x = client.left; x < client.right; ++x) {
                 const POINT at{x, y};
                 const bool around = x >= chart.right || y >= chart.bottom;
-                const bool onABox = std::any_of(boxes.begin(), boxes.end(), [&](const RECT& box) {
-                    return PtInRect(&box, at) != FALSE;
-                });
+                const bool onABox = std::any_of(boxes.begin(), boxes.end(),
+                                                [&](const RECT& box) { return PtInRect(&box, at) != FALSE; });
                 count += around && !onABox && background.count(screen.At(x, y)) == 0 ? 1 : 0;
             }
         }
@@ -615,11 +614,11 @@ TEST_P(TheHoverEnds, WhenThePointerLeavesTheToothForAWindowOverTheChart)
     if (c.ofAnotherKind) {
         // In the chart's bottom-right corner, where the demo has no teeth.
         const RECT over{chart.right - 300, chart.bottom - 200, chart.right - 50, chart.bottom - 50};
-        program = std::make_unique<OtherProgram>(
-            true, L"250x150+" + std::to_wstring(over.left) + L"+" + std::to_wstring(over.top));
+        program = std::make_unique<OtherProgram>(true, L"250x150+" + std::to_wstring(over.left) + L"+" +
+                                                           std::to_wstring(over.top));
         ASSERT_NE(program->XWindow(), 0u);
-        ASSERT_TRUE(testutil::PumpUntil(
-            [&] { return testutil::ReadScreen().Count(over, ColourOf(kViewerColour)) > 0; }, kBoundMs));
+        ASSERT_TRUE(testutil::PumpUntil([&] { return testutil::ReadScreen().Count(over, ColourOf(kViewerColour)) > 0; },
+                                        kBoundMs));
         ASSERT_GT(greenOnChart(), 0) << "the window's arrival ended the hover";
         // Moved on the display itself, as a user's hand does: Wine hears
         // nothing of it.
