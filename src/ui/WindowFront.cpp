@@ -84,14 +84,6 @@ void EndFrontRequest(HWND request, bool answered)
     }
 }
 
-// A window manager gives the keyboard to a program only on its own terms: an
-// activation asked for by a program that the user is not working in is
-// refused, and Wine asks for none at all, although it counts the window as
-// the foreground. A window newly shown by a program the user did not turn
-// away from is let in: the request window is such a window. The window
-// manager's hand-over reaches it as a mouse activation; it declines it, and
-// Wine then passes the keyboard on to the window this thread's focus is in,
-// the one just activated. No hand-over within the bound: refused.
 void OnAskAgain(HWND request)
 {
     const auto shownAt = static_cast<DWORD>(GetWindowLongPtrW(request, kShownAtSlot));
@@ -105,6 +97,14 @@ void OnAskAgain(HWND request)
     }
 }
 
+// A window manager gives the keyboard to a program only on its own terms: an
+// activation asked for by a program that the user is not working in is
+// refused, and Wine asks for none at all, although it counts the window as
+// the foreground. A window newly shown by a program the user did not turn
+// away from is let in: the request window is such a window. The window
+// manager's hand-over reaches it as a mouse activation; it declines it, and
+// Wine then passes the keyboard on to the window this thread's focus is in,
+// the one just activated. No hand-over within the bound: refused.
 LRESULT CALLBACK FrontRequestProc(HWND request, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return CallGuarded<LRESULT>(0, [&]() -> LRESULT {
