@@ -51,6 +51,15 @@ void AskForTheDisplaysFocus(HWND front)
     SetFocus(focus);
 }
 
+// Under Wine each top-level window is also a window of the X display, whose
+// window manager decides who has the keyboard while Wine's own foreground
+// says yes to every request; on Windows the system's foreground is the
+// answer itself.
+bool OnXDisplay(HWND window)
+{
+    return GetPropW(window, L"__wine_x11_whole_window") != nullptr;
+}
+
 void RestoreIfMinimised(HWND window)
 {
     // Restoring a window that is not minimised would take a maximised window
@@ -61,15 +70,10 @@ void RestoreIfMinimised(HWND window)
 }
 
 // The activation is over: the window leaves the top-most band it was raised
-// through (with the dialog it raised along), and, when the window manager
-// never let it in, asks for the user's attention.
-void EndFrontRequest(HWND request, bool answered)
+// through (with the dialog it raised along), and, when the system never let
+// it in, asks for the user's attention.
+void EndFront(HWND main, bool answered)
 {
-    const auto main = reinterpret_cast<HWND>(GetWindowLongPtrW(request, kMainSlot));
-    DestroyWindow(request);
-    if (!IsWindow(main)) {
-        return;
-    }
     const HWND front = FrontWindowOf(main);
     if (front != main) {
         SetTopMost(front, false);
@@ -81,6 +85,15 @@ void EndFrontRequest(HWND request, bool answered)
         flash.hwnd = main;
         flash.dwFlags = FLASHW_ALL | FLASHW_TIMERNOFG;
         FlashWindowEx(&flash);
+    }
+}
+
+void EndFrontRequest(HWND request, bool answered)
+{
+    const auto main = reinterpret_cast<HWND>(GetWindowLongPtrW(request, kMainSlot));
+    DestroyWindow(request);
+    if (IsWindow(main)) {
+        EndFront(main, answered);
     }
 }
 
@@ -174,8 +187,12 @@ void BringToFront(HWND main)
     // capture toolbar) is shown, and the display hears of none.
     SetTopMost(main, true);
     SetForegroundWindow(front);
-    AskForTheDisplaysFocus(front);
-    AskTheWindowManager(main);
+    if (OnXDisplay(main)) {
+        AskForTheDisplaysFocus(front);
+        AskTheWindowManager(main);
+        return;
+    }
+    EndFront(main, GetForegroundWindow() == front);
 }
 
 void GrantFrontTo(HWND window)

@@ -7,8 +7,9 @@
 
 // Restores `main` when it is minimised, raises it and activates the window
 // the user works in (the modal dialog `main` runs, if any). Runs on the
-// thread of `main`. Whether the system let it in is known a moment later,
-// from the window manager's answer: without one, `main` flashes.
+// thread of `main`. Whether the system let it in is known at once on
+// Windows, and under Wine a moment later, from the X window manager's answer:
+// where it was refused, `main` flashes.
 void BringToFront(HWND main);
 
 // For a later start, which the system lets bring a program forward: restores
