@@ -29,6 +29,11 @@ constexpr UINT kOpenFileDelayMs = 50;
 // Posted by the main dialog to itself once its initialisation is done.
 constexpr UINT WM_POSTINIT = WM_USER + 1;
 
+// Posted by a later start to the running main window after handing over its
+// path: the window comes to the front, in its own thread, where the system
+// lets a program take the keyboard.
+constexpr UINT WM_BRING_TO_FRONT = WM_APP + 1;
+
 // The system-menu command of the about box.
 constexpr UINT IDM_ABOUTBOX = 0x10;
 

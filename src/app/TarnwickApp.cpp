@@ -210,6 +210,7 @@ BOOL CTarnwickApp::ActivateRunningInstance(const std::wstring& path)
         COPYDATASTRUCT data{0, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), buffer.data()};
         SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
-    BringToFront(running);
+    GrantFrontTo(running);
+    PostMessageW(running, WM_BRING_TO_FRONT, 0, 0);
     return TRUE;
 }

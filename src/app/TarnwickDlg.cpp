@@ -8,6 +8,7 @@
 #include "ui/DialogPlacement.h"
 #include "ui/ExceptionGuard.h"
 #include "ui/ResString.h"
+#include "ui/WindowFront.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -198,6 +199,9 @@ LRESULT CTarnwickDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return Default();
     case WM_POSTINIT:
         return OnPostInit();
+    case WM_BRING_TO_FRONT:
+        OnBringToFront();
+        return 0;
     case WM_CLOSE:
         OnClose();
         return Default();
@@ -244,8 +248,7 @@ BOOL CTarnwickDlg::OnInitDialog()
     if (!backgroundDC) {
         ClientDC client(hwnd);
         backgroundDC = UniqueMemoryDC::CompatibleWith(client.Get());
-        backgroundBitmap.Reset(
-            CreateCompatibleBitmap(client.Get(), GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+        MakeBackground(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     }
     if (!LoadButtonImages()) {
         return FALSE;
@@ -296,6 +299,10 @@ void CTarnwickDlg::OnSize(UINT type, int width, int height)
     if (type == SIZE_MINIMIZED || !laidOut) {
         return;
     }
+    // A larger screen, which Wine announces by no WM_DISPLAYCHANGE.
+    if (backgroundDC && (width > backgroundSize.cx || height > backgroundSize.cy)) {
+        MakeBackground(std::max<int>(width, backgroundSize.cx), std::max<int>(height, backgroundSize.cy));
+    }
     LayoutForClient(RECT{0, 0, width, height});
     if (filterStripLaidOut) {
         LayoutFilterChecks();
@@ -312,16 +319,27 @@ void CTarnwickDlg::OnSize(UINT type, int width, int height)
     InvalidateRect(toothChart.GetSafeHwnd(), nullptr, TRUE);
 }
 
-// The background is tiled once into a bitmap of the screen's size.
 void CTarnwickDlg::OnDisplayChange(int width, int height)
 {
-    if (!backgroundDC) {
-        return;
+    if (backgroundDC) {
+        MakeBackground(width, height);
     }
+}
+
+// The background is tiled once into a bitmap at least as large as the client
+// area; past it, the window would show what the bitmap never had.
+void CTarnwickDlg::MakeBackground(int width, int height)
+{
     ClientDC client(hwnd);
     backgroundBitmap.Reset(CreateCompatibleBitmap(client.Get(), width, height));
+    backgroundSize = {width, height};
     backgroundDrawn = false;
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void CTarnwickDlg::OnBringToFront()
+{
+    BringToFront(hwnd);
 }
 
 void CTarnwickDlg::LayoutForClient(const RECT& client)

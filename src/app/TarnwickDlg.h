@@ -66,6 +66,7 @@ public:
     ToothInfoMap currentTeeth; // keyed by tooth number
     UniqueMemoryDC backgroundDC;
     UniqueBitmap backgroundBitmap;
+    SIZE backgroundSize{};
     RECT clientRect{};
     HICON hIcon;
     GdiplusPtr<Gdiplus::Image> background;
@@ -91,6 +92,7 @@ private:
     LRESULT OnSysCommand(UINT command);
     void OnSize(UINT type, int width, int height);
     void OnDisplayChange(int width, int height);
+    void OnBringToFront();
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     void OnClose();
@@ -104,6 +106,7 @@ private:
     void SetupFindingList(RECT& rect);
     void LayoutButtons();
     bool LoadButtonImages();
+    void MakeBackground(int width, int height);
     void DrawBackground(HDC dc);
     // Shows the error of an analysis that could not start.
     void ReportAnalysisNotStarted();

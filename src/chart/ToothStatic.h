@@ -132,6 +132,10 @@ public:
     CToothStaticListener* listener = nullptr;
     CToolbarDlg* toolbar = nullptr;
     int32_t currentIndex = -1;
+    // While a tooth is hovered, how often the pointer is looked at (see
+    // WatchPointer).
+    static constexpr UINT_PTR TIMER_POINTER_WATCH = 1;
+    static constexpr UINT POINTER_WATCH_MS = 100;
     uint32_t hoveredKey = 0;
     Gdiplus::PixelFormat pixelFormat = PixelFormat24bppRGB;
     uint32_t displayFilter = DEFAULT_DISPLAY_FILTER;
@@ -177,10 +181,6 @@ protected:
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
-    // While the leave is tracked, how often the window under the pointer is
-    // looked at (see TrackMouseLeave).
-    static constexpr UINT_PTR TIMER_POINTER_WATCH = 1;
-    static constexpr UINT POINTER_WATCH_MS = 100;
 
     int OnCreate(CREATESTRUCTW* create);
     void OnDestroy();
@@ -219,6 +219,9 @@ private:
     // Asks for WM_MOUSELEAVE once the pointer is over the chart, and watches
     // for a window over the chart taking the pointer.
     void TrackMouseLeave();
+    // Runs the pointer timer while a tooth is hovered with the leave tracked,
+    // and only then.
+    void WatchPointer();
     // True when the tooth takes part in hover, click and tooltips.
     bool PassesFilter(const CToothInfo& tooth) const;
     // The sharpened copy's file, named by the request's GUID; false when it
@@ -275,6 +278,10 @@ private:
     CachedSprite plainSprite;
     CachedSprite hoverSprite;
     bool trackingLeave = false;
+    // Where the pointer was at the chart's last mouse message (screen
+    // coordinates), and whether the timer found it elsewhere since.
+    POINT heardPointer{};
+    bool pointerUnheard = false;
     UniqueBitmap stretched;
     const Gdiplus::Image* stretchedSource = nullptr;
     SIZE stretchedSize{};

@@ -67,10 +67,14 @@ CToothInfo* CToothStatic::GetHoveredTooth()
 
 void CToothStatic::OnMouseMove(UINT, POINT point)
 {
+    heardPointer = point;
+    ClientToScreen(hwnd, &heardPointer);
+    pointerUnheard = false;
     TrackMouseLeave();
     bool changed = false;
     if (CToothInfo* hovered = GetHoveredTooth()) {
         if (PassesFilter(*hovered) && PtInRect(&hovered->screenBox, point)) {
+            WatchPointer();
             return;
         }
         hovered->flags &= ~TOOTH_HOVER;
@@ -89,6 +93,7 @@ void CToothStatic::OnMouseMove(UINT, POINT point)
         toolTipCtrl.Pop();
         InvalidateRect(hwnd, nullptr, FALSE);
     }
+    WatchPointer();
 }
 
 void CToothStatic::TrackMouseLeave()
@@ -104,11 +109,18 @@ void CToothStatic::TrackMouseLeave()
     track.dwFlags = TME_LEAVE;
     track.hwndTrack = hwnd;
     trackingLeave = TrackMouseEvent(&track) != FALSE;
-    // Wine reports the leave only when the pointer leaves the chart's
-    // rectangle, never when a window over the chart (the capture toolbar, a
-    // dialog) takes it.
-    if (trackingLeave) {
+}
+
+// Wine reports the leave only when the pointer leaves the chart's rectangle,
+// never when a window over the chart (the capture toolbar, a dialog, a window
+// of a program Wine does not know) takes it: while a tooth is hovered, the
+// pointer is watched. Nothing else needs watching, so no timer runs meanwhile.
+void CToothStatic::WatchPointer()
+{
+    if (hoveredKey != 0 && trackingLeave) {
         SetTimer(hwnd, TIMER_POINTER_WATCH, POINTER_WATCH_MS, nullptr);
+    } else {
+        KillTimer(hwnd, TIMER_POINTER_WATCH);
     }
 }
 
@@ -119,8 +131,19 @@ void CToothStatic::OnTimer(UINT_PTR timerId)
         return;
     }
     const HWND under = WindowFromPoint(cursor);
-    if (under == hwnd || under == toolTipCtrl.GetSafeHwnd()) {
+    if (under == toolTipCtrl.GetSafeHwnd()) {
         return;
+    }
+    // Over a window Wine does not know, Wine still names the chart as the
+    // window under the pointer, but the pointer moves without the chart
+    // hearing of it. A move it hears a moment later is only late: the leave
+    // waits for a second look.
+    if (under == hwnd) {
+        const bool unheard = cursor.x != heardPointer.x || cursor.y != heardPointer.y;
+        if (!unheard || !pointerUnheard) {
+            pointerUnheard = unheard;
+            return;
+        }
     }
     TRACKMOUSEEVENT cancel{};
     cancel.cbSize = sizeof cancel;
@@ -133,6 +156,7 @@ void CToothStatic::OnTimer(UINT_PTR timerId)
 void CToothStatic::OnMouseLeave()
 {
     trackingLeave = false;
+    pointerUnheard = false;
     KillTimer(hwnd, TIMER_POINTER_WATCH);
     // A menu opened on the chart takes the pointer over its own window; its
     // commands still act on the tooth the pointer was on.

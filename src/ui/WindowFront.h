@@ -5,7 +5,14 @@
 
 #include <windows.h>
 
-// Restores `main` when it is minimised and activates the window the user
-// works in (the modal dialog `main` runs, if any); where the system refuses
-// the activation, `main` flashes instead.
+// Restores `main` when it is minimised, raises it and activates the window
+// the user works in (the modal dialog `main` runs, if any). Runs on the
+// thread of `main`. Whether the system let it in is known at once on
+// Windows, and under Wine a moment later, from the X window manager's answer:
+// where it was refused, `main` flashes.
 void BringToFront(HWND main);
+
+// For a later start, which the system lets bring a program forward: restores
+// `window` of another process when it is minimised and hands that process the
+// right to come to the front, which it then takes with BringToFront.
+void GrantFrontTo(HWND window);

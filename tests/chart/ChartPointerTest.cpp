@@ -217,4 +217,35 @@ TEST_F(ChartPointerTest, OnlyAReleaseInsideTheHoveredBoxOpensTheFindingsMenu)
     KillTimer(nullptr, timer);
 }
 
+// The pointer timer runs while a tooth is hovered and only then: off the
+// teeth and once the pointer has left the chart it is gone.
+TEST_F(ChartPointerTest, ThePointerTimerRunsOnlyWhileAToothIsHovered)
+{
+    Place(11, FINDING_CAVITY, {50, 50, 150, 150});
+    const HWND window = chart.GetSafeHwnd();
+    // Looked at by ending it; a running one is started again.
+    const auto timerRuns = [&] {
+        if (!KillTimer(window, CToothStatic::TIMER_POINTER_WATCH)) {
+            return false;
+        }
+        SetTimer(window, CToothStatic::TIMER_POINTER_WATCH, CToothStatic::POINTER_WATCH_MS, nullptr);
+        return true;
+    };
+    const struct {
+        const char* step;
+        POINT point; // chart coordinates
+        bool hovered;
+    } steps[] = {
+        {"onto the tooth", {100, 100}, true},
+        {"off the tooth, on the chart", {10, 10}, false},
+        {"onto the tooth again", {120, 120}, true},
+        {"off the chart", {-30, -30}, false},
+    };
+    for (const auto& s : steps) {
+        PointTo(s.point);
+        ASSERT_TRUE(testutil::PumpUntil([&] { return (chart.hoveredKey != 0) == s.hovered; }, TIP_BOUND_MS)) << s.step;
+        EXPECT_EQ(timerRuns(), s.hovered) << s.step;
+    }
+}
+
 } // namespace

@@ -18,13 +18,16 @@
 #include "chart/ToothStaticListener.h"
 #include "foundation/SystemSetting.h"
 #include "res/resource.h"
+#include "ui/Gdiplus.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,6 +74,70 @@ void AskTheWindowManager(const std::wstring& command, HWND window)
 {
     const auto xWindow = reinterpret_cast<ULONG_PTR>(GetPropW(window, L"__wine_x11_whole_window"));
     testutil::StartUnixCommand(L"xdotool " + command + L" " + std::to_wstring(xWindow));
+}
+
+ULONG_PTR XIdOf(HWND window)
+{
+    return reinterpret_cast<ULONG_PTR>(GetPropW(window, L"__wine_x11_whole_window"));
+}
+
+std::wstring UnixPathOf(const std::wstring& zPath)
+{
+    std::wstring path = zPath.substr(2);
+    std::replace(path.begin(), path.end(), L'\\', L'/');
+    return path;
+}
+
+// Runs one of the test's shell scripts with `arguments` and its state file,
+// which it writes once done; the file's text, or empty when none came in time.
+std::string RunScript(const char* script, const std::wstring& arguments)
+{
+    const std::wstring state = testutil::ProgramFolder() + L"\\" + std::wstring(script, script + std::strlen(script)) +
+                               L"-" + DisplayTag() + L".state";
+    DeleteFileW(state.c_str());
+    const std::string folder = QUILL_E2E_SCRIPTS;
+    testutil::StartUnixCommand(L"bash '" + std::wstring(folder.begin(), folder.end()) + L"/" +
+                               std::wstring(script, script + std::strlen(script)) + L"' " + arguments + L" '" +
+                               UnixPathOf(state) + L"'");
+    if (!testutil::PumpUntil([&] { return testutil::FileExists(state); }, kBoundMs)) {
+        return {};
+    }
+    return testutil::ReadBytes(state);
+}
+
+// What the display says: the window with the keyboard (the window manager's
+// active window, or without one the X input focus), the window on top of the
+// window manager's stacking order (0 without one), and which of the windows
+// asked about demand attention.
+struct DisplayState {
+    ULONG_PTR active = 0;
+    ULONG_PTR top = 0;
+    std::set<ULONG_PTR> attention;
+};
+
+std::ostream& operator<<(std::ostream& out, const DisplayState& state)
+{
+    out << "active " << state.active << ", on top " << state.top << ", demanding attention";
+    for (const ULONG_PTR window : state.attention) {
+        out << " " << window;
+    }
+    return out;
+}
+
+DisplayState ReadDisplayState(const std::vector<HWND>& windows)
+{
+    std::wstring arguments;
+    for (const HWND window : windows) {
+        arguments += L" " + std::to_wstring(XIdOf(window));
+    }
+    std::istringstream text(RunScript("display-state.sh", arguments));
+    DisplayState state;
+    std::string word;
+    text >> word >> state.active >> word >> state.top >> word;
+    for (ULONG_PTR window = 0; text >> window;) {
+        state.attention.insert(window);
+    }
+    return state;
 }
 
 // The sample picture the build draws as the run command does, on Z:.
@@ -214,6 +281,8 @@ public:
     ~ViewerWindow()
     {
         DestroyWindow(window);
+        // The class would keep the brush for the next viewer.
+        UnregisterClassW(L"QuillViewer", GetModuleHandleW(nullptr));
         DeleteObject(brush);
     }
     ViewerWindow(const ViewerWindow&) = delete;
@@ -367,10 +436,160 @@ TEST_F(DemoRoad, TheWindowFitsTheWorkAreaAtStartAndComesBackSoFromAMinimise)
     CloseTheDemo(window);
 }
 
-// The capture toolbar lies over the chart's top-left corner: the pointer
-// leaving a tooth for it leaves the chart.
-TEST_F(DemoRoad, TheHoverEndsWhenThePointerLeavesTheToothForTheToolbar)
+// The colours of the background tile that the program folder ships.
+std::set<uint32_t> BackgroundColours()
 {
+    std::set<uint32_t> colours;
+    Gdiplus::Bitmap tile((testutil::ProgramFolder() + L"\\Button\\BK.png").c_str());
+    for (UINT y = 0; y < tile.GetHeight(); ++y) {
+        for (UINT x = 0; x < tile.GetWidth(); ++x) {
+            Gdiplus::Color colour;
+            tile.GetPixel(static_cast<INT>(x), static_cast<INT>(y), &colour);
+            colours.insert(colour.GetValue() & 0xFFFFFF);
+        }
+    }
+    return colours;
+}
+
+// The screen grows as a monitor's does (xrandr, on a display that can change
+// its size): the window fills it again, and the background covers the whole
+// client area around the chart and the filter boxes, also where the screen
+// it started on ended.
+TEST_F(DemoRoad, OnALargerScreenTheBackgroundFillsTheWholeClientArea)
+{
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1600);
+    HWND window = StartTheDemo();
+    ASSERT_NE(window, nullptr);
+    testutil::StartUnixCommand(L"xrandr --output DUMMY0 --mode 1920x1080");
+    std::string misfit;
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] {
+            return GetSystemMetrics(SM_CXSCREEN) == 1920 && (misfit = MisfitOf(window)).empty() &&
+                   RedOfNumbersOnScreen(window) > kRedOfTheDemosNumbers;
+        },
+        kBoundMs))
+        << GetSystemMetrics(SM_CXSCREEN) << " wide: " << misfit;
+    const std::set<uint32_t> background = BackgroundColours();
+    ASSERT_FALSE(background.empty());
+    RECT client{};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const RECT chart = ScreenRectOf(GetDlgItem(window, kChartId));
+    std::vector<RECT> boxes;
+    for (int id = IDC_CHECK_OTHERS; id <= IDC_CHECK_UNKNOWN; ++id) {
+        if (IsWindowVisible(GetDlgItem(window, id))) {
+            boxes.push_back(ScreenRectOf(GetDlgItem(window, id)));
+        }
+    }
+    // Right of the chart and below it, the filter boxes left out.
+    const auto strange = [&] {
+        const testutil::ScreenPixels screen = testutil::ReadScreen();
+        int count = 0;
+        for (LONG y = client.top; y < client.bottom; ++y) {
+            for (LONG x = client.left; x < client.right; ++x) {
+                const POINT at{x, y};
+                const bool around = x >= chart.right || y >= chart.bottom;
+                const bool onABox = std::any_of(boxes.begin(), boxes.end(),
+                                                [&](const RECT& box) { return PtInRect(&box, at) != FALSE; });
+                count += around && !onABox && background.count(screen.At(x, y)) == 0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    EXPECT_TRUE(testutil::PumpUntil([&] { return strange() == 0; }, kBoundMs))
+        << strange() << " pixels around the chart are not the background's";
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\larger-screen-background.png"));
+    CloseTheDemo(window);
+}
+
+constexpr wchar_t kViewerColourText[] = L"'#C020C0'";
+
+// A program the user turned to, in the viewer's colour, as a user turns to
+// one: through the window manager where one runs. A Wine program of its own
+// process, or one of another kind, which Wine does not know (ImageMagick's
+// display).
+class OtherProgram {
+public:
+    // `place`: "screen" or WIDTHxHEIGHT+X+Y, for a program of another kind.
+    explicit OtherProgram(bool ofAnotherKind, const std::wstring& place = L"screen")
+    {
+        if (ofAnotherKind) {
+            std::istringstream state(RunScript("x-viewer.sh", std::wstring(kViewerColourText) + L" " + place));
+            state >> unixProcessId >> xWindow;
+            return;
+        }
+        const std::string path = QUILL_E2E_VIEWER;
+        std::wstring commandLine = L"\"" + std::wstring(path.begin(), path.end()) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &info)) {
+            return;
+        }
+        CloseHandle(info.hThread);
+        viewer = info.hProcess;
+        HWND window = nullptr;
+        testutil::PumpUntil(
+            [&] {
+                window = testutil::FindVisibleWindow(L"QuillViewerProgram", nullptr, info.dwProcessId);
+                return window != nullptr && XIdOf(window) != 0;
+            },
+            kBoundMs);
+        if (window == nullptr) {
+            return;
+        }
+        xWindow = XIdOf(window);
+        // Without a window manager the display's keyboard focus is the user's
+        // turn, as a click on an unmanaged window gives it.
+        AskTheWindowManager(WindowManagerRuns() ? L"windowactivate" : L"windowfocus", window);
+    }
+    ~OtherProgram()
+    {
+        if (viewer != nullptr) {
+            TerminateProcess(viewer, 0);
+            WaitForSingleObject(viewer, kBoundMs);
+            CloseHandle(viewer);
+        }
+        if (unixProcessId != 0) {
+            testutil::StartUnixCommand(L"kill " + std::to_wstring(unixProcessId));
+        }
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    ULONG_PTR XWindow() const { return xWindow; }
+
+private:
+    HANDLE viewer = nullptr;
+    unsigned long unixProcessId = 0;
+    ULONG_PTR xWindow = 0;
+};
+
+// Where the pointer goes from a hovered tooth: onto the capture toolbar,
+// which lies over the chart's top-left corner, or onto a window of a program
+// of another kind lying over the chart, which Wine does not know.
+struct HoverLeave {
+    const char* what;
+    bool ofAnotherKind;
+    const wchar_t* screenshot;
+};
+
+const HoverLeave kHoverLeaves[] = {
+    {"the toolbar", false, L"hover-left-for-toolbar.png"},
+    {"a window of another kind", true, L"hover-left-for-x-window.png"},
+};
+
+void PrintTo(const HoverLeave& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class TheHoverEnds : public DemoRoad, public testing::WithParamInterface<HoverLeave> {};
+
+TEST_P(TheHoverEnds, WhenThePointerLeavesTheToothForAWindowOverTheChart)
+{
+    const HoverLeave& c = GetParam();
     HWND window = StartTheDemo();
     ASSERT_NE(window, nullptr);
     HWND toolbar = nullptr;
@@ -391,13 +610,32 @@ TEST_F(DemoRoad, TheHoverEndsWhenThePointerLeavesTheToothForTheToolbar)
     SetCursorPos(number.x, number.y);
     ASSERT_TRUE(testutil::PumpUntil([&] { return greenOnChart() > 0; }, kBoundMs));
 
-    const POINT onToolbar = Centre(ScreenRectOf(toolbar));
-    SetCursorPos(onToolbar.x, onToolbar.y);
+    std::unique_ptr<OtherProgram> program;
+    if (c.ofAnotherKind) {
+        // In the chart's bottom-right corner, where the demo has no teeth.
+        const RECT over{chart.right - 300, chart.bottom - 200, chart.right - 50, chart.bottom - 50};
+        program = std::make_unique<OtherProgram>(true, L"250x150+" + std::to_wstring(over.left) + L"+" +
+                                                           std::to_wstring(over.top));
+        ASSERT_NE(program->XWindow(), 0u);
+        ASSERT_TRUE(testutil::PumpUntil([&] { return testutil::ReadScreen().Count(over, ColourOf(kViewerColour)) > 0; },
+                                        kBoundMs));
+        ASSERT_GT(greenOnChart(), 0) << "the window's arrival ended the hover";
+        // Moved on the display itself, as a user's hand does: Wine hears
+        // nothing of it.
+        const POINT onIt = Centre(over);
+        testutil::StartUnixCommand(L"xdotool mousemove " + std::to_wstring(onIt.x) + L" " + std::to_wstring(onIt.y));
+    } else {
+        const POINT onToolbar = Centre(ScreenRectOf(toolbar));
+        SetCursorPos(onToolbar.x, onToolbar.y);
+    }
     EXPECT_TRUE(testutil::PumpUntil([&] { return greenOnChart() == 0; }, kBoundMs))
         << greenOnChart() << " pixels of the hover's green";
-    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\hover-left-for-toolbar.png"));
+    EXPECT_TRUE(testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\" + c.screenshot));
+    program.reset();
     CloseTheDemo(window);
 }
+
+INSTANTIATE_TEST_SUITE_P(Windows, TheHoverEnds, testing::ValuesIn(kHoverLeaves));
 
 TEST_F(DemoRoad, ACapturesResultComesToTheFrontOverTheProgramCapturedFrom)
 {
@@ -432,6 +670,124 @@ void PostCommand(HWND window, UINT command)
 {
     PostMessageW(GetDlgItem(window, kChartId), WM_COMMAND, command, 0);
 }
+
+enum class FrontRoad { SecondStart, SecondStartOverTheSettings, Capture };
+
+struct FrontCase {
+    const char* what;
+    bool ofAnotherKind;
+    FrontRoad road;
+};
+
+const FrontCase kFrontCases[] = {
+    {"a Wine program, a second start", false, FrontRoad::SecondStart},
+    {"a Wine program, a second start over the settings", false, FrontRoad::SecondStartOverTheSettings},
+    {"a Wine program, a capture", false, FrontRoad::Capture},
+    {"an X program, a second start", true, FrontRoad::SecondStart},
+    {"an X program, a second start over the settings", true, FrontRoad::SecondStartOverTheSettings},
+    {"an X program, a capture", true, FrontRoad::Capture},
+};
+
+void PrintTo(const FrontCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class AnotherProgramInFront : public DemoRoad, public testing::WithParamInterface<FrontCase> {};
+
+// The user works in another program when the picture arrives. The window the
+// user is to work in next (the main window, or the dialog it runs) comes to
+// the front and has the keyboard, as the display says, or asks for the
+// user's attention; a key the user presses then reaches it. A capture leaves
+// the window maximised.
+TEST_P(AnotherProgramInFront, TheMainWindowOrItsDialogComesToTheFrontWithTheKeyboard)
+{
+    const FrontCase& c = GetParam();
+    if (c.road == FrontRoad::Capture) {
+        g_systemSetting.captureRect = {100, 100, 500, 400};
+        g_systemSetting.dirty = true;
+        ASSERT_TRUE(g_systemSetting.Save());
+    }
+    const std::wstring other = folder.File(L"other pano.jpg");
+    ASSERT_TRUE(CopyFileW(DemoSample().c_str(), other.c_str(), FALSE));
+    HWND window = StartTheDemo();
+    ASSERT_NE(window, nullptr);
+    HWND dialog = nullptr;
+    if (c.road == FrontRoad::SecondStartOverTheSettings) {
+        PostCommand(window, ID_USER_SETTINGS);
+        dialog = running->WaitForWindow(kSettingsCaption, kBoundMs);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(testutil::PumpUntil([&] { return FaceShareOnScreen(dialog) > 0.5; }, kBoundMs));
+    }
+    RECT strip{};
+    GetClientRect(window, &strip);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&strip), 2);
+    strip.top = ScreenRectOf(GetDlgItem(window, kChartId)).bottom;
+    const auto viewerOnStrip = [&] { return testutil::ReadScreen().Count(strip, ColourOf(kViewerColour)); };
+    OtherProgram program(c.ofAnotherKind);
+    ASSERT_NE(program.XWindow(), 0u);
+    DisplayState state;
+    ASSERT_TRUE(testutil::PumpUntil(
+        [&] {
+            state = ReadDisplayState({window});
+            return viewerOnStrip() > 0 && state.active == program.XWindow();
+        },
+        kBoundMs))
+        << "the other program " << program.XWindow() << " is not in front: " << state << ", " << viewerOnStrip()
+        << " pixels of it under the chart";
+
+    if (c.road == FrontRoad::Capture) {
+        PostMessageW(GetDlgItem(window, kChartId), WM_CAPTURE_SCREEN, 0, 0);
+        ASSERT_TRUE(testutil::PumpUntil(
+            [&] { return server.Requests().size() == 2 && TitleOf(window) != L"Quillmere - " + DemoSample(); },
+            kBoundMs));
+    } else {
+        testutil::ProgramProcess later(L"/file \"" + other + L"\"");
+        ASSERT_TRUE(later.WaitForEnd(kBoundMs));
+        ASSERT_NE(WaitForPicture(other, 2), nullptr);
+    }
+    const HWND front = dialog != nullptr ? dialog : window;
+    // Without a window manager nothing raises the main window along with the
+    // dialog it runs: the dialog is what the user turns to.
+    const auto inFront = [&] {
+        return state.active == XIdOf(front) && (!WindowManagerRuns() || state.top == XIdOf(front)) &&
+               (dialog != nullptr ? FaceShareOnScreen(dialog) > 0.5 : viewerOnStrip() == 0);
+    };
+    EXPECT_TRUE(testutil::PumpUntil(
+        [&] {
+            state = ReadDisplayState({front, window});
+            return inFront() || state.attention.count(XIdOf(window)) > 0;
+        },
+        kBoundMs))
+        << state << "; the window " << XIdOf(window) << ", the window in front " << XIdOf(front) << "; "
+        << viewerOnStrip() << " pixels of the other program under the chart";
+    if (c.road == FrontRoad::Capture) {
+        EXPECT_EQ(MisfitOf(window), "");
+    }
+    if (c.ofAnotherKind && c.road == FrontRoad::SecondStart) {
+        EXPECT_TRUE(
+            testutil::SaveScreenshot(testutil::ProgramFolder() + L"\\front-over-x-program-" + DisplayTag() + L".png"));
+    }
+    if (!inFront()) {
+        CloseTheDemo(window);
+        return;
+    }
+    // The user's next key, typed on the display, reaches the window in front:
+    // Esc closes the dialog, Enter on the main window runs its Load button.
+    if (dialog != nullptr) {
+        testutil::StartUnixCommand(L"xdotool key Escape");
+        EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindow(dialog) == FALSE; }, kBoundMs)) << "Esc went elsewhere";
+    } else {
+        testutil::StartUnixCommand(L"xdotool key Return");
+        const HWND open = running->WaitForWindow(kOpenCaption, kBoundMs);
+        EXPECT_NE(open, nullptr) << "Enter went elsewhere";
+        PostMessageW(open, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(testutil::PumpUntil([&] { return IsWindow(open) == FALSE; }, kBoundMs));
+    }
+    CloseTheDemo(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, AnotherProgramInFront, testing::ValuesIn(kFrontCases));
 
 void PostClick(HWND window, int button)
 {
