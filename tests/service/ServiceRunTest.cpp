@@ -7,7 +7,10 @@
 #include "WinTestUtil.h"
 #include "analysis/AnalysisServer.h"
 #include "analysis/SocketShim.h"
+#include "app/AppIds.h"
 #include "capture/ProgressDlg.h"
+#include "foundation/TempFileJournal.h"
+#include "foundation/TempFiles.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -500,6 +503,55 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         EXPECT_EQ(testutil::TempJpegs(), before) << c.name << ": a copy stayed behind";
         EXPECT_TRUE(testutil::EntriesIn(tempFolder.Path()).empty()) << c.name << ": the temporary folder is not empty";
     }
+}
+
+// A start sweeps only what no running service uses: a second start of this
+// session, and a start while a service of another session that shares the
+// temporary folder holds the journal (played by this test process).
+TEST_F(ServiceRun, AStartLeavesTheCopiesOfARunningServiceAlone)
+{
+    const std::wstring named = MakeSharpenedCopy();
+    ASSERT_TRUE(testutil::FileExists(named));
+    testutil::ProgramProcess second(L"/service");
+    ASSERT_TRUE(second.Started());
+    ASSERT_TRUE(second.WaitForEnd(kEndBoundMs));
+    EXPECT_TRUE(testutil::FileExists(named)) << "a second start deleted a copy named to a client";
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+
+    const auto copyPath = [&] {
+        GUID guid{};
+        CoCreateGuid(&guid);
+        wchar_t path[TEMP_PATH_CAPACITY] = {};
+        MakeTempFilePath(&guid, L".jpg", path);
+        return std::wstring(path);
+    };
+    CTempFileJournal otherSession;
+    ASSERT_TRUE(otherSession.Open(kServiceJournalName));
+    const std::wstring inUse = copyPath();
+    ASSERT_TRUE(otherSession.Record(inUse));
+    testutil::WriteBytes(inUse, "another session's patient");
+    const std::wstring leftover = copyPath();
+    {
+        CTempFileJournal killed;
+        ASSERT_TRUE(killed.Open(kServiceJournalName));
+        ASSERT_TRUE(killed.Record(leftover));
+        testutil::WriteBytes(leftover, "a killed run's patient");
+    }
+    StartService();
+    // Answered only once the start's sweep is over.
+    EXPECT_TRUE(testutil::FileExists(MakeSharpenedCopy()));
+    EXPECT_TRUE(testutil::FileExists(inUse)) << "the start deleted a copy another service uses";
+    // The killed run's copy waits for a start that finds no one using the journal.
+    EXPECT_TRUE(testutil::FileExists(leftover));
+    DeleteFileW(inUse.c_str());
+    otherSession.Strike(inUse);
+    // The other session's service ends; the next start finds no one.
+    ASSERT_TRUE(otherSession.Open(kServiceJournalName));
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    StartService();
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !testutil::FileExists(leftover); }, kEndBoundMs));
 }
 
 TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMustNameItsCopy)
