@@ -287,6 +287,7 @@ TEST_F(TempFileJournalTest, AStartSweepsOnlyWhatNoOneUsesAndForgetsOnlyWhatIsGon
         }
         const std::wstring own = Copy(false);
         AddTempFile(own.c_str());
+        ASSERT_FALSE(Named().empty()) << c.name << ": the record was lost";
         EXPECT_EQ(Named().back(), own) << c.name << ": the record was lost";
         testutil::WriteBytes(own, "patient");
         DeleteTempFiles();
