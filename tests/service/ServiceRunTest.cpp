@@ -554,6 +554,65 @@ TEST_F(ServiceRun, AStartLeavesTheCopiesOfARunningServiceAlone)
     EXPECT_TRUE(testutil::PumpUntil([&] { return !testutil::FileExists(leftover); }, kEndBoundMs));
 }
 
+// Runs the service in a Wine prefix and server of its own, as another session
+// of the user's would, with `temp` as its temporary folder, until a stop
+// request ends it; false when it did not listen or end within the bounds.
+bool RunServiceInSecondPrefix(const std::wstring& temp)
+{
+    const std::wstring id = std::to_wstring(GetCurrentProcessId());
+    const std::wstring doneFile = L"Z:\\tmp\\quill-second-prefix-" + id + L".done";
+    DeleteFileW(doneFile.c_str());
+    const auto quoted = [](const std::string& text) { return L"\"" + std::wstring(text.begin(), text.end()) + L"\" "; };
+    std::wstring command = L"/bin/bash " + quoted(QUILL_SECOND_PREFIX_SCRIPT) + quoted(QUILL_SECOND_PREFIX) + L"\"" +
+                           temp + L"\" " + quoted("/tmp/quill-second-prefix-" + Narrow(id) + ".done") +
+                           quoted(QUILL_PROGRAM_UNIX_PATH) + quoted(QUILL_PROGRAM_WORK_UNIX_PATH) + L"/service";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    // The first run makes the prefix, which takes a while. The stop request
+    // is taken once the start's sweep is over.
+    const bool listened = WaitForServicePort(90000);
+    AskService(SHUTDOWN_FRAME);
+    const bool ended = testutil::PumpUntil([&] { return testutil::FileExists(doneFile); }, 30000);
+    DeleteFileW(doneFile.c_str());
+    return listened && ended && WaitForServicePortClosed(kEndBoundMs);
+}
+
+// Two Wine prefixes stand for two sessions of one user whose temporary folder
+// is the same: what a running instance of one uses, the other's start leaves.
+TEST_F(ServiceRun, AStartInAnotherPrefixSharingTheTemporaryFolderLeavesWhatItsInstanceUses)
+{
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    const std::wstring shared = L"Z:\\tmp\\quill-shared-temp-" + std::to_wstring(GetCurrentProcessId());
+    testutil::RemoveTree(shared);
+    ASSERT_TRUE(CreateDirectoryW(shared.c_str(), nullptr));
+    const testutil::TempFolderOverride sharedTemp(shared);
+    // The first prefix's instance, played by this test process, with a copy
+    // just named to a client.
+    CTempFileJournal firstPrefix;
+    ASSERT_TRUE(firstPrefix.Open(kServiceJournalName));
+    GUID guid{};
+    ASSERT_EQ(CoCreateGuid(&guid), S_OK);
+    wchar_t inUse[TEMP_PATH_CAPACITY] = {};
+    ASSERT_TRUE(MakeTempFilePath(&guid, L".jpg", inUse));
+    ASSERT_TRUE(firstPrefix.Record(inUse));
+    testutil::WriteBytes(inUse, "the first prefix's patient");
+
+    EXPECT_TRUE(RunServiceInSecondPrefix(shared));
+    EXPECT_TRUE(testutil::FileExists(inUse)) << "a start in another prefix deleted a copy in use";
+    // Killed meanwhile: the next start of the other prefix sweeps the copy.
+    ASSERT_TRUE(firstPrefix.Open(kServiceJournalName));
+    EXPECT_TRUE(RunServiceInSecondPrefix(shared));
+    EXPECT_FALSE(testutil::FileExists(inUse));
+    testutil::RemoveTree(shared);
+}
+
 TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMustNameItsCopy)
 {
     AskService(SHUTDOWN_FRAME);
