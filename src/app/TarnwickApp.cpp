@@ -11,8 +11,8 @@
 #include "ui/ResString.h"
 #include "ui/WindowFront.h"
 
-#include <commctrl.h>
 #include "ui/Gdiplus.h"
+#include <commctrl.h>
 #include <winsock2.h>
 
 #include <vector>
@@ -74,7 +74,10 @@ void CTarnwickApp::TakeOverTempFileJournal(const wchar_t* name)
 void CTarnwickApp::RunServiceMode()
 {
     if (CreateInstanceMutex(kServiceInstanceMutex)) {
-        TakeOverTempFileJournal(kServiceJournalName);
+        // Swept by the server once it listens: the mutex belongs to the
+        // session, the port to the machine, and a service of another session
+        // that shares the temporary folder still uses its copies.
+        g_tempFileJournal.Open(kServiceJournalName);
         CServiceDlg dialog;
         mainWnd = &dialog;
         dialog.DoModal();

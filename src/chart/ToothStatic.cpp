@@ -354,6 +354,7 @@ LRESULT CToothStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 int CToothStatic::OnCreate(CREATESTRUCTW*)
 {
+    chartClipboard.Attach(hwnd, TIMER_CLIPBOARD_RETRY);
     return InitControl() ? 0 : -1;
 }
 
@@ -362,5 +363,6 @@ void CToothStatic::OnDestroy()
     // The watch ends with the window, and the flag with it.
     captureHotKey.Release();
     hotKeyOn = false;
+    chartClipboard.Detach();
     ReleaseResources();
 }

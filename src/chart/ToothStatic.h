@@ -7,6 +7,7 @@
 #include "analysis/ToothInfo.h"
 #include "analysis/ToothInfoLoader.h"
 #include "chart/CaptureHotKey.h"
+#include "chart/ChartClipboard.h"
 #include "chart/HealthInfoLoader.h"
 #include "chart/RecordTemplateInfo.h"
 #include "chart/ToothSprite.h"
@@ -62,9 +63,9 @@ public:
     // step failed; `out`, when given, holds the text on success and is
     // empty otherwise.
     bool CopyFindingsText(const ToothInfoMap* teeth, const CRecordTemplateInfo* recordTemplate, std::wstring* out);
-    // Puts `text` on the clipboard as Unicode text; an empty text succeeds
-    // without touching the clipboard. A failure leaves the clipboard as it
-    // was.
+    // Puts `text` on the clipboard as Unicode text, now or as soon as another
+    // program lets the clipboard go; an empty text succeeds without touching
+    // the clipboard. A failure leaves the clipboard as it was.
     bool CopyTextToClipboard(const std::wstring& text);
 
     // Whoever replaces `image` or `sharpenedImage` calls this, so that the
@@ -125,8 +126,9 @@ public:
     CToothInfoLoader loader;
     std::wstring tooltipText;
     std::wstring findingsText;
-    // The last text the chart put on the clipboard, corrections included.
-    std::wstring copiedText;
+    // The chart's steps on the clipboard; the last text it put there,
+    // corrections included.
+    CChartClipboard chartClipboard;
     GdiplusPtr<Gdiplus::Bitmap> image;
     GdiplusPtr<Gdiplus::Bitmap> sharpenedImage;
     CToothStaticListener* listener = nullptr;
@@ -181,6 +183,8 @@ protected:
 private:
     static constexpr uint32_t DEFAULT_DISPLAY_FILTER = 0xFFFF;
     static constexpr Gdiplus::ARGB INITIAL_BACKGROUND = 0xFF000000;
+    // Tries again a clipboard step that found the clipboard held.
+    static constexpr UINT_PTR TIMER_CLIPBOARD_RETRY = 2;
 
     int OnCreate(CREATESTRUCTW* create);
     void OnDestroy();
@@ -229,7 +233,7 @@ private:
     bool SaveSharpenedCopy(const wchar_t* path);
     // Nothing of an analysis outlives its image or its failure: empties
     // `findingsText`, and the clipboard while the chart owns it or it holds
-    // `copiedText`.
+    // the chart's last text.
     void ForgetAnalysis();
     // Every replacement of the displayed teeth starts here: a new
     // generation, and no findings menu left open on the teeth that go.

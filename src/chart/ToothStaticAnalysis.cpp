@@ -13,14 +13,11 @@
 #include "foundation/SystemSetting.h"
 #include "foundation/TempFiles.h"
 #include "foundation/TextFile.h"
-#include "ui/ClipboardHandles.h"
 #include "ui/WindowFront.h"
 
 #include <objbase.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -39,19 +36,6 @@ GdiplusPtr<Gdiplus::Bitmap> Copy24Bit(Gdiplus::Bitmap& image, int32_t width, int
         copy.reset();
     }
     return copy;
-}
-
-// True when the open clipboard holds `text` as Unicode text.
-bool ClipboardTextIs(const std::wstring& text)
-{
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    GlobalLockScope locked(data);
-    if (!locked) {
-        return false;
-    }
-    const auto* chars = static_cast<const wchar_t*>(locked.Data());
-    const size_t units = GlobalSize(data) / sizeof(wchar_t);
-    return units > text.size() && std::equal(text.begin(), text.end(), chars) && chars[text.size()] == L'\0';
 }
 
 } // namespace
@@ -90,50 +74,13 @@ bool CToothStatic::CopyFindingsText(const ToothInfoMap* teeth, const CRecordTemp
 
 bool CToothStatic::CopyTextToClipboard(const std::wstring& text)
 {
-    if (text.empty()) {
-        return true;
-    }
-    // The block is filled before the clipboard is opened and emptied, so
-    // that no failure can leave the user's clipboard empty.
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes));
-    if (!block) {
-        return false;
-    }
-    {
-        GlobalLockScope locked(block.Get());
-        if (locked.Data() == nullptr) {
-            return false;
-        }
-        std::memcpy(locked.Data(), text.c_str(), bytes);
-    }
-    ClipboardSession clipboard(hwnd);
-    if (!clipboard || !EmptyClipboard()) {
-        return false;
-    }
-    if (SetClipboardData(CF_UNICODETEXT, block.Get()) == nullptr) {
-        return false;
-    }
-    // The clipboard owns the block now.
-    block.Release();
-    copiedText = text;
-    return true;
+    return text.empty() || chartClipboard.PutText(text);
 }
 
 void CToothStatic::ForgetAnalysis()
 {
     findingsText.clear();
-    if (hwnd == nullptr) {
-        return;
-    }
-    // Held open past the wait, the clipboard is left as it is: the next
-    // clipboard step of the chart replaces the text or forgets it again.
-    // What the user copied from another program since stays theirs; the
-    // chart's own text pasted back is emptied, as it names the patient gone.
-    ClipboardSession clipboard(hwnd);
-    if (clipboard && (GetClipboardOwner() == hwnd || (!copiedText.empty() && ClipboardTextIs(copiedText)))) {
-        EmptyClipboard();
-    }
+    chartClipboard.Forget();
 }
 
 bool CToothStatic::SaveTempJpeg(wchar_t path[TEMP_PATH_CAPACITY], bool* made)

@@ -173,6 +173,7 @@ void CToothStatic::OnCopyImageFile()
     }
     if (SetClipboardData(CF_HDROP, block.Get()) != nullptr) {
         block.Release();
+        chartClipboard.Settled();
     }
 }
 

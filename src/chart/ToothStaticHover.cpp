@@ -126,6 +126,10 @@ void CToothStatic::WatchPointer()
 
 void CToothStatic::OnTimer(UINT_PTR timerId)
 {
+    if (timerId == TIMER_CLIPBOARD_RETRY) {
+        chartClipboard.OnRetryTimer();
+        return;
+    }
     POINT cursor{};
     if (timerId != TIMER_POINTER_WATCH || !GetCursorPos(&cursor)) {
         return;

@@ -3,12 +3,12 @@
 #include "foundation/Utf8.h"
 
 #include <algorithm>
-#include <map>
 #include <utility>
 
 namespace {
 
-constexpr char JOURNAL_LINE_END = '\n';
+// Longer than any path a journal names (UTF-8 of the longest wide path).
+constexpr size_t MAX_LINE_BYTES = 3 * 32768 + 2;
 // Where the dashes of a GUID text stand, and its length.
 constexpr size_t GUID_DASHES[] = {8, 13, 18, 23};
 constexpr size_t GUID_TEXT_LENGTH = 36;
@@ -43,24 +43,41 @@ std::string JournalLine(wchar_t mark, std::wstring_view path)
     return line;
 }
 
-std::vector<std::wstring> LiveJournalPaths(std::string_view text)
+void CJournalReader::Feed(std::string_view bytes)
 {
-    // Each live path with the number of the line that first recorded it.
-    std::map<std::wstring, size_t> live;
-    size_t lineNumber = 0;
-    size_t start = 0;
-    for (size_t end = text.find(JOURNAL_LINE_END); end != std::string_view::npos;
-         start = end + 1, end = text.find(JOURNAL_LINE_END, start), ++lineNumber) {
-        const std::wstring line = Utf8ToWide(text.substr(start, end - start));
-        if (line.size() < 2) {
-            continue;
+    for (size_t end = bytes.find(JOURNAL_LINE_END); end != std::string_view::npos;
+         bytes.remove_prefix(end + 1), end = bytes.find(JOURNAL_LINE_END)) {
+        if (!overlong && partial.size() + end <= MAX_LINE_BYTES) {
+            partial.append(bytes.substr(0, end));
+            TakeLine(partial);
         }
-        if (line[0] == JOURNAL_RECORD) {
-            live.emplace(line.substr(1), lineNumber);
-        } else if (line[0] == JOURNAL_STRIKE) {
-            live.erase(line.substr(1));
-        }
+        partial.clear();
+        overlong = false;
+        ++lineNumber;
     }
+    overlong = overlong || partial.size() + bytes.size() > MAX_LINE_BYTES;
+    if (overlong) {
+        partial.clear();
+    } else {
+        partial.append(bytes);
+    }
+}
+
+void CJournalReader::TakeLine(std::string_view bytes)
+{
+    const std::wstring line = Utf8ToWide(bytes);
+    if (line.size() < 2) {
+        return;
+    }
+    if (line[0] == JOURNAL_RECORD) {
+        live.emplace(line.substr(1), lineNumber);
+    } else if (line[0] == JOURNAL_STRIKE) {
+        live.erase(line.substr(1));
+    }
+}
+
+std::vector<std::wstring> CJournalReader::LivePaths() const
+{
     std::vector<std::pair<size_t, std::wstring>> ordered;
     for (const auto& entry : live) {
         ordered.emplace_back(entry.second, entry.first);
@@ -73,12 +90,15 @@ std::vector<std::wstring> LiveJournalPaths(std::string_view text)
     return paths;
 }
 
-bool IsTempCopyPath(std::wstring_view folder, std::wstring_view path)
+std::vector<std::wstring> LiveJournalPaths(std::string_view text)
 {
-    if (folder.empty() || path.size() <= folder.size() || path.substr(0, folder.size()) != folder) {
-        return false;
-    }
-    const std::wstring_view name = path.substr(folder.size());
+    CJournalReader reader;
+    reader.Feed(text);
+    return reader.LivePaths();
+}
+
+bool IsTempCopyName(std::wstring_view name)
+{
     for (const std::wstring_view extension : COPY_EXTENSIONS) {
         if (name.size() == GUID_TEXT_LENGTH + extension.size() && name.substr(GUID_TEXT_LENGTH) == extension &&
             IsGuidText(name.substr(0, GUID_TEXT_LENGTH))) {

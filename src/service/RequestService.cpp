@@ -7,6 +7,7 @@
 #include "analysis/ToothInfoLoader.h"
 #include "foundation/MacAddressUtil.h"
 #include "foundation/SystemSetting.h"
+#include "foundation/TempFileJournal.h"
 #include "foundation/TempFiles.h"
 #include "foundation/TextFile.h"
 #include "service/JpegSignature.h"
@@ -115,6 +116,9 @@ bool CRequestService::RunServer()
         return false;
     }
     state = STATE_LISTENING;
+    // Only now is this the one service: the copies a killed run of the mode
+    // left go before this one makes any.
+    g_tempFileJournal.Sweep();
     AcceptLoop();
     CloseSocket();
     return true;

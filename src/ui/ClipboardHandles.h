@@ -18,15 +18,17 @@
 #include <utility>
 
 // Opens the clipboard for `owner` (may be null) and closes it when it goes.
-// Another program holds the clipboard open only for a moment while it reads
-// or writes it, so the opening is retried for a while before it is given up.
+// Another program usually holds the clipboard open only for a moment while it
+// reads or writes it, so the opening is retried for `waitMs`; the caller's
+// window answers nothing meanwhile, so the wait stays short, and whoever
+// must not give up tries again later instead of waiting longer.
 class ClipboardSession {
 public:
-    // How long the opening is retried, and the pause between the tries.
-    static constexpr DWORD OPEN_WAIT_MS = 1000;
+    // How long the opening is retried by default, and the pause between the tries.
+    static constexpr DWORD OPEN_WAIT_MS = 50;
     static constexpr DWORD OPEN_RETRY_PAUSE_MS = 10;
 
-    explicit ClipboardSession(HWND owner);
+    explicit ClipboardSession(HWND owner, DWORD waitMs = OPEN_WAIT_MS);
     ClipboardSession(ClipboardSession&& other) noexcept : open(std::exchange(other.open, false)) {}
     ClipboardSession& operator=(ClipboardSession&&) = delete;
     ClipboardSession(const ClipboardSession&) = delete;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <optional>
@@ -86,26 +87,74 @@ std::vector<uint32_t> KeysOf(const ToothInfoMap& teeth)
 }
 
 // Another program holding the clipboard open: a thread with a window of its
-// own opens it and keeps it open for `holdMs`. Constructed once it is held.
+// own opens it and keeps it open for `holdMs`, putting `ownText` there when
+// given. Constructed once it is held.
 class ClipboardHolder {
 public:
-    explicit ClipboardHolder(DWORD holdMs)
+    ClipboardHolder(DWORD holdMs, const wchar_t* ownText)
     {
         std::promise<void> opened;
-        thread = std::thread([holdMs, &opened] {
+        thread = std::thread([this, holdMs, ownText, &opened] {
             HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
             // The test's own reads of the clipboard may have it for a moment.
             testutil::PumpUntil([&] { return OpenClipboard(window) != FALSE; }, 5000);
             opened.set_value();
+            if (ownText != nullptr) {
+                const std::wstring text = ownText;
+                EmptyClipboard();
+                HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+                std::memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+                GlobalUnlock(block);
+                SetClipboardData(CF_UNICODETEXT, block);
+            }
             Sleep(holdMs);
             CloseClipboard();
+            released = true;
             DestroyWindow(window);
         });
         opened.get_future().wait();
     }
     ~ClipboardHolder() { thread.join(); }
 
+    std::atomic<bool> released{false};
+
 private:
+    std::thread thread;
+};
+
+// Asks `window` for WM_NULL from another thread over and over, and counts
+// the answers that took longer than `boundMs`.
+class AnswerWatch {
+public:
+    AnswerWatch(HWND window, UINT boundMs)
+        : thread([this, window, boundMs] {
+              while (!stop) {
+                  DWORD_PTR result = 0;
+                  if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, boundMs, &result) == 0) {
+                      ++late;
+                  }
+                  Sleep(10);
+              }
+              finished = true;
+          })
+    {
+    }
+    ~AnswerWatch() { Stop(); }
+    // Answers the last question while it waits for the thread.
+    int Stop()
+    {
+        stop = true;
+        if (thread.joinable()) {
+            testutil::PumpUntil([&] { return finished.load(); }, 10000);
+            thread.join();
+        }
+        return late;
+    }
+
+private:
+    std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> late{0};
     std::thread thread;
 };
 
@@ -315,28 +364,41 @@ TEST_F(AnalysisRoadTest, AFailedOrRefusedRequestShowsNoBoxesAndLeavesNoPatientsT
 
 // Patient A analysed, then patient B started: what the clipboard holds of A
 // is gone once B is, whether B's analysis fails or succeeds, and what the user
-// copied from another program stays.
+// copied from another program stays. Another program may hold the clipboard
+// open while B starts, for as long as it likes: the chart's window keeps
+// answering, and the clipboard is set right as soon as it is let go.
 TEST_F(AnalysisRoadTest, ASwitchToTheNextPatientLeavesNothingOfTheFirstOnTheClipboard)
 {
-    constexpr DWORD HOLD_MS = 1500;
+    constexpr UINT ANSWER_BOUND_MS = 200;
+    // What the clipboard may take to be set right once it is let go.
+    constexpr DWORD SETTLE_BOUND_MS = 2000;
     const wchar_t* const textOfA = L"C:11 M:- B:-";
     const wchar_t* const correctedTextOfA = L"C:- M:11 B:-";
     const wchar_t* const textOfB = L"C:- M:- B:11";
     const wchar_t* const userText = L"from the editor";
     const std::wstring patientB = folder.File(L"patient B.jpg");
     ASSERT_TRUE(WriteJpeg(patientB, 300, 200));
-    enum class Before { TextOfA, CorrectedTextPastedBack, UserText };
+    enum class Before { TextOfA, CorrectedTextPastedBack, UserText, FileOfA };
     const struct {
         const char* name;
         Before before;
-        bool held; // by another program while B starts
+        DWORD holdMs;                 // by another program while B starts; 0: not held
+        const wchar_t* putDuringHold; // by the program that holds it
         bool bSucceeds;
         const wchar_t* after;
     } cases[] = {
-        {"B fails, text from another program", Before::UserText, false, false, userText},
-        {"B fails, A's corrected text pasted back", Before::CorrectedTextPastedBack, false, false, L""},
-        {"B fails, clipboard held", Before::TextOfA, true, false, L""},
-        {"B succeeds, clipboard held", Before::TextOfA, true, true, textOfB},
+        {"B fails, text from another program", Before::UserText, 0, nullptr, false, userText},
+        {"B fails, A's corrected text pasted back", Before::CorrectedTextPastedBack, 0, nullptr, false, L""},
+        {"B fails, A's image file copied", Before::FileOfA, 0, nullptr, false, L""},
+        {"B fails, held 0.5 s", Before::TextOfA, 500, nullptr, false, L""},
+        {"B succeeds, held 0.5 s", Before::TextOfA, 500, nullptr, true, textOfB},
+        {"B fails, held 1.5 s", Before::TextOfA, 1500, nullptr, false, L""},
+        {"B succeeds, held 1.5 s", Before::TextOfA, 1500, nullptr, true, textOfB},
+        {"B fails, A's image file, held 5 s", Before::FileOfA, 5000, nullptr, false, L""},
+        {"B succeeds, held 5 s", Before::TextOfA, 5000, nullptr, true, textOfB},
+        {"B succeeds, A's image file, held 20 s", Before::FileOfA, 20000, nullptr, true, textOfB},
+        {"B fails, the holder's own text", Before::TextOfA, 1500, userText, false, userText},
+        {"B succeeds, the holder's own text", Before::TextOfA, 1500, userText, true, userText},
     };
     for (const auto& c : cases) {
         server.SetScenario(Reply("1", BOXES_11_18_21, FINDINGS_11_18_35));
@@ -352,18 +414,27 @@ TEST_F(AnalysisRoadTest, ASwitchToTheNextPatientLeavesNothingOfTheFirstOnTheClip
             SetClipboardText(correctedTextOfA);
         } else if (c.before == Before::UserText) {
             SetClipboardText(userText);
+        } else if (c.before == Before::FileOfA) {
+            SendMessageW(chart.GetSafeHwnd(), WM_COMMAND, ID_COPY_IMAGE_FILE, 0);
+            ASSERT_TRUE(IsClipboardFormatAvailable(CF_HDROP)) << c.name;
         }
         server.SetScenario(c.bSucceeds ? Reply("1", "50,50,40,40,11\n", "11,b\n") : Reply("0", "", ""));
-        {
-            std::optional<ClipboardHolder> holder;
-            if (c.held) {
-                holder.emplace(HOLD_MS);
-                ASSERT_NE(GetOpenClipboardWindow(), nullptr) << c.name;
-            }
-            ASSERT_TRUE(chart.SetImageFiles({patientB})) << c.name;
-            EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        std::optional<ClipboardHolder> holder;
+        if (c.holdMs > 0) {
+            holder.emplace(c.holdMs, c.putDuringHold);
+            ASSERT_NE(GetOpenClipboardWindow(), nullptr) << c.name;
         }
+        AnswerWatch answers(chart.GetSafeHwnd(), ANSWER_BOUND_MS);
+        ASSERT_TRUE(chart.SetImageFiles({patientB})) << c.name;
+        EXPECT_TRUE(chart.AnalyzeCurrentImage()) << c.name;
+        if (holder) {
+            EXPECT_TRUE(testutil::PumpUntil([&] { return holder->released.load(); }, c.holdMs + 10000)) << c.name;
+        }
+        const auto settled = [&] { return ClipboardText() == c.after && !IsClipboardFormatAvailable(CF_HDROP); };
+        EXPECT_TRUE(testutil::PumpUntil(settled, SETTLE_BOUND_MS)) << c.name;
         EXPECT_EQ(ClipboardText(), c.after) << c.name;
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << c.name << ": A's image file stayed";
+        EXPECT_EQ(answers.Stop(), 0) << c.name << ": the window did not answer within " << ANSWER_BOUND_MS << " ms";
     }
 }
 

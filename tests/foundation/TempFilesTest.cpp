@@ -142,7 +142,9 @@ TEST_F(TempFileJournalTest, NamesACopyBeforeItIsMadeAndForgetsItOnceItIsGone)
     EXPECT_FALSE(testutil::FileExists(failed));
     EXPECT_EQ(Named(), std::vector<std::wstring>{held});
 
-    // The next start deletes it; with nothing left named the journal goes.
+    // The run ends without its own stop; the next start deletes the copy, and
+    // with nothing left named the journal goes.
+    ASSERT_TRUE(g_tempFileJournal.Open(NAME));
     CTempFileJournal next;
     ASSERT_TRUE(next.Open(NAME));
     EXPECT_TRUE(next.Sweep());
@@ -177,6 +179,9 @@ TEST_F(TempFileJournalTest, TheNextStartDeletesTheLeftoversItNamesAndTouchesNoth
     CTempFileJournal damaged;
     ASSERT_TRUE(damaged.Open(NAME));
     ASSERT_TRUE(damaged.Record(users));
+    // Both runs end without their own stop.
+    ASSERT_TRUE(g_tempFileJournal.Open(NAME));
+    ASSERT_TRUE(damaged.Open(NAME));
 
     CTempFileJournal next;
     ASSERT_TRUE(next.Open(NAME));
@@ -205,6 +210,107 @@ TEST_F(TempFileJournalTest, AJournalThatCannotBeReadOrWrittenLeavesTheCopiesToTh
     DeleteTempFiles();
     EXPECT_FALSE(testutil::FileExists(copy));
     EXPECT_EQ(testutil::EntriesIn(folder), std::set<std::wstring>{NAME});
+}
+
+// What a start finds in the journal of a run that ended without its own stop,
+// and what it must leave: a copy is forgotten only once it is gone.
+TEST_F(TempFileJournalTest, AStartSweepsOnlyWhatNoOneUsesAndForgetsOnlyWhatIsGone)
+{
+    enum class Finds { Plain, HeldByAnotherHandle, TempInAnotherCase, PastTheCap, UnterminatedLastLine, InUse };
+    const struct {
+        const char* name;
+        Finds finds;
+        bool swept; // the leftover goes at this start
+    } cases[] = {
+        {"a plain journal", Finds::Plain, true},
+        {"the journal held by another handle", Finds::HeldByAnotherHandle, false},
+        {"TEMP spelled in another case", Finds::TempInAnotherCase, true},
+        {"a journal past 16 MB", Finds::PastTheCap, true},
+        {"a last line without its end", Finds::UnterminatedLastLine, true},
+        {"a running process of the mode holds it", Finds::InUse, false},
+    };
+    for (const auto& c : cases) {
+        UseFolder(std::wstring(L"case ") + std::to_wstring(&c - cases));
+        std::wstring leftover;
+        {
+            std::unique_ptr<testutil::TempFolderOverride> upper;
+            if (c.finds == Finds::TempInAnotherCase) {
+                std::wstring spelled = folder;
+                CharUpperBuffW(spelled.data(), static_cast<DWORD>(spelled.size()));
+                upper = std::make_unique<testutil::TempFolderOverride>(spelled.substr(0, spelled.size() - 1));
+            }
+            leftover = Copy();
+            CTempFileJournal killed;
+            ASSERT_TRUE(killed.Open(NAME));
+            ASSERT_TRUE(killed.Record(leftover)) << c.name;
+        }
+        if (c.finds == Finds::PastTheCap) {
+            std::string text;
+            const std::string gone =
+                JournalLine(JOURNAL_RECORD, folder + L"gone") + JournalLine(JOURNAL_STRIKE, folder + L"gone");
+            while (text.size() <= 16 * 1024 * 1024) {
+                text += gone;
+            }
+            testutil::WriteBytes(folder + NAME, testutil::ReadBytes(folder + NAME) + text);
+        }
+        // Another run of the mode, in another session, with a copy it uses.
+        CTempFileJournal running;
+        std::vector<std::wstring> inUse;
+        if (c.finds == Finds::InUse) {
+            inUse.push_back(Copy());
+            ASSERT_TRUE(running.Open(NAME));
+            ASSERT_TRUE(running.Record(inUse.front()));
+        }
+        const std::string before = testutil::ReadBytes(folder + NAME);
+        HANDLE scanner = INVALID_HANDLE_VALUE;
+        if (c.finds == Finds::HeldByAnotherHandle) {
+            scanner = CreateFileW((folder + NAME).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+        }
+
+        // This start: a sweep, then a copy made and deleted.
+        ASSERT_TRUE(g_tempFileJournal.Open(NAME));
+        EXPECT_EQ(g_tempFileJournal.Sweep(), c.finds != Finds::HeldByAnotherHandle) << c.name;
+        EXPECT_EQ(testutil::FileExists(leftover), !c.swept) << c.name;
+        for (const std::wstring& copy : inUse) {
+            EXPECT_TRUE(testutil::FileExists(copy)) << c.name;
+        }
+        if (scanner != INVALID_HANDLE_VALUE) {
+            EXPECT_EQ(testutil::ReadBytes(folder + NAME), "") << c.name << ": read past the other handle";
+            CloseHandle(scanner);
+            EXPECT_EQ(testutil::ReadBytes(folder + NAME), before) << c.name << ": the journal was rewritten";
+        }
+        if (c.finds == Finds::UnterminatedLastLine) {
+            // A run of another session killed while it struck a copy.
+            const std::string cut = JournalLine(JOURNAL_STRIKE, Copy(false));
+            testutil::WriteBytes(folder + NAME, testutil::ReadBytes(folder + NAME) + cut.substr(0, cut.size() - 9));
+        }
+        const std::wstring own = Copy(false);
+        AddTempFile(own.c_str());
+        ASSERT_FALSE(Named().empty()) << c.name << ": the record was lost";
+        EXPECT_EQ(Named().back(), own) << c.name << ": the record was lost";
+        testutil::WriteBytes(own, "patient");
+        DeleteTempFiles();
+        std::vector<std::wstring> stillNamed;
+        if (!c.swept) {
+            stillNamed.push_back(leftover);
+        }
+        stillNamed.insert(stillNamed.end(), inUse.begin(), inUse.end());
+        EXPECT_EQ(Named(), stillNamed) << c.name;
+        EXPECT_LT(testutil::ReadBytes(folder + NAME).size(), 4096u) << c.name << ": the journal was not compacted";
+        EXPECT_EQ(testutil::FileExists(folder + NAME), !stillNamed.empty()) << c.name;
+
+        // The next start, once no one uses the journal, deletes what is left.
+        ASSERT_TRUE(running.Open(NAME));
+        ASSERT_TRUE(g_tempFileJournal.Open(NAME));
+        CTempFileJournal next;
+        ASSERT_TRUE(next.Open(NAME));
+        EXPECT_TRUE(next.Sweep()) << c.name;
+        for (const std::wstring& copy : stillNamed) {
+            EXPECT_FALSE(testutil::FileExists(copy)) << c.name;
+        }
+        EXPECT_FALSE(testutil::FileExists(folder + NAME)) << c.name;
+    }
 }
 
 } // namespace

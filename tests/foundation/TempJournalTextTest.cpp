@@ -46,24 +46,49 @@ TEST(TempJournalText, NamesWhatWasRecordedAndNotStruckInTheOrderFirstRecorded)
     }
 }
 
-TEST(TempJournalText, OnlyACopysNameDirectlyInTheTemporaryFolderCountsAsACopy)
+// A journal read piece by piece, as the start reads one however large it
+// grew, names what the whole text names.
+TEST(TempJournalText, AJournalReadInPiecesNamesWhatItsWholeTextNames)
 {
+    const std::string overlong = "+" + std::string(200000, 'x') + "\n";
     const struct {
-        std::wstring path;
-        bool copy;
+        const char* name;
+        std::string text;
+        std::vector<std::wstring> live;
     } cases[] = {
-        {COPY_A, true},
-        {COPY_B, true},
-        {FOLDER + L"00112233-4455-6677-8899-AABBCCDDEEFF.png", false},
-        {FOLDER + L"00112233-4455-6677-8899AAABBCCDDEEFF.jpg", false},
-        {FOLDER + L"patient.jpg", false},
-        {FOLDER + L"sub\\00112233-4455-6677-8899-AABBCCDDEEFF.jpg", false},
-        {L"D:\\Patients\\00112233-4455-6677-8899-AABBCCDDEEFF.jpg", false},
+        {"records and strikes", Record(COPY_A) + Record(COPY_B) + Strike(COPY_A), {COPY_B}},
+        {"a line longer than any path", Record(COPY_A) + overlong + Strike(COPY_A) + Record(COPY_B), {COPY_B}},
+        {"an overlong line cut short", Record(COPY_A) + overlong.substr(0, 150000), {COPY_A}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsTempCopyPath(FOLDER, c.path), c.copy) << WideToUtf8(c.path);
+        for (const size_t piece : {size_t{1}, size_t{7}, size_t{65536}}) {
+            CJournalReader reader;
+            for (size_t at = 0; at < c.text.size(); at += piece) {
+                reader.Feed(std::string_view(c.text).substr(at, piece));
+            }
+            EXPECT_EQ(reader.LivePaths(), c.live) << c.name << ", pieces of " << piece;
+        }
+        EXPECT_EQ(LiveJournalPaths(c.text), c.live) << c.name;
     }
-    EXPECT_FALSE(IsTempCopyPath(L"", COPY_A));
+}
+
+TEST(TempJournalText, OnlyACopysNameCountsAsACopy)
+{
+    const struct {
+        std::wstring name;
+        bool copy;
+    } cases[] = {
+        {L"00112233-4455-6677-8899-AABBCCDDEEFF.jpg", true},
+        {L"0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9.txt", true},
+        {L"00112233-4455-6677-8899-AABBCCDDEEFF.png", false},
+        {L"00112233-4455-6677-8899AAABBCCDDEEFF.jpg", false},
+        {L"patient.jpg", false},
+        {L"sub\\00112233-4455-6677-8899-AABBCCDDEEFF.jpg", false},
+        {L"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsTempCopyName(c.name), c.copy) << WideToUtf8(c.name);
+    }
 }
 
 } // namespace

@@ -7,7 +7,10 @@
 #include "WinTestUtil.h"
 #include "analysis/AnalysisServer.h"
 #include "analysis/SocketShim.h"
+#include "app/AppIds.h"
 #include "capture/ProgressDlg.h"
+#include "foundation/TempFileJournal.h"
+#include "foundation/TempFiles.h"
 #include "service/ServiceProtocol.h"
 
 #include <gtest/gtest.h>
@@ -500,6 +503,114 @@ TEST_F(ServiceRun, HoweverTheDialogEndsTheServerStopsAndNoCopyStaysBehind)
         EXPECT_EQ(testutil::TempJpegs(), before) << c.name << ": a copy stayed behind";
         EXPECT_TRUE(testutil::EntriesIn(tempFolder.Path()).empty()) << c.name << ": the temporary folder is not empty";
     }
+}
+
+// A start sweeps only what no running service uses: a second start of this
+// session, and a start while a service of another session that shares the
+// temporary folder holds the journal (played by this test process).
+TEST_F(ServiceRun, AStartLeavesTheCopiesOfARunningServiceAlone)
+{
+    const std::wstring named = MakeSharpenedCopy();
+    ASSERT_TRUE(testutil::FileExists(named));
+    testutil::ProgramProcess second(L"/service");
+    ASSERT_TRUE(second.Started());
+    ASSERT_TRUE(second.WaitForEnd(kEndBoundMs));
+    EXPECT_TRUE(testutil::FileExists(named)) << "a second start deleted a copy named to a client";
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+
+    const auto copyPath = [&] {
+        GUID guid{};
+        CoCreateGuid(&guid);
+        wchar_t path[TEMP_PATH_CAPACITY] = {};
+        MakeTempFilePath(&guid, L".jpg", path);
+        return std::wstring(path);
+    };
+    CTempFileJournal otherSession;
+    ASSERT_TRUE(otherSession.Open(kServiceJournalName));
+    const std::wstring inUse = copyPath();
+    ASSERT_TRUE(otherSession.Record(inUse));
+    testutil::WriteBytes(inUse, "another session's patient");
+    const std::wstring leftover = copyPath();
+    {
+        CTempFileJournal killed;
+        ASSERT_TRUE(killed.Open(kServiceJournalName));
+        ASSERT_TRUE(killed.Record(leftover));
+        testutil::WriteBytes(leftover, "a killed run's patient");
+    }
+    StartService();
+    // Answered only once the start's sweep is over.
+    EXPECT_TRUE(testutil::FileExists(MakeSharpenedCopy()));
+    EXPECT_TRUE(testutil::FileExists(inUse)) << "the start deleted a copy another service uses";
+    // The killed run's copy waits for a start that finds no one using the journal.
+    EXPECT_TRUE(testutil::FileExists(leftover));
+    DeleteFileW(inUse.c_str());
+    otherSession.Strike(inUse);
+    // The other session's service ends; the next start finds no one.
+    ASSERT_TRUE(otherSession.Open(kServiceJournalName));
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    StartService();
+    EXPECT_TRUE(testutil::PumpUntil([&] { return !testutil::FileExists(leftover); }, kEndBoundMs));
+}
+
+// Runs the service in a Wine prefix and server of its own, as another session
+// of the user's would, with `temp` as its temporary folder, until a stop
+// request ends it; false when it did not listen or end within the bounds.
+bool RunServiceInSecondPrefix(const std::wstring& temp)
+{
+    const std::wstring id = std::to_wstring(GetCurrentProcessId());
+    const std::wstring doneFile = L"Z:\\tmp\\quill-second-prefix-" + id + L".done";
+    DeleteFileW(doneFile.c_str());
+    const auto quoted = [](const std::string& text) { return L"\"" + std::wstring(text.begin(), text.end()) + L"\" "; };
+    std::wstring command = L"/bin/bash " + quoted(QUILL_SECOND_PREFIX_SCRIPT) + quoted(QUILL_SECOND_PREFIX) + L"\"" +
+                           temp + L"\" " + quoted("/tmp/quill-second-prefix-" + Narrow(id) + ".done") +
+                           quoted(QUILL_PROGRAM_UNIX_PATH) + quoted(QUILL_PROGRAM_WORK_UNIX_PATH) + L"/service";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    // The first run makes the prefix, which takes a while. The stop request
+    // is taken once the start's sweep is over.
+    const bool listened = WaitForServicePort(90000);
+    AskService(SHUTDOWN_FRAME);
+    const bool ended = testutil::PumpUntil([&] { return testutil::FileExists(doneFile); }, 30000);
+    DeleteFileW(doneFile.c_str());
+    return listened && ended && WaitForServicePortClosed(kEndBoundMs);
+}
+
+// Two Wine prefixes stand for two sessions of one user whose temporary folder
+// is the same: what a running instance of one uses, the other's start leaves.
+TEST_F(ServiceRun, AStartInAnotherPrefixSharingTheTemporaryFolderLeavesWhatItsInstanceUses)
+{
+    AskService(SHUTDOWN_FRAME);
+    ASSERT_TRUE(program->WaitForEnd(kEndBoundMs));
+    const std::wstring shared = L"Z:\\tmp\\quill-shared-temp-" + std::to_wstring(GetCurrentProcessId());
+    testutil::RemoveTree(shared);
+    ASSERT_TRUE(CreateDirectoryW(shared.c_str(), nullptr));
+    const testutil::TempFolderOverride sharedTemp(shared);
+    // The first prefix's instance, played by this test process, with a copy
+    // just named to a client.
+    CTempFileJournal firstPrefix;
+    ASSERT_TRUE(firstPrefix.Open(kServiceJournalName));
+    GUID guid{};
+    ASSERT_EQ(CoCreateGuid(&guid), S_OK);
+    wchar_t inUse[TEMP_PATH_CAPACITY] = {};
+    ASSERT_TRUE(MakeTempFilePath(&guid, L".jpg", inUse));
+    ASSERT_TRUE(firstPrefix.Record(inUse));
+    testutil::WriteBytes(inUse, "the first prefix's patient");
+
+    EXPECT_TRUE(RunServiceInSecondPrefix(shared));
+    EXPECT_TRUE(testutil::FileExists(inUse)) << "a start in another prefix deleted a copy in use";
+    // Killed meanwhile: the next start of the other prefix sweeps the copy.
+    ASSERT_TRUE(firstPrefix.Open(kServiceJournalName));
+    EXPECT_TRUE(RunServiceInSecondPrefix(shared));
+    EXPECT_FALSE(testutil::FileExists(inUse));
+    testutil::RemoveTree(shared);
 }
 
 TEST_F(ServiceRun, ATemporaryFolderNoCodePageCanSpellFailsOnlyTheRequestThatMustNameItsCopy)
