@@ -88,6 +88,29 @@ std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
     return jpeg;
 }
 
+// Frame headers whose sizes wrap 32 bits: 3 x 65500 x 21858 bytes of colour
+// (either way round) and 4 x 65500 x 16394 of CMYK, over the data of a
+// small file.
+struct WrappingClaim {
+    const wchar_t* name;
+    bool cmyk;
+    uint16_t width;
+    uint16_t height;
+};
+constexpr WrappingClaim kWrappingClaims[] = {{L"wraps.jpg", false, 65500, 21858},
+                                             {L"wraps swapped.jpg", false, 21858, 65500},
+                                             {L"wraps cmyk.jpg", true, 65500, 16394}};
+
+void WriteWrappingClaim(const std::wstring& path, const WrappingClaim& claim)
+{
+    const ScratchFolder scratch;
+    const std::wstring small = scratch.File(L"small.jpg");
+    const bool written = claim.cmyk ? testimage::WriteImageFileAs(small, testimage::OtherFormat::CmykJpeg, 300, 200)
+                                    : testimage::WriteImageFile(small, L"image/jpeg", 300, 200);
+    ASSERT_TRUE(written);
+    testutil::WriteBytes(path, WithClaimedSize(ReadBytes(small), claim.width, claim.height));
+}
+
 class BatchPipelineTest : public testing::Test {
 protected:
     // The pipelined run of the dialog over `source` into `pipelined`, then
@@ -222,22 +245,20 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
     testutil::WriteBytes(source.File(L"f false header.jpg"), WithClaimedSize(jpeg, 60000, 60000));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"g locked.jpg"), L"image/jpeg", 200, 100));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"h good.jpg"), L"image/jpeg", 500, 250));
+    for (const WrappingClaim& claim : kWrappingClaims) {
+        WriteWrappingClaim(source.File(std::wstring(L"g ") + claim.name), claim);
+    }
     HANDLE holder = CreateFileW(source.File(L"g locked.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
     CloseHandle(holder);
-    EXPECT_EQ(processed, 10);
+    EXPECT_EQ(processed, 13);
 
-    const std::set<std::wstring> written = testutil::EntriesIn(pipelined.Path());
-    for (const wchar_t* good : {L"a good.jpg", L"d good.png", L"h good.jpg"}) {
-        EXPECT_EQ(written.count(good), 1u) << good;
-    }
-    for (const wchar_t* unreadable : {L"0 first.txt", L"b notes.txt", L"c empty.jpg", L"e header only.jpg",
-                                      L"f false header.jpg", L"g locked.jpg"}) {
-        EXPECT_EQ(written.count(unreadable), 0u) << unreadable;
-    }
+    // The good files and nothing else: no partial file of a refused one.
+    EXPECT_EQ(testutil::EntriesIn(pipelined.Path()),
+              (std::set<std::wstring>{L"a good.jpg", L"d good.png", L"f cut.jpg", L"h good.jpg"}));
     ExpectSameOutputs();
 }
 
@@ -347,9 +368,12 @@ constexpr size_t kMemorySlack = size_t{1} << 20;
 // What a file takes through GDI+ (its bytes, the decoded pixels twice and the
 // effects' copy) and what the straight road keeps of it (its bytes and the
 // copy), against the private memory the process holds while they are held;
-// that a header tells before decoding what its road takes, unless it claims
-// more than its file can code; and that GDI+ decodes the stream the straight
-// road has read, from its start.
+// that a header tells before decoding what its road takes (the bytes of the
+// file and so many for each pixel: the decoder's, grey as 8 bits, colour as
+// 24, CMYK as 32 twice, and the copy's 24), unless it claims more than its
+// file can code, and only the file's bytes when the frame is too large to be
+// decoded at all; and that GDI+ decodes the stream the straight road has
+// read, from its start.
 TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
 {
     ScratchFolder source;
@@ -360,15 +384,26 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
     testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
     testutil::WriteBytes(source.File(L"false header.jpg"),
                          WithClaimedSize(ReadBytes(source.File(L"colour.jpg")), 60000, 60000));
+    for (const WrappingClaim& claim : kWrappingClaims) {
+        WriteWrappingClaim(source.File(claim.name), claim);
+    }
     const struct {
         const wchar_t* name;
         bool image;
         bool straight;
         bool told;
+        size_t pixels;
+        size_t bytesPerPixel;
     } cases[] = {
-        {L"colour.jpg", true, true, true},   {L"grey.jpg", true, true, true},
-        {L"cmyk.jpg", true, false, true},    {L"alpha.png", true, false, false},
-        {L"notes.txt", false, false, false}, {L"false header.jpg", false, false, false},
+        {L"colour.jpg", true, true, true, 2400 * 1200, 3 + 3},
+        {L"grey.jpg", true, true, true, 2400 * 1200, 1 + 3},
+        {L"cmyk.jpg", true, false, true, 1600 * 800, 2 * 4 + 3},
+        {L"alpha.png", true, false, false, 0, 0},
+        {L"notes.txt", false, false, false, 0, 0},
+        {L"false header.jpg", false, false, true, 0, 0},
+        {kWrappingClaims[0].name, false, false, true, 0, 0},
+        {kWrappingClaims[1].name, false, false, true, 0, 0},
+        {kWrappingClaims[2].name, false, false, true, 0, 0},
     };
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // The first round loads the codecs and grows the heap once; the second counts.
@@ -388,10 +423,13 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
                 EXPECT_NEAR(static_cast<double>(held), static_cast<double>(taken), kMemorySlack) << file.name;
             }
 
+            const size_t expected = MemoryExpected(path);
+            EXPECT_EQ(expected != 0, file.told) << file.name;
+            if (file.told) {
+                EXPECT_EQ(expected, ReadBytes(path).size() + file.pixels * file.bytesPerPixel) << file.name;
+            }
             before = PrivateBytes();
             StreamPtr stream = ReadFileInMemory(path);
-            const size_t expected = MemoryExpected(stream.get());
-            EXPECT_EQ(expected != 0, file.told) << file.name;
             const std::unique_ptr<Gdiplus::Bitmap> straight = DecodeJpegTo24BitRgb(stream.get());
             held = PrivateBytes() - before;
             ASSERT_EQ(straight != nullptr, file.straight) << file.name;
@@ -482,38 +520,116 @@ std::vector<std::wstring> WriteFiles(const ScratchFolder& folder, int count)
 }
 
 // A file whose true header claims more than the whole budget, after a small
-// one: it is decoded only once that one is written, and the files after it
-// are again read together, since what it took is no measure of them.
+// one or an unreadable one that holds nothing: it is let in only once that
+// one is written, and the files after it are again read together, since what
+// it took is no measure of them.
 TEST(BatchPipelineInFlightTest, AFileBeyondTheBudgetGoesAloneAndHoldsUpNoFileAfterIt)
 {
     // The large file's decoding takes 4800 x 2400 x 3 bytes twice.
     constexpr size_t kBudget = size_t{64} << 20;
     ScratchFolder source;
-    ScratchFolder target;
-    std::vector<std::wstring> names = WriteFiles(source, 5);
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"large.jpg"), L"image/jpeg", 4800, 2400));
-    names.insert(names.begin() + 1, L"large.jpg");
-    // Two workers: the first file and the large one, nothing else.
-    CBatchPipeline pipeline;
-    pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 2, kBudget);
-    PixelView pixels;
-    ASSERT_TRUE(pipeline.TakeNext(pixels));
-    const size_t firstKept = size_t{400} * 3 * 200;
-    EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().budgetBytes >= firstKept + kBudget; }, 20000));
-    testutil::PumpFor(200);
-    EXPECT_EQ(pipeline.Tally().budgetBytes, firstKept + kBudget) << "the large file waits for the first";
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) {
-            ASSERT_TRUE(pipeline.TakeNext(pixels)) << i;
+    testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
+    const std::vector<std::wstring> small = WriteFiles(source, 5);
+    for (const wchar_t* first : {L"f0.jpg", L"notes.txt"}) {
+        ScratchFolder target;
+        std::vector<std::wstring> names = small;
+        names[0] = first;
+        names.insert(names.begin() + 1, L"large.jpg");
+        // Two workers: the first file and the large one, nothing else.
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 2, kBudget);
+        PixelView pixels;
+        ASSERT_TRUE(pipeline.TakeNext(pixels));
+        EXPECT_TRUE(testutil::PumpUntil(
+            [&] { return pipeline.Tally().waiting == 1 || pipeline.Tally().budgetBytes >= kBudget; }, 20000));
+        const CBatchPipeline::Counts beside = pipeline.Tally();
+        EXPECT_EQ(beside.waiting, 1u) << first << ": the large file waits for the first";
+        EXPECT_EQ(beside.inFlight, 1u) << first;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0) {
+                ASSERT_TRUE(pipeline.TakeNext(pixels)) << i;
+            }
+            if (i == 2) {
+                EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().inFlight == 2; }, 20000))
+                    << pipeline.Tally().inFlight << " files in flight after the large one";
+            }
+            pipeline.GiveBack(true);
         }
-        if (i == 2) {
-            EXPECT_TRUE(testutil::PumpUntil([&] { return pipeline.Tally().inFlight == 2; }, 20000))
-                << pipeline.Tally().inFlight << " files in flight after the large one";
-        }
-        pipeline.GiveBack(true);
+        pipeline.Finish();
+        std::set<std::wstring> written(names.begin(), names.end());
+        written.erase(L"notes.txt");
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), written) << first;
     }
-    pipeline.Finish();
-    EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(names.begin(), names.end()));
+}
+
+// What a file took on each road teaches the budget what a file whose header
+// tells nothing is held at: a colour JPEG decoded straight, a CMYK one and a
+// PNG through GDI+, each larger than a typical image.
+TEST(BatchPipelineInFlightTest, WhatAFileTookOnEitherRoadIsWhatTheNextUntoldFileIsHeldAt)
+{
+    ScratchFolder source;
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"colour.jpg"), L"image/jpeg", 4000, 2000));
+    ASSERT_TRUE(testimage::WriteImageFileAs(source.File(L"cmyk.jpg"), testimage::OtherFormat::CmykJpeg, 3000, 1500));
+    ASSERT_TRUE(testimage::WriteImageFile(source.File(L"plain.png"), L"image/png", 3000, 1500));
+    for (const wchar_t* name : {L"colour.jpg", L"cmyk.jpg", L"plain.png"}) {
+        ScratchFolder target;
+        const size_t taken =
+            name[0] == L'p' ? MemoryTaken(LoadBitmapInMemory(source.File(name))) : MemoryExpected(source.File(name));
+        ASSERT_GT(taken, CBatchPipeline::kTypicalImageBytes) << name;
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", {name}, 1, size_t{256} << 20);
+        PixelView pixels;
+        ASSERT_TRUE(pipeline.TakeNext(pixels)) << name;
+        EXPECT_EQ(pipeline.Tally().expectedBytes, taken) << name;
+        pipeline.GiveBack(false);
+        pipeline.Finish();
+    }
+}
+
+// The frames that wrap 32 bits, first in the list and amid good files: each
+// good file comes out as the one-file route writes it alone, and nothing of
+// the refused ones is left, not even a partial file, on either route.
+TEST(BatchPipelineInFlightTest, FramesTooLargeForTheProcessAreRefusedWhereverTheyStand)
+{
+    ScratchFolder source;
+    const std::vector<std::wstring> good = WriteFiles(source, 4);
+    std::vector<std::wstring> refused;
+    for (const WrappingClaim& claim : kWrappingClaims) {
+        WriteWrappingClaim(source.File(claim.name), claim);
+        refused.push_back(claim.name);
+    }
+    ScratchFolder oneFile;
+    CProgressDlg alone;
+    alone.sourceFolder = source.Path() + L"\\";
+    alone.targetFolder = oneFile.Path() + L"\\";
+    for (const std::wstring& name : good) {
+        ASSERT_TRUE(alone.SharpenFile(name)) << name;
+    }
+    for (const std::wstring& name : refused) {
+        EXPECT_FALSE(alone.SharpenFile(name)) << name;
+    }
+    EXPECT_EQ(testutil::EntriesIn(oneFile.Path()), std::set<std::wstring>(good.begin(), good.end()));
+
+    for (const size_t at : {size_t{0}, size_t{2}}) {
+        std::vector<std::wstring> names = good;
+        names.insert(names.begin() + static_cast<ptrdiff_t>(at), refused.begin(), refused.end());
+        ScratchFolder target;
+        CBatchPipeline pipeline;
+        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 4, size_t{256} << 20);
+        CEffectWorkspace effects;
+        PixelView pixels;
+        for (const std::wstring& name : names) {
+            ASSERT_TRUE(pipeline.TakeNext(pixels)) << name;
+            pipeline.GiveBack(AutoLevelPixels(pixels, 0.1, 0.01, effects) &&
+                              SharpenPixels(pixels, 1.5f, 20.0f, effects));
+        }
+        pipeline.Finish();
+        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(good.begin(), good.end())) << at;
+        for (const std::wstring& name : good) {
+            EXPECT_TRUE(ReadBytes(target.File(name)) == ReadBytes(oneFile.File(name))) << "bytes differ: " << name;
+        }
+    }
 }
 
 TEST(BatchPipelineInFlightTest, ReadsAheadUpToItsWorkersOrItsBudgetAndWritesWhatTheOneFileRouteWrites)
