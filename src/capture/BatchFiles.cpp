@@ -371,8 +371,8 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
     }
     // The encoder writes the resolution back, as it does for a copy of a
     // bitmap GDI+ decoded.
-    auto copy =
-        std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height), PixelFormat24bppRGB);
+    auto copy = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                  PixelFormat24bppRGB);
     if (copy->GetLastStatus() != Gdiplus::Ok ||
         copy->SetResolution(static_cast<Gdiplus::REAL>(dpiX), static_cast<Gdiplus::REAL>(dpiY)) != Gdiplus::Ok) {
         return nullptr;

@@ -23,8 +23,9 @@ enum class FrameSearch {
 };
 
 // Walks the markers from the start of image to the first frame header.
-// Bytes between segments that are no marker are passed over, as decoders
-// pass them over, so that no header a decoder reads escapes this reader.
+// Bytes between segments that are no marker, and segments whose length
+// leaves out its own two bytes, are passed over as decoders pass them over,
+// so that no frame header a decoder reads escapes this reader.
 FrameSearch FindJpegFrame(const uint8_t* bytes, size_t length, JpegFrame& frame);
 // Whether the whole of the bytes tell the frame.
 inline bool ReadJpegFrame(const uint8_t* bytes, size_t length, JpegFrame& frame)

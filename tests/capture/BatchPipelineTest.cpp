@@ -232,8 +232,8 @@ TEST_F(BatchPipelineTest, ClosingWhileFilesAreInFlightLeavesThoseBeforeWholeAndN
 
 TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
 {
-    // A tiny file first: the memory the batch expects a file to take is
-    // not learnt from it.
+    // A tiny file and refused ones, which take only their bytes, first: the
+    // memory the batch expects a file to take is not learnt from them.
     testutil::WriteBytes(source.File(L"0 first.txt"), "x");
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"a good.jpg"), L"image/jpeg", 600, 300));
     testutil::WriteBytes(source.File(L"b notes.txt"), "not an image\r\n");
@@ -245,7 +245,9 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
     testutil::WriteBytes(source.File(L"f false header.jpg"), WithClaimedSize(jpeg, 60000, 60000));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"g locked.jpg"), L"image/jpeg", 200, 100));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"h good.jpg"), L"image/jpeg", 500, 250));
+    // Frames that wrap 32 bits, first in the list and amid the others.
     for (const WrappingClaim& claim : kWrappingClaims) {
+        WriteWrappingClaim(source.File(std::wstring(L"0 0 ") + claim.name), claim);
         WriteWrappingClaim(source.File(std::wstring(L"g ") + claim.name), claim);
     }
     HANDLE holder = CreateFileW(source.File(L"g locked.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -254,7 +256,7 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
 
     EXPECT_EQ(RunBothRoutes(), IDOK);
     CloseHandle(holder);
-    EXPECT_EQ(processed, 13);
+    EXPECT_EQ(processed, 16);
 
     // The good files and nothing else, no partial file of a refused one; the
     // cut file may decode in part.
@@ -611,51 +613,6 @@ TEST(BatchPipelineInFlightTest, WhatAFileTookOnEitherRoadIsWhatTheNextUntoldFile
         EXPECT_EQ(pipeline.Tally().expectedBytes, taken) << name;
         pipeline.GiveBack(false);
         pipeline.Finish();
-    }
-}
-
-// The frames that wrap 32 bits, first in the list and amid good files: each
-// good file comes out as the one-file route writes it alone, and nothing of
-// the refused ones is left, not even a partial file, on either route.
-TEST(BatchPipelineInFlightTest, FramesTooLargeForTheProcessAreRefusedWhereverTheyStand)
-{
-    ScratchFolder source;
-    const std::vector<std::wstring> good = WriteFiles(source, 4);
-    std::vector<std::wstring> refused;
-    for (const WrappingClaim& claim : kWrappingClaims) {
-        WriteWrappingClaim(source.File(claim.name), claim);
-        refused.push_back(claim.name);
-    }
-    ScratchFolder oneFile;
-    CProgressDlg alone;
-    alone.sourceFolder = source.Path() + L"\\";
-    alone.targetFolder = oneFile.Path() + L"\\";
-    for (const std::wstring& name : good) {
-        ASSERT_TRUE(alone.SharpenFile(name)) << name;
-    }
-    for (const std::wstring& name : refused) {
-        EXPECT_FALSE(alone.SharpenFile(name)) << name;
-    }
-    EXPECT_EQ(testutil::EntriesIn(oneFile.Path()), std::set<std::wstring>(good.begin(), good.end()));
-
-    for (const size_t at : {size_t{0}, size_t{2}}) {
-        std::vector<std::wstring> names = good;
-        names.insert(names.begin() + static_cast<ptrdiff_t>(at), refused.begin(), refused.end());
-        ScratchFolder target;
-        CBatchPipeline pipeline;
-        pipeline.Start(source.Path() + L"\\", target.Path() + L"\\", names, 4, size_t{256} << 20);
-        CEffectWorkspace effects;
-        PixelView pixels;
-        for (const std::wstring& name : names) {
-            ASSERT_TRUE(pipeline.TakeNext(pixels)) << name;
-            pipeline.GiveBack(AutoLevelPixels(pixels, 0.1, 0.01, effects) &&
-                              SharpenPixels(pixels, 1.5f, 20.0f, effects));
-        }
-        pipeline.Finish();
-        EXPECT_EQ(testutil::EntriesIn(target.Path()), std::set<std::wstring>(good.begin(), good.end())) << at;
-        for (const std::wstring& name : good) {
-            EXPECT_TRUE(ReadBytes(target.File(name)) == ReadBytes(oneFile.File(name))) << "bytes differ: " << name;
-        }
     }
 }
 
