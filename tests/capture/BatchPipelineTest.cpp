@@ -76,41 +76,6 @@ bool WritePngWithAlpha(const std::wstring& path, uint32_t width, uint32_t height
     return withAlpha && testimage::SaveAs(*withAlpha, path, L"image/png");
 }
 
-// A JPEG of GDI+'s whose frame header claims another size, its data unchanged.
-std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
-{
-    // Marker, length and precision come before the height and the width.
-    const size_t frame = jpeg.find("\xFF\xC0") + 5;
-    jpeg[frame] = static_cast<char>(height >> 8);
-    jpeg[frame + 1] = static_cast<char>(height & 0xFF);
-    jpeg[frame + 2] = static_cast<char>(width >> 8);
-    jpeg[frame + 3] = static_cast<char>(width & 0xFF);
-    return jpeg;
-}
-
-// Frame headers whose sizes wrap 32 bits: 3 x 65500 x 21858 bytes of colour
-// (either way round) and 4 x 65500 x 16394 of CMYK, over the data of a
-// small file.
-struct WrappingClaim {
-    const wchar_t* name;
-    bool cmyk;
-    uint16_t width;
-    uint16_t height;
-};
-constexpr WrappingClaim kWrappingClaims[] = {{L"wraps.jpg", false, 65500, 21858},
-                                             {L"wraps swapped.jpg", false, 21858, 65500},
-                                             {L"wraps cmyk.jpg", true, 65500, 16394}};
-
-void WriteWrappingClaim(const std::wstring& path, const WrappingClaim& claim)
-{
-    const ScratchFolder scratch;
-    const std::wstring small = scratch.File(L"small.jpg");
-    const bool written = claim.cmyk ? testimage::WriteImageFileAs(small, testimage::OtherFormat::CmykJpeg, 300, 200)
-                                    : testimage::WriteImageFile(small, L"image/jpeg", 300, 200);
-    ASSERT_TRUE(written);
-    testutil::WriteBytes(path, WithClaimedSize(ReadBytes(small), claim.width, claim.height));
-}
-
 class BatchPipelineTest : public testing::Test {
 protected:
     // The pipelined run of the dialog over `source` into `pipelined`, then
@@ -242,13 +207,13 @@ TEST_F(BatchPipelineTest, FilesThatCannotBeReadAreSkippedAmongGoodOnes)
     const std::string jpeg = ReadBytes(source.File(L"a good.jpg"));
     testutil::WriteBytes(source.File(L"e header only.jpg"), jpeg.substr(0, 64));
     testutil::WriteBytes(source.File(L"f cut.jpg"), jpeg.substr(0, jpeg.size() / 2));
-    testutil::WriteBytes(source.File(L"f false header.jpg"), WithClaimedSize(jpeg, 60000, 60000));
+    testutil::WriteBytes(source.File(L"f false header.jpg"), testimage::WithClaimedSize(jpeg, 60000, 60000));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"g locked.jpg"), L"image/jpeg", 200, 100));
     ASSERT_TRUE(testimage::WriteImageFile(source.File(L"h good.jpg"), L"image/jpeg", 500, 250));
     // Frames that wrap 32 bits, first in the list and amid the others.
-    for (const WrappingClaim& claim : kWrappingClaims) {
-        WriteWrappingClaim(source.File(std::wstring(L"0 0 ") + claim.name), claim);
-        WriteWrappingClaim(source.File(std::wstring(L"g ") + claim.name), claim);
+    for (const testimage::WrappingClaim& claim : testimage::kWrappingClaims) {
+        ASSERT_TRUE(testimage::WriteWrappingClaim(source.File(std::wstring(L"0 0 ") + claim.name), claim));
+        ASSERT_TRUE(testimage::WriteWrappingClaim(source.File(std::wstring(L"g ") + claim.name), claim));
     }
     HANDLE holder = CreateFileW(source.File(L"g locked.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -387,9 +352,9 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
     ASSERT_TRUE(WritePngWithAlpha(source.File(L"alpha.png"), 1600, 800));
     testutil::WriteBytes(source.File(L"notes.txt"), "not an image\r\n");
     testutil::WriteBytes(source.File(L"false header.jpg"),
-                         WithClaimedSize(ReadBytes(source.File(L"colour.jpg")), 60000, 60000));
-    for (const WrappingClaim& claim : kWrappingClaims) {
-        WriteWrappingClaim(source.File(claim.name), claim);
+                         testimage::WithClaimedSize(ReadBytes(source.File(L"colour.jpg")), 60000, 60000));
+    for (const testimage::WrappingClaim& claim : testimage::kWrappingClaims) {
+        ASSERT_TRUE(testimage::WriteWrappingClaim(source.File(claim.name), claim));
     }
     const struct {
         const wchar_t* name;
@@ -405,9 +370,9 @@ TEST(BatchFilesTest, MemoryTakenAndKeptMatchThePrivateMemoryHeld)
         {L"alpha.png", true, false, false, 0, 0},
         {L"notes.txt", false, false, false, 0, 0},
         {L"false header.jpg", false, false, true, 0, 0},
-        {kWrappingClaims[0].name, false, false, true, 0, 0},
-        {kWrappingClaims[1].name, false, false, true, 0, 0},
-        {kWrappingClaims[2].name, false, false, true, 0, 0},
+        {testimage::kWrappingClaims[0].name, false, false, true, 0, 0},
+        {testimage::kWrappingClaims[1].name, false, false, true, 0, 0},
+        {testimage::kWrappingClaims[2].name, false, false, true, 0, 0},
     };
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // The first round loads the codecs and grows the heap once; the second counts.
