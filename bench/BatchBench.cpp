@@ -4,14 +4,18 @@
 // time. Writes its files under the folder given as argument (in\ the sources,
 // out\ the results), and the pictures on which the whole batch mode is timed
 // into batch\, uncompressed: colour-N.ppm with noise in every channel and
-// grey-N.ppm with noise in the grey, both as strong as a real X-ray's (σ 12);
-// effects-vs-imagemagick.sh makes JPEG sets of them, then runs the mode and
-// ImageMagick on those.
+// grey-N.ppm with noise in the grey, both as strong as a real X-ray's (σ 12),
+// and large-colour.ppm of 5000 x 4000 alike; effects-vs-imagemagick.sh makes
+// JPEG sets of them, then runs the mode and ImageMagick on those.
+// "batch_bench decode FILE" times the batch's own decoding of one file (the
+// file read into memory and decoded straight to its 24-bit copy).
 #include "PanoramicBitmap.h"
 
+#include "capture/BatchFiles.h"
 #include "capture/EffectKernels.h"
 #include "capture/ProgressDlg.h"
 #include "foundation/JpegFile.h"
+#include "ui/ComApartment.h"
 #include "ui/Gdiplus.h"
 
 #include <cstdio>
@@ -90,12 +94,41 @@ bool WritePpm(const PanoramicImage& image, const std::wstring& path)
     return std::fclose(file) == 0 && written;
 }
 
+// The best of three decodings of the file on the batch's straight road.
+int TimeDecoding(const std::wstring& path)
+{
+    const ComApartment apartment(COINIT_MULTITHREADED);
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    bool decoded = true;
+    const double decodeMs = BestMs(
+        3, [] {},
+        [&] {
+            const StreamPtr stream = ReadFileInMemory(path);
+            decoded = DecodeJpegTo24BitRgb(stream.get()) != nullptr && decoded;
+        });
+    Gdiplus::GdiplusShutdown(token);
+    if (!decoded) {
+        std::fprintf(stderr, "cannot decode %ls\n", path.c_str());
+        return 1;
+    }
+    std::printf("decode %.0f\n", decodeMs);
+    return 0;
+}
+
+// The one large picture among the batch's files.
+constexpr uint32_t kLargeSize[2] = {5000, 4000};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "decode") == 0) {
+        return TimeDecoding(Widen(argv[2]));
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: batch_bench FOLDER\n");
+        std::fprintf(stderr, "usage: batch_bench FOLDER | batch_bench decode FILE\n");
         return 2;
     }
     const std::wstring folder = Widen(argv[1]);
@@ -118,9 +151,11 @@ int main(int argc, char** argv)
             result = 1;
             break;
         }
-        const double decodeMs = BestMs(3, [] {}, [&] { Decode(source); });
+        const double decodeMs = BestMs(
+            3, [] {}, [&] { Decode(source); });
         const std::wstring encoded = folder + L"\\out\\encoded.jpg";
-        const double encodeMs = BestMs(3, [] {}, [&] { SaveImageAsJpeg(bitmap.get(), encoded.c_str()); });
+        const double encodeMs = BestMs(
+            3, [] {}, [&] { SaveImageAsJpeg(bitmap.get(), encoded.c_str()); });
 
         const PanoramicImage original = image;
         const auto reset = [&] { image.bytes = original.bytes; };
@@ -131,7 +166,8 @@ int main(int argc, char** argv)
         batch.sourceFolder = folder + L"\\in\\";
         batch.targetFolder = folder + L"\\out\\";
         bool saved = true;
-        const double batchMs = BestMs(3, [] {}, [&] { saved = batch.SharpenFile(name) && saved; });
+        const double batchMs = BestMs(
+            3, [] {}, [&] { saved = batch.SharpenFile(name) && saved; });
         if (!saved) {
             std::fprintf(stderr, "the batch step failed on %ls\n", name.c_str());
             result = 1;
@@ -155,6 +191,14 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "cannot write %ls\n", path.c_str());
                 result = 1;
             }
+        }
+    }
+    if (result == 0) {
+        PanoramicImage large(kLargeSize[0], kLargeSize[1], 1);
+        AddNoise(large, true, 1);
+        if (!WritePpm(large, folder + L"\\batch\\large-colour.ppm")) {
+            std::fprintf(stderr, "cannot write the large picture\n");
+            result = 1;
         }
     }
     Gdiplus::GdiplusShutdown(token);

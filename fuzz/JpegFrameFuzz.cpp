@@ -1,8 +1,9 @@
 // Arbitrary bytes as the start of a batch file: the frame header reader must
-// stay within them, and where both it and a real decoder (libjpeg) read a
-// header from the same bytes, they must find the same size and components.
-// (The reader may refuse what the decoder forgives, such as stray bytes
-// between segments: the batch then only learns the size by decoding.)
+// stay within them, and whatever header a real decoder (libjpeg) reads from
+// the same bytes, the reader must read too, with the same size and
+// components: the batch refuses a frame too large for it before any decoder
+// sees it. (The reader may read what the decoder refuses, such as a frame
+// kind it does not decode.)
 #include "foundation/JpegFrame.h"
 
 #include <csetjmp>
@@ -58,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     }
     JpegFrame decoded;
-    if (read && ReadWithDecoder(data, size, decoded) &&
-        (decoded.width != frame.width || decoded.height != frame.height || decoded.components != frame.components)) {
+    if (ReadWithDecoder(data, size, decoded) &&
+        (!read || decoded.width != frame.width || decoded.height != frame.height ||
+         decoded.components != frame.components)) {
         abort();
     }
     return 0;

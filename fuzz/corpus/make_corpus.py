@@ -132,6 +132,14 @@ def jpeg_frame_corpus():
         "colour-panoramic": start + jfif + quant + frame_header(0xC0, 3000, 1500, 3) + huffman + scan,
         "grey-progressive": start + b"\xff\xff" + quant + frame_header(0xC2, 2976, 1536, 1) + scan,
         "cmyk-after-metadata": start + segment(0xE1, b"Exif\x00\x00" + bytes(200)) + frame_header(0xC1, 640, 480, 4),
+        # A scan after it, so that the decoder reads the frame as well.
+        "cmyk-adobe-with-scan": start
+        + segment(0xEE, b"Adobe\x00\x64\x00\x00\x00\x00\x02")
+        + quant
+        + frame_header(0xC0, 640, 480, 4)
+        + huffman
+        + scan,
+        "stray-bytes-before-frame": start + jfif + b"\x00\x7f\xff\x00" + frame_header(0xC0, 3000, 1500, 3) + huffman + scan,
         "scan-before-frame": start + jfif + scan + frame_header(0xC0, 10, 10, 3),
     }
 

@@ -13,19 +13,26 @@ size_t CBatchBudget::InUse() const
     return static_cast<size_t>(std::min<uint64_t>(inUse, SIZE_MAX));
 }
 
-bool CBatchBudget::CanAdmit() const
+size_t CBatchBudget::Held(size_t claim) const
+{
+    return claim != 0 ? std::min(claim, limit) : Expected();
+}
+
+bool CBatchBudget::CanAdmit(size_t claim) const
 {
     if (inFlight == 0) {
         return true;
     }
-    return toldAny && inUse <= limit && Expected() <= limit - inUse;
+    const size_t held = Held(claim);
+    return !GoesAlone(held) && (claim != 0 || toldAny) && inUse <= limit && held <= limit - inUse;
 }
 
-size_t CBatchBudget::Admit(const BudgetLock&)
+size_t CBatchBudget::Admit(size_t claim, const BudgetLock&)
 {
-    const size_t held = Expected();
+    const size_t held = Held(claim);
     ++inFlight;
     inUse += held;
+    toldAny = toldAny || claim != 0;
     return held;
 }
 
@@ -34,11 +41,6 @@ size_t CBatchBudget::Replace(size_t held, size_t bytes)
     inUse = inUse - held + bytes;
     toldAny = true;
     return bytes;
-}
-
-size_t CBatchBudget::Claimed(size_t held, size_t bytes, const BudgetLock&)
-{
-    return Replace(held, std::min(bytes, limit));
 }
 
 size_t CBatchBudget::Took(size_t held, size_t bytes, const BudgetLock&)

@@ -18,28 +18,44 @@ namespace {
 // Sources are read whole into memory; larger files are not taken.
 constexpr LONGLONG kMaxSourceBytes = 0x7FFFFFFF;
 
-} // namespace
-
-StreamPtr ReadFileInMemory(const std::wstring& path)
+// The source file opened for reading, and its size; no handle when it cannot
+// be opened or is empty or too large to be taken.
+UniqueHandle OpenSource(const std::wstring& path, DWORD& length)
 {
     HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
-        return nullptr;
+        return {};
     }
-    const UniqueHandle file(opened);
+    UniqueHandle file(opened);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxSourceBytes) {
+        return {};
+    }
+    length = static_cast<DWORD>(size.QuadPart);
+    return file;
+}
+
+bool ReadWhole(HANDLE file, void* bytes, DWORD length)
+{
+    DWORD read = 0;
+    return bytes != nullptr && ReadFile(file, bytes, length, &read, nullptr) && read == length;
+}
+
+} // namespace
+
+StreamPtr ReadFileInMemory(const std::wstring& path)
+{
+    DWORD length = 0;
+    const UniqueHandle file = OpenSource(path, length);
+    if (!file) {
         return nullptr;
     }
-    const DWORD length = static_cast<DWORD>(size.QuadPart);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
     if (block == nullptr) {
         return nullptr;
     }
-    void* bytes = GlobalLock(block);
-    DWORD read = 0;
-    const bool complete = bytes != nullptr && ReadFile(file.Get(), bytes, length, &read, nullptr) && read == length;
+    const bool complete = ReadWhole(file.Get(), GlobalLock(block), length);
     GlobalUnlock(block);
     IStream* stream = nullptr;
     if (!complete || CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK) {
@@ -109,25 +125,6 @@ private:
     std::wstring path;
 };
 
-} // namespace
-
-LoadedBitmap DecodeInMemory(StreamPtr stream)
-{
-    LoadedBitmap loaded;
-    loaded.stream = std::move(stream);
-    if (loaded.stream) {
-        loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
-    }
-    return loaded;
-}
-
-LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
-{
-    return DecodeInMemory(ReadFileInMemory(path));
-}
-
-namespace {
-
 // Rows of whole four-byte words, as GDI+ lays them out.
 uint64_t PixelBytes(uint64_t width, uint64_t height, UINT bitsPerPixel)
 {
@@ -182,6 +179,18 @@ bool DecodesStraightTo24Bit(const JpegFrame& frame)
     return frame.components == 1 || frame.components == 3;
 }
 
+// The most bytes a buffer of a 32-bit process may span: from 2^31 on, sizes
+// no longer fit the signed 32-bit products that decoders compute them in.
+constexpr uint64_t kMostBufferBytes = uint64_t{1} << 31;
+
+// Whether each buffer the frame's decoding makes fits what the process can
+// hold: the decoder's rows of every component, and the 24-bit copy.
+bool FrameFits(const JpegFrame& frame)
+{
+    const UINT bitsPerPixel = 8 * std::max<UINT>(frame.components, 3);
+    return PixelBytes(frame.width, frame.height, bitsPerPixel) < kMostBufferBytes;
+}
+
 bool ReadJpegFrame(IStream* stream, JpegFrame& frame)
 {
     HGLOBAL block = nullptr;
@@ -197,7 +206,53 @@ bool ReadJpegFrame(IStream* stream, JpegFrame& frame)
     return known;
 }
 
+// A JPEG whose frame does not fit is no image the batch can take, whatever a
+// decoder would make of it.
+bool IsRefused(IStream* stream)
+{
+    JpegFrame frame;
+    return ReadJpegFrame(stream, frame) && !FrameFits(frame);
+}
+
+// What the file of that many bytes, whose head tells `frame`, takes: only its
+// bytes when it is refused.
+size_t MemoryExpected(const JpegFrame& frame, uint64_t fileBytes)
+{
+    if (!FrameFits(frame)) {
+        return Capped(fileBytes);
+    }
+    const UINT bitsPerPixel = DecodedBitsPerPixel(frame.components);
+    if (bitsPerPixel == 0 || !FileCanHold(frame, fileBytes)) {
+        return 0;
+    }
+    if (DecodesStraightTo24Bit(frame)) {
+        return StraightDecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
+    }
+    return DecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
+}
+
+// The head of the file is read anew, twice as long each time, until it tells
+// the frame or shows that it will not; a frame header further into the file
+// (behind megabytes of metadata) is not looked for.
+constexpr DWORD kFirstHeadBytes = 64 << 10;
+constexpr DWORD kMostHeadBytes = 16 << 20;
+
 } // namespace
+
+LoadedBitmap DecodeInMemory(StreamPtr stream)
+{
+    LoadedBitmap loaded;
+    loaded.stream = std::move(stream);
+    if (loaded.stream && !IsRefused(loaded.stream.get())) {
+        loaded.bitmap.reset(new Gdiplus::Bitmap(loaded.stream.get(), FALSE));
+    }
+    return loaded;
+}
+
+LoadedBitmap LoadBitmapInMemory(const std::wstring& path)
+{
+    return DecodeInMemory(ReadFileInMemory(path));
+}
 
 size_t MemoryTaken(const LoadedBitmap& loaded)
 {
@@ -216,18 +271,24 @@ size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy)
     return StraightDecodingCost(StreamBytes(stream), copy.GetWidth(), copy.GetHeight(), bitsPerPixel);
 }
 
-size_t MemoryExpected(IStream* stream)
+size_t MemoryExpected(const std::wstring& path)
 {
+    DWORD length = 0;
+    const UniqueHandle file = OpenSource(path, length);
     JpegFrame frame;
-    const UINT bitsPerPixel = ReadJpegFrame(stream, frame) ? DecodedBitsPerPixel(frame.components) : 0;
-    const uint64_t fileBytes = StreamBytes(stream);
-    if (bitsPerPixel == 0 || !FileCanHold(frame, fileBytes)) {
-        return 0;
+    FrameSearch found = FrameSearch::CutShort;
+    for (DWORD head = std::min(kFirstHeadBytes, length); file && found == FrameSearch::CutShort;
+         head = std::min(head * 2, length)) {
+        const std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[head]);
+        if (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) != 0 || !ReadWhole(file.Get(), bytes.get(), head)) {
+            return 0;
+        }
+        found = FindJpegFrame(bytes.get(), head, frame);
+        if (head == length || head >= kMostHeadBytes) {
+            break;
+        }
     }
-    if (DecodesStraightTo24Bit(frame)) {
-        return StraightDecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
-    }
-    return DecodingCost(fileBytes, frame.width, frame.height, bitsPerPixel);
+    return found == FrameSearch::Found ? MemoryExpected(frame, length) : 0;
 }
 
 namespace {
@@ -257,7 +318,9 @@ bool CopyDecodedRows(IWICBitmapSource* decoded, bool grey, const Gdiplus::Bitmap
     const UINT stride = static_cast<UINT>(locked.Stride);
     auto* rows = static_cast<BYTE*>(locked.Scan0);
     if (!grey) {
-        return SUCCEEDED(decoded->CopyPixels(nullptr, stride, stride * locked.Height, rows));
+        const uint64_t bytes = uint64_t{stride} * locked.Height;
+        return bytes < kMostBufferBytes &&
+               SUCCEEDED(decoded->CopyPixels(nullptr, stride, static_cast<UINT>(bytes), rows));
     }
     std::vector<BYTE> greyRow(locked.Width);
     for (UINT y = 0; y < locked.Height; ++y) {
@@ -281,7 +344,7 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
 {
     using Microsoft::WRL::ComPtr;
     JpegFrame frame;
-    if (!ReadJpegFrame(stream, frame) || !DecodesStraightTo24Bit(frame)) {
+    if (!ReadJpegFrame(stream, frame) || !DecodesStraightTo24Bit(frame) || !FrameFits(frame)) {
         return nullptr;
     }
     const RewindOnExit rewind(stream);
@@ -298,7 +361,8 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeJpegTo24BitRgb(IStream* stream)
         FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
         FAILED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
         FAILED(decoder->GetFrame(0, &decoded)) || FAILED(decoded->GetSize(&width, &height)) ||
-        FAILED(decoded->GetResolution(&dpiX, &dpiY)) || FAILED(decoded->GetPixelFormat(&format))) {
+        FAILED(decoded->GetResolution(&dpiX, &dpiY)) || FAILED(decoded->GetPixelFormat(&format)) ||
+        width != frame.width || height != frame.height) {
         return nullptr;
     }
     const bool grey = IsEqualGUID(format, GUID_WICPixelFormat8bppGray);

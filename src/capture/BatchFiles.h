@@ -23,8 +23,11 @@ struct LoadedBitmap {
 
 // The whole file in memory; null when it cannot be read whole.
 StreamPtr ReadFileInMemory(const std::wstring& path);
-// No bitmap when there is no stream or the GDI+ object cannot be had; a
-// bitmap whose status is not Ok when the bytes are not an image.
+// No bitmap when there is no stream, when the GDI+ object cannot be had, or
+// when the bytes are a JPEG whose frame is larger than a 32-bit process can
+// hold (so large that decoders compute its sizes wrongly and write past their
+// buffers): it is refused before any decoder sees it. A bitmap whose status
+// is not Ok when the bytes are not an image.
 LoadedBitmap DecodeInMemory(StreamPtr stream);
 // Both steps at once.
 LoadedBitmap LoadBitmapInMemory(const std::wstring& path);
@@ -37,18 +40,20 @@ size_t MemoryTaken(const LoadedBitmap& loaded);
 // What DecodeJpegTo24BitRgb took at most to make `copy` from the file: the
 // file's bytes, the decoder's pixels and the copy.
 size_t MemoryTakenStraight(IStream* stream, Gdiplus::Bitmap& copy);
-// What the file will take in memory at most while the batch works on it,
-// told before decoding from a JPEG file's frame header, by the road its
-// decoding takes (DecodeJpegTo24BitRgb, or the one of MemoryTaken); 0 for
-// files whose header does not tell it, and for those whose header claims
-// more pixels than a file of that size can code.
-size_t MemoryExpected(IStream* stream);
+// What the file at `path` will take in memory at most while the batch works
+// on it, told before it is read whole, from the frame header at the head of a
+// JPEG file, by the road its decoding takes (DecodeJpegTo24BitRgb, or the one
+// of MemoryTaken); only its bytes when its frame is refused. 0 for files
+// whose head does not tell it, and for those whose header claims more pixels
+// than a file of that size can code.
+size_t MemoryExpected(const std::wstring& path);
 // What that 24-bit copy alone takes, all the file holds once the rest is gone.
 size_t MemoryKept(Gdiplus::Bitmap* copy);
 
 // The 24-bit copy the effects run on, decoded from a grey or colour JPEG in
 // memory straight through the system's imaging component; null for any other
-// file, or when it does not decode there. Beside the copy only the file's
+// file, for a frame larger than the process can hold (never handed to the
+// decoder), or when it does not decode there. Beside the copy only the file's
 // bytes and the decoder's own pixels are held, not also the bitmap GDI+
 // would decode, so that a colour file takes a third less while it is read.
 // The pixels are those GDI+ gives. The stream is left at its start, for

@@ -69,17 +69,13 @@ unsigned __stdcall CBatchPipeline::WorkerEntry(void* param)
     return result;
 }
 
-// A worker that ends with a file still counted in (an exception on the way)
-// gives its share of the budget back, so that the others are not held up.
+// Whatever way a worker ends, the files after its own are let in and the UI
+// thread waiting for its file is told.
 void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 {
     {
         const BudgetLock held(lock);
-        if (worker.holding) {
-            worker.holding = false;
-            budget.Release(worker.held, held);
-            --inFlight;
-        }
+        worker.waiting = false;
         worker.running = false;
     }
     changed.notify_all();
@@ -87,37 +83,37 @@ void CBatchPipeline::WorkerEnded(Worker& worker) noexcept
 
 bool CBatchPipeline::TakeFile(Worker& worker)
 {
-    std::unique_lock<std::mutex> held(lock);
-    changed.wait(held, [&] { return stopping || nextToRead >= names.size() || budget.CanAdmit(); });
-    if (stopping || nextToRead >= names.size()) {
-        return false;
+    {
+        const BudgetLock held(lock);
+        if (stopping || nextToRead >= names.size()) {
+            return false;
+        }
+        worker.file = nextToRead++;
+        worker.waiting = true;
     }
-    worker.file = nextToRead++;
-    worker.held = budget.Admit(held);
-    worker.holding = true;
-    peakInFlight = std::max(peakInFlight, ++inFlight);
-    return true;
-}
-
-bool CBatchPipeline::HoldsFileBefore(size_t file) const
-{
-    return std::any_of(workers.begin(), workers.end(),
-                       [&](const auto& other) { return other->holding && other->file < file; });
-}
-
-void CBatchPipeline::Claimed(Worker& worker, size_t bytes)
-{
+    // The header is read before the file is let in, so that a file holds
+    // only what it will take, never what the largest file before it took.
+    const size_t claim = MemoryExpected(sourceFolder + names[worker.file]);
+    bool admitted = false;
     {
         BudgetLock held(lock);
-        worker.held = budget.Claimed(worker.held, bytes, held);
-        // A file that goes alone is decoded once the files before it are
-        // written. Those after it, let in before its header was read, wait
-        // for the effects, which wait for this file: they stay.
-        if (budget.GoesAlone(worker.held)) {
-            changed.wait(held, [&] { return stopping || !HoldsFileBefore(worker.file); });
+        changed.wait(held, [&] { return stopping || (!WaitsBefore(worker.file) && budget.CanAdmit(claim)); });
+        worker.waiting = false;
+        if (!stopping) {
+            worker.held = budget.Admit(claim, held);
+            worker.holding = true;
+            peakInFlight = std::max(peakInFlight, ++inFlight);
+            admitted = true;
         }
     }
     changed.notify_all();
+    return admitted;
+}
+
+bool CBatchPipeline::WaitsBefore(size_t file) const
+{
+    return std::any_of(workers.begin(), workers.end(),
+                       [&](const auto& other) { return other->waiting && other->file < file; });
 }
 
 void CBatchPipeline::Took(Worker& worker, size_t bytes)
@@ -138,7 +134,7 @@ void CBatchPipeline::Keeps(Worker& worker, size_t bytes)
     changed.notify_all();
 }
 
-void CBatchPipeline::Release(Worker& worker)
+void CBatchPipeline::Release(Worker& worker) noexcept
 {
     {
         const BudgetLock held(lock);
@@ -153,19 +149,14 @@ void CBatchPipeline::Release(Worker& worker)
 void CBatchPipeline::ProcessFiles(Worker& worker)
 {
     while (TakeFile(worker)) {
+        const FileHold hold(*this, worker);
         {
             // The file waits for the effects and is encoded as a 24-bit copy
             // of its own, without the file's bytes and the decoder's pixels,
             // so that more files fit in the budget.
             std::unique_ptr<Gdiplus::Bitmap> worked;
             {
-                // A JPEG tells its size before it is decoded: the files
-                // after it need not wait for the decoder to learn what they
-                // may take.
                 StreamPtr stream = ReadFileInMemory(sourceFolder + names[worker.file]);
-                if (const size_t expected = MemoryExpected(stream.get())) {
-                    Claimed(worker, expected);
-                }
                 worked = DecodeJpegTo24BitRgb(stream.get());
                 if (worked) {
                     Took(worker, MemoryTakenStraight(stream.get(), *worked));
@@ -195,7 +186,6 @@ void CBatchPipeline::ProcessFiles(Worker& worker)
                 SaveJpegReplacing(worked.get(), targetFolder, targetFolder + names[worker.file]);
             }
         }
-        Release(worker);
     }
 }
 
@@ -234,7 +224,7 @@ bool CBatchPipeline::TakeNext(PixelView& pixels)
     const auto coming = [&] {
         bool anyRunning = false;
         for (const auto& worker : workers) {
-            if (worker->running && worker->holding && worker->file == file) {
+            if (worker->running && (worker->waiting || worker->holding) && worker->file == file) {
                 return true;
             }
             anyRunning = anyRunning || worker->running;
@@ -285,9 +275,12 @@ CBatchPipeline::Counts CBatchPipeline::Tally()
     const std::lock_guard<std::mutex> held(lock);
     Counts counts;
     counts.taken = nextToRead;
+    counts.waiting = static_cast<size_t>(
+        std::count_if(workers.begin(), workers.end(), [](const auto& worker) { return worker->waiting; }));
     counts.inFlight = inFlight;
     counts.peakInFlight = peakInFlight;
     counts.budgetBytes = budget.InUse();
     counts.budgetFiles = budget.InFlight();
+    counts.expectedBytes = budget.Expected();
     return counts;
 }

@@ -5,7 +5,9 @@
 // and holds one file at a time, whose bitmaps it makes, locks, unlocks,
 // saves and destroys itself; the UI thread only borrows the locked pixels.
 // How many files are in flight is bounded by the workers and by a memory
-// budget, and each file is written as the one-file route writes it.
+// budget, which lets the files in in list order, each with what its header
+// claims, read before it is let in; each file is written as the one-file
+// route writes it.
 #pragma once
 
 #include "capture/BatchBudget.h"
@@ -47,14 +49,17 @@ public:
     void Finish();
 
     // What the batch has read and holds: files taken to be read since Start,
-    // files in flight now and at most at once, and what the budget counts in
-    // bytes and in files.
+    // workers whose file waits to be let in, files in flight now and at most
+    // at once, what the budget counts in bytes and in files, and what it
+    // holds for a file whose header tells nothing.
     struct Counts {
         size_t taken = 0;
+        size_t waiting = 0;
         size_t inFlight = 0;
         size_t peakInFlight = 0;
         size_t budgetBytes = 0;
         size_t budgetFiles = 0;
+        size_t expectedBytes = 0;
     };
     Counts Tally();
 
@@ -72,7 +77,9 @@ private:
         UniqueHandle thread;
         // Guarded by the pipeline's lock from here on.
         bool running = false;
-        // The file taken, until it is written or dropped.
+        // The file taken, while it waits to be let in, and once let in until
+        // it is written or dropped.
+        bool waiting = false;
         bool holding = false;
         size_t file = 0;
         // What the budget holds for the file.
@@ -83,22 +90,33 @@ private:
         bool processed = false;
     };
 
+    // Gives the budget back for the worker's file however its work ends.
+    class FileHold {
+    public:
+        FileHold(CBatchPipeline& pipeline, Worker& worker) : pipeline(pipeline), worker(worker) {}
+        FileHold(const FileHold&) = delete;
+        FileHold& operator=(const FileHold&) = delete;
+        ~FileHold() { pipeline.Release(worker); }
+
+    private:
+        CBatchPipeline& pipeline;
+        Worker& worker;
+    };
+
     static unsigned __stdcall WorkerEntry(void* param);
     void WorkerEnded(Worker& worker) noexcept;
     void ProcessFiles(Worker& worker);
-    // Takes the next file for the worker once the budget lets it in; false
-    // when there is none or the batch stops.
+    // Takes the next file for the worker, reads what its header claims, and
+    // waits until the budget lets it in; false when there is none or the
+    // batch stops.
     bool TakeFile(Worker& worker);
-    // What the file's header claims, before decoding; a file that goes
-    // alone waits here for the files before it.
-    void Claimed(Worker& worker, size_t bytes);
+    // Whether another worker's file listed before `file` waits to be let in.
+    bool WaitsBefore(size_t file) const;
     // What the file took while it was decoded, and what it keeps after.
     void Took(Worker& worker, size_t bytes);
     void Keeps(Worker& worker, size_t bytes);
-    // Whether a worker holds a file listed before `file`.
-    bool HoldsFileBefore(size_t file) const;
     bool Lend(Worker& worker, const PixelView& pixels);
-    void Release(Worker& worker);
+    void Release(Worker& worker) noexcept;
     // The worker the file is on offer from, once it is; null when no worker
     // will offer it.
     Worker* OfferOf(size_t file);

@@ -12,7 +12,23 @@ struct JpegFrame {
     uint32_t components = 0;
 };
 
-// Walks the markers from the start of image to the first frame header. False
-// when the bytes are no JPEG, end before that header, or the header leaves
-// the size open (a height of 0, given later in the scan).
-bool ReadJpegFrame(const uint8_t* bytes, size_t length, JpegFrame& frame);
+enum class FrameSearch {
+    Found,
+    // The bytes are no JPEG, or a scan, the end of the image or a header
+    // that leaves the size open (a height of 0, given later in the scan)
+    // comes first: more bytes of the file would not change that.
+    Absent,
+    // The bytes end before the frame header does: more of the file may hold it.
+    CutShort,
+};
+
+// Walks the markers from the start of image to the first frame header.
+// Bytes between segments that are no marker, and segments whose length
+// leaves out its own two bytes, are passed over as decoders pass them over,
+// so that no frame header a decoder reads escapes this reader.
+FrameSearch FindJpegFrame(const uint8_t* bytes, size_t length, JpegFrame& frame);
+// Whether the whole of the bytes tell the frame.
+inline bool ReadJpegFrame(const uint8_t* bytes, size_t length, JpegFrame& frame)
+{
+    return FindJpegFrame(bytes, length, frame) == FrameSearch::Found;
+}

@@ -52,6 +52,21 @@ TEST_F(BatchRunTest, WritesJpegFilesForTheImagesAndEndsByItself)
     EXPECT_GE(counted, 1u) << "no file was ever shown in the caption";
 }
 
+// Frames whose sizes wrap 32 bits, first and amid the others: the process
+// ends well and writes the images and nothing of those.
+TEST_F(BatchRunTest, FramesTooLargeForTheProcessAreSkipped)
+{
+    for (const testimage::WrappingClaim& claim : testimage::kWrappingClaims) {
+        ASSERT_TRUE(testimage::WriteWrappingClaim(source.File(std::wstring(L"0 ") + claim.name), claim));
+        ASSERT_TRUE(testimage::WriteWrappingClaim(source.File(std::wstring(L"pano 2 ") + claim.name), claim));
+    }
+    const testutil::ProgramRun run =
+        testutil::RunProgram(L"/sharp \"" + source.Path() + L"\" \"" + target.Path() + L"\"");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(testutil::EntriesIn(target.Path()), (std::set<std::wstring>{L"pano 1.jpg", L"pano2.png"}));
+}
+
 TEST_F(BatchRunTest, AMissingTargetFolderGetsNothingWritten)
 {
     const std::wstring missing = target.Path() + L"\\not there";

@@ -109,6 +109,43 @@ inline bool WriteImageFileAs(const std::wstring& path, OtherFormat format, uint3
     return SaveAs(bitmap, path, L"image/png");
 }
 
+// A JPEG of GDI+'s whose frame header claims another size, its data unchanged.
+inline std::string WithClaimedSize(std::string jpeg, uint16_t width, uint16_t height)
+{
+    // Marker, length and precision come before the height and the width.
+    const size_t frame = jpeg.find("\xFF\xC0") + 5;
+    jpeg[frame] = static_cast<char>(height >> 8);
+    jpeg[frame + 1] = static_cast<char>(height & 0xFF);
+    jpeg[frame + 2] = static_cast<char>(width >> 8);
+    jpeg[frame + 3] = static_cast<char>(width & 0xFF);
+    return jpeg;
+}
+
+// Frame headers whose sizes wrap 32 bits: 3 x 65500 x 21858 bytes of colour
+// (either way round) and 4 x 65500 x 16394 of CMYK, over the data of a
+// small file.
+struct WrappingClaim {
+    const wchar_t* name;
+    bool cmyk;
+    uint16_t width;
+    uint16_t height;
+};
+constexpr WrappingClaim kWrappingClaims[] = {{L"wraps.jpg", false, 65500, 21858},
+                                             {L"wraps swapped.jpg", false, 21858, 65500},
+                                             {L"wraps cmyk.jpg", true, 65500, 16394}};
+
+inline bool WriteWrappingClaim(const std::wstring& path, const WrappingClaim& claim)
+{
+    const testutil::ScratchFolder scratch;
+    const std::wstring small = scratch.File(L"small.jpg");
+    if (!(claim.cmyk ? WriteImageFileAs(small, OtherFormat::CmykJpeg, 300, 200)
+                     : WriteImageFile(small, L"image/jpeg", 300, 200))) {
+        return false;
+    }
+    testutil::WriteBytes(path, WithClaimedSize(testutil::ReadBytes(small), claim.width, claim.height));
+    return true;
+}
+
 inline bool IsJpegData(const std::string& bytes)
 {
     return bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
