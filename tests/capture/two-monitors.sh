@@ -12,53 +12,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"
 mkdir -p "$work"
 
-cat > "$work/xorg.conf" <<'CONF'
-Section "ServerFlags"
-  Option "AutoAddDevices" "false"
-  Option "AutoAddGPU" "false"
-  Option "DontVTSwitch" "true"
-EndSection
-Section "Device"
-  Identifier "dummy"
-  Driver "dummy"
-  VideoRam 64000
-EndSection
-Section "Monitor"
-  Identifier "monitor"
-  HorizSync 5.0-1000.0
-  VertRefresh 5.0-200.0
-EndSection
-Section "Screen"
-  Identifier "screen"
-  Device "dummy"
-  Monitor "monitor"
-  DefaultDepth 24
-  SubSection "Display"
-    Depth 24
-    Virtual 2304 1024
-  EndSubSection
-EndSection
-CONF
-
-# The server picks a free display and writes its number to descriptor 3.
-Xorg -displayfd 3 -config "$work/xorg.conf" -logfile "$work/xorg.log" -noreset -nolisten tcp -novtswitch \
-  -sharevts 3>"$work/display" >/dev/null 2>&1 &
-xorg=$!
-stop() {
-  quill_wine_stop 2>/dev/null || true
-  kill "$xorg" 2>/dev/null || true
-  wait "$xorg" 2>/dev/null || true
-}
-quill_wine_stop() { :; }
-trap stop EXIT
-
-for _ in $(seq 100); do
-  [[ -s "$work/display" ]] && break
-  kill -0 "$xorg" 2>/dev/null || { echo "two-monitors: Xorg ended; see $work/xorg.log" >&2; exit 1; }
-  sleep 0.1
-done
-[[ -s "$work/display" ]] || { echo "two-monitors: Xorg did not start within 10 s" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+source "$root/tests/support/dummy-display.sh"
+quill_dummy_display_start "$work" 2304 1024
 xrandr --addmode DUMMY1 1024x768
 xrandr --output DUMMY0 --mode 1280x1024 --pos 1024x0 --primary --output DUMMY1 --mode 1024x768 --pos 0x0
 # Wine reads the layout once, when its desktop process starts: wait until the
